@@ -1,0 +1,11 @@
+#!/bin/sh
+# Installs what is missing, builds and runs every test.
+# Usage: scripts/test.sh [BUILD_DIR] [extra cmake arguments...]
+set -eu
+cd "$(dirname "$0")/.."
+BUILD_DIR="${1:-build}"
+[ $# -gt 0 ] && shift
+scripts/install-deps.sh
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$BUILD_DIR" -j2
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 ${CTEST_ARGS:-}

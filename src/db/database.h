@@ -1,0 +1,82 @@
+#pragma once
+// The database layer: one read interface over every engine the program meets
+// (SQLite files, Jet files, folders of dBASE tables), and one error type.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tvx {
+
+// Any engine failure: the message is the engine's own description.
+class DbError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct DbDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+// One column value of one row, typed by the column.
+struct Value {
+    enum class Kind { Null, Integer, Real, Text, Date, Boolean };
+    Kind kind = Kind::Null;
+    std::int64_t integer = 0;
+    double real = 0.0;
+    std::string text;  // UTF-8
+    DbDate date;
+    bool boolean = false;
+
+    bool isNull() const { return kind == Kind::Null; }
+    // Text form: integers in decimal, reals with "%g", dates YYYYMMDD,
+    // booleans "1"/"0", NULL empty.
+    std::string asText() const;
+
+    static Value null() { return {}; }
+    static Value ofText(std::string s);
+    static Value ofInteger(std::int64_t v);
+    static Value ofReal(double v);
+    static Value ofDate(int y, int m, int d);
+    static Value ofBoolean(bool b);
+};
+
+// Rows of one table, read forward; columns in the order they were asked for.
+class TableCursor {
+public:
+    virtual ~TableCursor() = default;
+    // Moves to the next row; false at the end. Throws DbError on damage.
+    virtual bool next() = 0;
+    virtual std::size_t columnCount() const = 0;
+    virtual const Value& at(std::size_t column) const = 0;
+};
+
+// A database opened for reading. Table and column names are matched without
+// regard to case; a missing table or column is a DbError that names it.
+class Database {
+public:
+    virtual ~Database() = default;
+    virtual std::vector<std::string> tableNames() = 0;
+    virtual std::unique_ptr<TableCursor> openTable(const std::string& table,
+                                                   const std::vector<std::string>& columns) = 0;
+};
+
+enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown };
+
+// Tells the engine from the file's first bytes (or a folder).
+DbKind detectDatabaseKind(const std::string& path);
+
+// Opens any database for reading. connect "dBASE III" opens a folder of
+// dBASE tables; otherwise the file's content decides SQLite or Jet.
+std::unique_ptr<Database> openDatabase(const std::string& path, const std::string& connect = {});
+
+// Backends (each in its own file).
+std::unique_ptr<Database> openSqliteDatabase(const std::string& path);
+std::unique_ptr<Database> openJetDatabase(const std::string& path);
+std::unique_ptr<Database> openDbaseFolder(const std::string& folder);
+
+}  // namespace tvx

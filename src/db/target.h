@@ -1,0 +1,128 @@
+#pragma once
+// Record classes over the target QSO database: [QSO-TAB], [QSO-NOTES] and
+// the statistics table [DXCCTAB].
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/schema.h"
+#include "db/sqlite.h"
+
+namespace tvx {
+
+// One row of [QSO-TAB] to append or to change. A column that is not set is
+// left alone (on insert: left to the database's default, NULL).
+class QsoRow {
+public:
+    void setText(QsoCol col, std::string value);
+    void setNull(QsoCol col);
+    void setLong(QsoCol col, std::int64_t value);
+    // Text when non-empty, NULL when empty.
+    void setTextOrNull(QsoCol col, const std::string& value);
+
+    struct Cell {
+        bool set = false;
+        bool isNull = false;
+        bool isLong = false;
+        std::int64_t number = 0;
+        std::string text;
+    };
+    const Cell& cell(QsoCol col) const { return cells_[col]; }
+
+private:
+    Cell cells_[kQsoColumnCount];
+};
+
+// Key of a contact for the duplicate search of confirmations.
+struct QsoKey {
+    std::string call, date, time, mode, band;
+    bool operator==(const QsoKey&) const = default;
+};
+
+// [QSO-TAB] of the target. Appends run inside one transaction that is
+// committed every 1,000 rows or half second, at commit() and on close; each
+// row has its own savepoint so a failed row rolls back alone.
+class CImportSet {
+public:
+    CImportSet() = default;
+    ~CImportSet();
+    CImportSet(const CImportSet&) = delete;
+    CImportSet& operator=(const CImportSet&) = delete;
+
+    // Opens the target; throws DbError when the file is not a SQLite target
+    // (a Jet file gets a message saying Jet is read, never written) or when
+    // [QSO-TAB] lacks any of its 41 columns.
+    void Open(const std::string& targetPath);
+    bool IsOpen() const { return db_ != nullptr; }
+    void Close();  // commits what is pending
+    const std::string& path() const { return path_; }
+
+    // Appends one row; throws DbError with the engine's description (the row
+    // is then rolled back alone). Returns the new row id.
+    std::int64_t AddNew(const QsoRow& row);
+    // Changes one row; throws DbError.
+    void Update(std::int64_t rowId, const QsoRow& row);
+    // Reads one text column of a row (NULL as empty).
+    std::string ReadText(std::int64_t rowId, QsoCol col);
+
+    // Finds a row by call/date/time/mode/band. The first call of a run builds
+    // an in-memory index of the whole table; rows added later are indexed too.
+    std::optional<std::int64_t> FindContact(const QsoKey& key);
+    void DropIndex();
+
+    // Commits the pending batch (Stop Import, end of a run).
+    void Commit();
+    SqliteDb* db() { return db_.get(); }
+
+private:
+    void beginBatchIfNeeded();
+    void maybeCommit();
+
+    std::unique_ptr<SqliteDb> db_;
+    std::string path_;
+    SqliteStatement insert_;
+    bool inTransaction_ = false;
+    int pendingRows_ = 0;
+    std::chrono::steady_clock::time_point batchStart_;
+    struct KeyHash {
+        std::size_t operator()(const QsoKey& k) const;
+    };
+    std::unique_ptr<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>> index_;
+};
+
+// [QSO-NOTES] of the target: opened and checked, never written by the import.
+class CNotes98Set {
+public:
+    void Open(const std::string& targetPath);
+    bool IsOpen() const { return db_ != nullptr; }
+    void Close() { db_.reset(); }
+    // Notes of one callsign (bound parameter QsoNotesParam).
+    std::vector<std::string> NotesFor(const std::string& callsign);
+
+private:
+    std::unique_ptr<SqliteDb> db_;
+};
+
+// [DXCCTAB] statistics; one row per prefix, read once per prefix per run.
+class CDxccSet {
+public:
+    void Open(const std::string& targetPath);  // throws DbError
+    bool IsOpen() const { return db_ != nullptr; }
+    void Close();
+    void ClearCache() { cache_.clear(); }
+    // The 247 values of the prefix's row in column order (index 0 [PREFIX]),
+    // NULL as empty; nullptr when the table has no such row.
+    const std::vector<std::string>* Row(const std::string& prefix);
+
+private:
+    std::unique_ptr<SqliteDb> db_;
+    SqliteStatement select_;
+    std::unordered_map<std::string, std::unique_ptr<std::vector<std::string>>> cache_;
+};
+
+}  // namespace tvx

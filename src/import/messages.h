@@ -1,0 +1,38 @@
+#pragma once
+// The string table: every message the program shows, by id.
+
+#include <string>
+
+namespace tvx {
+
+enum MessageId : int {
+    kMsgStartImport = 32772,
+    kMsgStopImport = 32773,
+    kMsgDisplayErrorFile = 32776,
+    kMsgOprCallRequired = 32777,
+    kMsgProgramPathEmpty = 32778,
+    kMsgProgramPathHasMdb = 32779,
+    kMsgTargetNotOpen = 32780,
+    kMsgNotAdifQuestion = 32781,
+    kMsgRefdataChosenAsTarget = 32782,
+    kMsgArrlIdTable = 32783,
+    kMsgLotwFileAsStandard = 32784,
+    kMsgNotLotwFile = 32785,
+    kMsgSourceNotOpen = 61446,
+    kMsgAbortQuestion = 61447,
+    kMsgBackupQuestion = 61448,
+    kMsgSelectSourceType = 61449,
+    kMsgSourceFileNotOpen = 61452,
+    kMsgInitializeTables = 61458,
+    kMsgSourceEmpty = 61460,
+    // Messages of this program that the string table lacked.
+    kMsgReaderMissing = 40001,
+    kMsgErrorFileNotCreated = 40002,
+    kMsgReferenceNotOpen = 40003,
+    kMsgEngineError = 40004,
+};
+
+// The exact text of a message ("" for an unknown id).
+std::string MessageText(int id);
+
+}  // namespace tvx

@@ -1,0 +1,44 @@
+#pragma once
+// Callsign resolution: country prefix, CQ and ITU zones and WPX prefix of a
+// callsign on a date, from the reference tables.
+
+#include <string>
+
+#include "db/reference.h"
+
+namespace tvx {
+
+// Resolution of one contact. Widths are kept by the setters of the lookups:
+// prefix at most 4 characters, zones at most 2, date at most 8.
+struct ResolutionRecord {
+    std::string date;
+    std::string prefix;
+    std::string cqZone;
+    std::string ituZone;
+    void clear() { date.clear(), prefix.clear(), cqZone.clear(), ituZone.clear(); }
+};
+
+bool LookupCallMap(const ReferenceData& ref, ResolutionRecord& rec, const std::string& call);
+// Exactly four characters, blank-padded; empty for an empty callsign.
+std::string DerivePrefix(const std::string& call);
+bool LookupMapPrefix(const ReferenceData& ref, ResolutionRecord& rec);
+bool IsUsPrefix(const std::string& prefix);
+std::string CqZoneFromCallArea(const std::string& call);
+bool LookupPrefix(const ReferenceData& ref, ResolutionRecord& rec);
+std::string DeriveWpxPrefix(const std::string& call);
+
+struct ResolveOutcome {
+    bool found = false;           // the prefix table knows the final prefix
+    bool usCall = false;          // the derived prefix was a US prefix
+    bool dxccPrefixUsed = false;  // the file's own prefix was kept
+};
+
+// Steps 1 to 5 of the resolution, without reporting. fileprefix is the
+// prefix the source itself gave (ADIF DXCC or TVXPFX), or nullptr for
+// readers that have none; when that prefix is unknown it is emptied and the
+// resolved prefix is used.
+ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string& call,
+                                    const std::string& date, ResolutionRecord& rec,
+                                    std::string* filePrefix);
+
+}  // namespace tvx
