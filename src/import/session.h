@@ -34,6 +34,7 @@ struct SourceType {
     const char* filterPattern;
     const char* cliName;
     ReaderFn reader;
+    int filterPosition;  // place of the entry in the file dialog's filter list
 };
 
 // Filter choices of "Band and Mode Filter Selection".

@@ -1,0 +1,29 @@
+#include "import/source_types.h"
+
+#include <cctype>
+
+#include "readers/readers.h"
+
+namespace tvx {
+
+const std::vector<SourceType>& SourceTypes() {
+    static const std::vector<SourceType> types = {
+        {0, "Standard ADIF", "Standard ADIF", "*.adi", "adif", nullptr, 0},
+        {1, "LoTW ADIF", "LoTW ADIF", "*.adi", "lotw", nullptr, 1},
+        {2, "Log Windows v3", "LOGWIN-3", "*.asc", "logwin", nullptr, 2},
+        {3, "XpWin v1", "XPWIN", "*.exp", "xpwin", nullptr, 4},
+        {4, "HyperLog v2 - v3.06", "Hyperlog", "*.dbf", "hyperlog", nullptr, 5},
+        {5, "Logview", "Logview", "*.txt", "logview", nullptr, 3},
+        {6, "Swisslog v3.82A", "Swisslog-3.82", "*.txt", "swisslog", nullptr, 6},
+        {7, "DXlog v1.9", "DXlog 1.9", "*.dbf", "dxlog", nullptr, 7},
+        {8, "DX DeskTop v2.75", "DX-DeskTop 2.75", "*.dbf", "dxdesktop", nullptr, 8},
+        {9, "LogPlus v3-v4", "LogPlus v3-v4", "*.dbf", "logplus", nullptr, 9},
+        {10, "TopLog v2.5", "TopLog v2.5", "*.dbf", "toplog", nullptr, 10},
+        {11, "Q9ZZ v3", "Q9ZZ v3", "*.dbf", "q9zz", nullptr, 11},
+        {12, "EasyLog", "EasyLog", "*.dbf", "easylog", nullptr, 12},
+        {13, "StationMaster 1.x", "StationMaster", "*.mdb", "stationmaster", nullptr, 13},
+    };
+    return types;
+}
+
+}  // namespace tvx
