@@ -1,0 +1,259 @@
+#include "readers/adif_fields.h"
+
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+namespace tvx {
+namespace {
+
+bool IsYes(const std::string& value) {
+    return EqualsNoCase(value, "Y");
+}
+
+// Yes-fields only ever raise a flag.
+void SetFlagIfYes(int& flag, const std::string& value) {
+    if (IsYes(value)) flag = 1;
+}
+
+// Four or five characters are hours and minutes; seconds become 00.
+std::string AdifTime(const std::string& value) {
+    const std::size_t n = CharCount(value);
+    if (n <= 3) return {};
+    if (n <= 5) return Left(value, 4) + "00";
+    return Left(value, 6);
+}
+
+void SetDateIfWellFormed(std::string& member, const std::string& value) {
+    if (CharCount(value) == 8) member = value;
+}
+
+void SetZone(std::string& member, const std::string& value) {
+    const std::size_t n = CharCount(value);
+    if (n == 1) {
+        member = "0" + value;
+    } else if (n == 2) {
+        member = value;
+    }
+}
+
+// A 16-character mode text cannot be a mode; "89" is phone whose sideband
+// the band decides later.
+void SetMode(ImportSession& s, const std::string& value) {
+    if (CharCount(value) >= 16) {
+        s.m_strMode = "99";
+        return;
+    }
+    static const std::pair<std::string_view, const char*> kModes[] = {
+        {"CW", "2"},   {"SSB", "89"},    {"RTTY", "5"},   {"LSB", "1"},  {"USB", "0"},
+        {"AM", "4"},   {"FM", "3"},      {"SSTV", "7"},   {"MTTY", "5"}, {"FSK", "5"},
+        {"PHO", "89"}, {"DIGITAL", "6"}, {"PHONE", "89"},
+    };
+    const std::string upper = ToUpper(value);
+    for (const auto& [name, code] : kModes) {
+        if (upper == name) {
+            s.m_strMode = code;
+            return;
+        }
+    }
+    if (upper.find("SSTV") != std::string::npos) {
+        s.m_strMode = "7";
+        return;
+    }
+    s.m_strMode = "6";
+    s.m_strSubmode = Left(upper, 12);
+}
+
+void SetIota(ImportSession& s, const std::string& value) {
+    if (CharCount(value) != 6) return;
+    // EU-005, EU 005 and EU_005 all become EU005.
+    const std::string text = Left(value, 2) + "-" + value.substr(Left(value, 3).size());
+    const std::size_t dash = text.find('-');
+    s.m_strIota = ToUpper(text.substr(0, dash) + text.substr(dash + 1));
+}
+
+void SetGrid(ImportSession& s, const std::string& value) {
+    const std::size_t n = CharCount(value);
+    if (n <= 3) return;
+    s.m_strGrid = ToUpper(n == 6 ? value : Left(value, 4));
+}
+
+void SetComment(ImportSession& s, const std::string& value) {
+    if (value.empty()) return;
+    s.m_strNote = Left(TrimLeft(value), 50);
+}
+
+// ADIF writes the county as "state,county".
+void SetCounty(ImportSession& s, const std::string& value) {
+    const std::size_t comma = value.find(',');
+    if (value.empty() || comma == std::string::npos) return;
+    const std::string statePart = ToUpper(value.substr(0, comma));
+    if (CharCount(statePart) != 2) return;
+    if (s.m_strState.empty()) s.m_strState = statePart;
+    std::string county = ToUpper(Trim(value.substr(comma + 1)));
+    const std::size_t quote = county.find('\'');
+    if (quote != std::string::npos) county.erase(quote);
+    s.m_strCounty = county;
+    if (county.empty()) return;
+    if (CharCount(county) > 25) {
+        s.m_strCounty.clear();
+        return;
+    }
+    if (s.LookupCounty(s.m_strState, s.m_strCounty) == 0) {
+        s.ReportWarning("County?");
+        s.m_strCounty.clear();
+    }
+}
+
+// QSL_VIA carries a route keyword, not a manager's callsign.
+void SetQslVia(ImportSession& s, const std::string& value) {
+    if (value.empty()) return;
+    static const std::pair<std::string_view, const char*> kRoutes[] = {
+        {"D", "1"},       {"B", "0"},        {"$", "2"},        {"M", "3"},      {"O", "4"},
+        {"Mgr$$", "8"},   {"QSL-SVC", "7"},  {"Mgr-Buro", "6"}, {"None", "5"},   {"Other", "4"},
+        {"Manager", "3"}, {"Direct$$", "2"}, {"Direct", "1"},   {"Bureau", "0"},
+    };
+    for (const auto& [name, code] : kRoutes) {
+        if (EqualsNoCase(value, name)) {
+            s.m_strQslVia = code;
+            return;
+        }
+    }
+    s.m_strQslVia = "5";
+}
+
+void SetIfShorter(std::string& member, const std::string& value, std::size_t limit) {
+    if (CharCount(value) < limit) member = value;
+}
+
+int LeadingNumber(const std::string& value) {
+    return static_cast<int>(LeadingInt(value));
+}
+
+using FieldHandler = void (*)(ImportSession&, const std::string&);
+
+const std::unordered_map<std::string_view, FieldHandler>& FieldTable() {
+    static const std::unordered_map<std::string_view, FieldHandler> kTable = {
+        {"CALL", [](ImportSession& s, const std::string& v) { s.m_strCall = ToUpper(v); }},
+        {"BAND", [](ImportSession& s, const std::string& v) { s.m_strBand = AdifBandCode(v); }},
+        {"MODE", SetMode},
+        {"SUBMODE", SetMode},
+        {"TVXSUBMODE",
+         [](ImportSession& s, const std::string& v) {
+             s.m_strSubmode = ToUpper(Left(v, 12));
+             s.m_strMode = "6";
+         }},
+        {"TIME_ON", [](ImportSession& s, const std::string& v) { s.m_strTime = AdifTime(v); }},
+        {"TIME_OFF", [](ImportSession& s, const std::string& v) { s.m_strEndTime = AdifTime(v); }},
+        {"QSO_DATE",
+         [](ImportSession& s, const std::string& v) { SetDateIfWellFormed(s.m_strDate, v); }},
+        {"QSLRDATE",
+         [](ImportSession& s, const std::string& v) {
+             if (!v.empty()) s.m_nConfirmed = 1;
+             SetDateIfWellFormed(s.m_strQslRcvdDate, v);
+         }},
+        {"QSL_RCVD",
+         [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_nConfirmed, v); }},
+        {"QSL_SENT", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bQslSent, v); }},
+        {"QSLSDATE", [](ImportSession& s,
+                        const std::string& v) { SetDateIfWellFormed(s.m_strQslSentDate, v); }},
+        {"STATE",
+         [](ImportSession& s, const std::string& v) {
+             if (CharCount(v) == 2) s.m_strState = ToUpper(v);
+         }},
+        {"FREQ",
+         [](ImportSession& s, const std::string& v) {
+             if (!v.empty()) s.m_strFreq = AdifFrequencyToKhz(v);
+         }},
+        {"CQZ", [](ImportSession& s, const std::string& v) { SetZone(s.m_strCqZone, v); }},
+        {"ITUZ", [](ImportSession& s, const std::string& v) { SetZone(s.m_strItuZone, v); }},
+        {"YL", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bYL, v); }},
+        {"QRP", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bQRP, v); }},
+        {"RST_RCVD",
+         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strRstRcvd, v, 4); }},
+        {"RST_SENT",
+         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strRstSent, v, 4); }},
+        {"TEN_TEN",
+         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strTenTen, v, 8); }},
+        {"DXCC", [](ImportSession& s, const std::string& v) { LookupDxccPrefix(s, v); }},
+        {"IOTA", SetIota},
+        {"GRIDSQUARE", SetGrid},
+        {"PFX",
+         [](ImportSession& s, const std::string& v) {
+             const std::size_t n = CharCount(v);
+             if (n >= 1 && n <= 5) s.m_strWpx = ToUpper(v);
+         }},
+        {"COMMENT", SetComment},
+        {"CNTY", SetCounty},
+        {"QSL_VIA", SetQslVia},
+        {"ARRL_SECT", [](ImportSession& s, const std::string& v) { s.m_strSection = ToUpper(v); }},
+        {"NAME", [](ImportSession& s, const std::string& v) { s.m_strName = v; }},
+        {"QTH", [](ImportSession& s, const std::string& v) { s.m_strQth = Left(v, 25); }},
+        {"SAT_NAME",
+         [](ImportSession& s, const std::string& v) {
+             if (v == ">") return;
+             s.m_strSatName = Left(v, 5);
+         }},
+        {"SPEC1",
+         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strSpec1, v, 26); }},
+        {"SPEC2",
+         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strSpec2, v, 26); }},
+        {"OPERATOR",
+         [](ImportSession& s, const std::string& v) { s.m_strOprCall = ToUpper(Left(v, 15)); }},
+        {"APP_LOTW_OWNCALL",
+         [](ImportSession& s, const std::string& v) { s.m_strOwnCall = ToUpper(Left(v, 15)); }},
+        {"TX_PWR", [](ImportSession& s, const std::string& v) { s.m_strPower = Left(v, 4); }},
+        {"TVXUSER1", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bUser1, v); }},
+        {"TVXUSER2", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bUser2, v); }},
+        {"TVXPFX", [](ImportSession& s, const std::string& v) { s.m_strPrefix = Left(v, 4); }},
+        {"TVXAWD", [](ImportSession& s, const std::string& v) { s.m_nAward = LeadingNumber(v); }},
+        {"TVXMGRN", [](ImportSession& s, const std::string& v) { s.m_strMgrNumber = Left(v, 1); }},
+        {"TVXQSLN", [](ImportSession& s, const std::string& v) { s.m_strQslNumber = v; }},
+        {"TVXSEL", [](ImportSession& s, const std::string& v) { s.m_nSelect = LeadingNumber(v); }},
+        {"TVXVAL", [](ImportSession& s, const std::string& v) { s.m_nValid = LeadingNumber(v); }},
+        {"TVXQSL_RCVD", [](ImportSession& s, const std::string& v) { s.m_strConfirm = v; }},
+        {"TVXQSL_SENT", [](ImportSession& s, const std::string& v) { s.m_strQslsStatus = v; }},
+        {"TVXLOTWR", [](ImportSession& s,
+                        const std::string& v) { SetDateIfWellFormed(s.m_strLotwRcvdDate, v); }},
+        {"PROP_MODE", [](ImportSession& s, const std::string& v) { s.m_strSatMode = Left(v, 15); }},
+    };
+    return kTable;
+}
+
+}  // namespace
+
+void ApplyAdifField(ImportSession& s, const std::string& name, const std::string& value) {
+    const auto& table = FieldTable();
+    const auto it = table.find(name);
+    if (it != table.end()) it->second(s, value);
+}
+
+std::string AdifFrequencyToKhz(const std::string& mhz) {
+    if (mhz.empty()) return {};
+    const std::size_t dot = mhz.find('.');
+    if (dot == std::string::npos) return mhz + "000.00";
+    std::string fraction = mhz.substr(dot + 1);
+    const std::size_t secondDot = fraction.find('.');
+    if (secondDot != std::string::npos) fraction.erase(secondDot);
+    fraction = Left(fraction, 3);
+    static const char* const kPadding[] = {"000.00", "00.00", "0.00", ".00"};
+    return mhz.substr(0, dot) + fraction + kPadding[CharCount(fraction)];
+}
+
+std::string AdifBandCode(const std::string& name) {
+    // 35CM stands for the 33 cm band; 33CM itself is not a name it knows.
+    static const std::pair<std::string_view, const char*> kBands[] = {
+        {"160M", "10"}, {"80M", "9"},    {"40M", "8"},   {"30M", "7"},   {"20M", "6"},
+        {"17M", "5"},   {"15M", "4"},    {"12M", "3"},   {"10M", "2"},   {"6M", "1"},
+        {"2M", "0"},    {"1.25M", "11"}, {"70CM", "12"}, {"35CM", "13"}, {"23CM", "14"},
+        {"13CM", "15"}, {"9CM", "16"},   {"6CM", "17"},  {"3CM", "18"},  {"1.25CM", "19"},
+        {"6MM", "20"},  {"4MM", "21"},   {"4M", "22"},   {"60M", "23"},
+    };
+    const std::string trimmed = TrimLeft(name);
+    for (const auto& [band, code] : kBands) {
+        if (EqualsNoCase(trimmed, band)) return code;
+    }
+    return "99";
+}
+
+}  // namespace tvx
