@@ -8,8 +8,8 @@ namespace tvx {
 
 const std::vector<SourceType>& SourceTypes() {
     static const std::vector<SourceType> types = {
-        {0, "Standard ADIF", "Standard ADIF", "*.adi", "adif", nullptr, 0},
-        {1, "LoTW ADIF", "LoTW ADIF", "*.adi", "lotw", nullptr, 1},
+        {0, "Standard ADIF", "Standard ADIF", "*.adi", "adif", ImportAdif, 0},
+        {1, "LoTW ADIF", "LoTW ADIF", "*.adi", "lotw", ImportAdif, 1},
         {2, "Log Windows v3", "LOGWIN-3", "*.asc", "logwin", nullptr, 2},
         {3, "XpWin v1", "XPWIN", "*.exp", "xpwin", nullptr, 4},
         {4, "HyperLog v2 - v3.06", "Hyperlog", "*.dbf", "hyperlog", nullptr, 5},
