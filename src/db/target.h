@@ -18,7 +18,7 @@ namespace tvx {
 // One row of [QSO-TAB] to append or to change. A column that is not set is
 // left alone (on insert: left to the database's default, NULL).
 class QsoRow {
-public:
+  public:
     void setText(QsoCol col, std::string value);
     void setNull(QsoCol col);
     void setLong(QsoCol col, std::int64_t value);
@@ -34,7 +34,7 @@ public:
     };
     const Cell& cell(QsoCol col) const { return cells_[col]; }
 
-private:
+  private:
     Cell cells_[kQsoColumnCount];
 };
 
@@ -48,7 +48,7 @@ struct QsoKey {
 // committed every 1,000 rows or half second, at commit() and on close; each
 // row has its own savepoint so a failed row rolls back alone.
 class CImportSet {
-public:
+  public:
     CImportSet() = default;
     ~CImportSet();
     CImportSet(const CImportSet&) = delete;
@@ -79,13 +79,30 @@ public:
     void Commit();
     SqliteDb* db() { return db_.get(); }
 
-private:
+  private:
     void beginBatchIfNeeded();
     void maybeCommit();
+    std::int64_t insertRow(const QsoRow& row);
+    void updateRow(std::int64_t rowId, const QsoRow& row);
+    void replayBatch();
+    std::optional<QsoKey> readKey(std::int64_t rowId);
+
+    // Writes of the open batch, kept until commit: when the engine rolls the
+    // whole transaction back (a ROLLBACK trigger, a full disk) they are
+    // written again instead of being lost.
+    struct PendingWrite {
+        bool isUpdate = false;
+        std::int64_t rowId = 0;
+        QsoRow row;
+    };
 
     std::unique_ptr<SqliteDb> db_;
     std::string path_;
     SqliteStatement insert_;
+    std::uint64_t insertMask_ = 0;  // columns of insert_, bit per QsoCol
+    SqliteStatement update_;
+    std::uint64_t updateMask_ = 0;
+    std::vector<PendingWrite> batch_;
     bool inTransaction_ = false;
     int pendingRows_ = 0;
     std::chrono::steady_clock::time_point batchStart_;
@@ -97,20 +114,20 @@ private:
 
 // [QSO-NOTES] of the target: opened and checked, never written by the import.
 class CNotes98Set {
-public:
+  public:
     void Open(const std::string& targetPath);
     bool IsOpen() const { return db_ != nullptr; }
     void Close() { db_.reset(); }
     // Notes of one callsign (bound parameter QsoNotesParam).
     std::vector<std::string> NotesFor(const std::string& callsign);
 
-private:
+  private:
     std::unique_ptr<SqliteDb> db_;
 };
 
 // [DXCCTAB] statistics; one row per prefix, read once per prefix per run.
 class CDxccSet {
-public:
+  public:
     void Open(const std::string& targetPath);  // throws DbError
     bool IsOpen() const { return db_ != nullptr; }
     void Close();
@@ -119,7 +136,7 @@ public:
     // NULL as empty; nullptr when the table has no such row.
     const std::vector<std::string>* Row(const std::string& prefix);
 
-private:
+  private:
     std::unique_ptr<SqliteDb> db_;
     SqliteStatement select_;
     std::unordered_map<std::string, std::unique_ptr<std::vector<std::string>>> cache_;

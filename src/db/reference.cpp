@@ -1,0 +1,211 @@
+#include "db/reference.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "db/schema.h"
+
+namespace tvx {
+
+namespace {
+
+std::vector<std::string> columnNames(const ReferenceTableDef& def) {
+    std::vector<std::string> names;
+    for (const ColumnDef& c : def.columns) names.emplace_back(c.name);
+    return names;
+}
+
+// Jet hands yes/no columns over as booleans, SQLite as integers; a text
+// column holding a yes/no value is read the way Jet would convert it.
+bool asBoolean(const Value& v) {
+    switch (v.kind) {
+        case Value::Kind::Boolean:
+            return v.boolean;
+        case Value::Kind::Integer:
+            return v.integer != 0;
+        case Value::Kind::Real:
+            return v.real != 0.0;
+        case Value::Kind::Text: {
+            std::string t = v.text;
+            std::transform(t.begin(), t.end(), t.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (t == "true" || t == "yes" || t == "on") return true;
+            char* end = nullptr;
+            const double number = std::strtod(t.c_str(), &end);
+            return end != t.c_str() && number != 0.0;
+        }
+        default:
+            return false;
+    }
+}
+
+// Reads every row of one reference table; fill(text, flags, nulls) turns a row
+// into a record and files it. A NULL key is never filed: it equals no
+// looked-up value, not even the empty text.
+template <typename Fill>
+void readTable(Database& db, const ReferenceTableDef& def, Fill fill) {
+    auto cursor = db.openTable(def.table, columnNames(def));
+    std::vector<std::string> text(def.columns.size());
+    std::vector<bool> flag(def.columns.size());
+    std::vector<bool> null(def.columns.size());
+    while (cursor->next()) {
+        for (std::size_t i = 0; i < def.columns.size(); ++i) {
+            const Value& v = cursor->at(i);
+            null[i] = v.isNull();
+            const bool isBoolean = std::find(def.booleanColumns.begin(), def.booleanColumns.end(),
+                                             static_cast<int>(i)) != def.booleanColumns.end();
+            if (isBoolean) {
+                flag[i] = asBoolean(v);
+                text[i].clear();
+            } else {
+                text[i] = v.asText();
+            }
+        }
+        fill(text, flag, null);
+    }
+}
+
+}  // namespace
+
+ReferenceData ReferenceData::Load(Database& db) {
+    ReferenceData ref;
+    readTable(
+        db, callMapTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx95CallMapSet r;
+            r.m_CallCallsign = std::move(t[0]);
+            r.m_CallPfx = std::move(t[1]);
+            r.m_CallCq = std::move(t[2]);
+            r.m_CallItu = std::move(t[3]);
+            r.m_CallPfx1 = std::move(t[4]);
+            r.m_CallCq1 = std::move(t[5]);
+            r.m_CallItu1 = std::move(t[6]);
+            r.m_CallDate1 = std::move(t[7]);
+            r.m_CallPfx2 = std::move(t[8]);
+            r.m_CallCq2 = std::move(t[9]);
+            r.m_CallItu2 = std::move(t[10]);
+            r.m_CallDate2 = std::move(t[11]);
+            r.m_TIMEDIFF = std::move(t[12]);
+            r.m_LATITUDE = std::move(t[13]);
+            r.m_LONGITUDE = std::move(t[14]);
+            if (!null[0]) ref.addCallMap(std::move(r));
+        });
+    readTable(
+        db, mapPrefixTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx95MapPrefixSet r;
+            r.m_MAP_PREFIX = std::move(t[0]);
+            r.m_PRI_PREFIX = std::move(t[1]);
+            r.m_CQ_ZONE = std::move(t[2]);
+            r.m_OLD1_PREFIX = std::move(t[3]);
+            r.m_OLD1_ZONE = std::move(t[4]);
+            r.m_OLD1_DATE = std::move(t[5]);
+            r.m_OLD2_PREFIX = std::move(t[6]);
+            r.m_OLD2_ZONE = std::move(t[7]);
+            r.m_OLD2_DATE = std::move(t[8]);
+            r.m_ITU_ZONE = std::move(t[9]);
+            r.m_TIMEDIFF = std::move(t[10]);
+            r.m_LATITUDE = std::move(t[11]);
+            r.m_LONGITUDE = std::move(t[12]);
+            if (!null[0]) ref.addMapPrefix(std::move(r));
+        });
+    readTable(db, prefixTable(),
+              [&](std::vector<std::string>& t, const std::vector<bool>& f,
+                  const std::vector<bool>& null) {
+                  CTvx95PrefixSet r;
+                  r.m_PREFIX = std::move(t[0]);
+                  r.m_COUNTRY = std::move(t[1]);
+                  r.m_LATITUDE = std::move(t[2]);
+                  r.m_LONGITUDE = std::move(t[3]);
+                  r.m_DEL_STATUS = f[4];
+                  r.m_QSL_FIELD_CHECK = f[5];
+                  r.m_QSL_BUREAU = f[6];
+                  r.m_CQ_ZONE = std::move(t[7]);
+                  r.m_ITU_ZONE = std::move(t[8]);
+                  r.m_ARRL_ID = std::move(t[9]);
+                  r.m_CONTINENT = std::move(t[10]);
+                  r.m_TIMEDIFF = std::move(t[11]);
+                  if (null[0]) {
+                      ref.prefixRows_.push_back(std::move(r));  // kept in order, never found by key
+                  } else {
+                      ref.addPrefix(std::move(r));
+                  }
+              });
+    readTable(
+        db, countyTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx96CountySet r;
+            r.m_CNTY_ST_ABV = std::move(t[0]);
+            r.m_CNTY_LAT = std::move(t[1]);
+            r.m_CNTY_LON = std::move(t[2]);
+            r.m_CNTY_NAME = std::move(t[3]);
+            if (!null[0] && !null[3]) ref.addCounty(std::move(r));
+        });
+    readTable(
+        db, stateTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx96StateSet r;
+            r.m_STATE_ABV = std::move(t[0]);
+            r.m_STATE_NAME = std::move(t[1]);
+            r.m_CQ_ZONE = std::move(t[2]);
+            r.m_STATE_LAT = std::move(t[3]);
+            r.m_STATE_LON = std::move(t[4]);
+            r.m_ITU_ZONE = std::move(t[5]);
+            r.m_TIMEDIFF = std::move(t[6]);
+            if (!null[0]) ref.addState(std::move(r));
+        });
+    return ref;
+}
+
+ReferenceData ReferenceData::LoadFile(const std::string& path) {
+    std::unique_ptr<Database> db = openDatabase(path);
+    return Load(*db);
+}
+
+void ReferenceData::addCallMap(CTvx95CallMapSet row) {
+    std::string key = row.m_CallCallsign;
+    callMap_.try_emplace(std::move(key), std::move(row));
+}
+
+void ReferenceData::addMapPrefix(CTvx95MapPrefixSet row) {
+    std::string key = row.m_MAP_PREFIX;
+    mapPrefix_.try_emplace(std::move(key), std::move(row));
+}
+
+void ReferenceData::addPrefix(CTvx95PrefixSet row) {
+    prefix_.try_emplace(row.m_PREFIX, prefixRows_.size());
+    prefixRows_.push_back(std::move(row));
+}
+
+void ReferenceData::addState(CTvx96StateSet row) {
+    states_.insert(std::move(row.m_STATE_ABV));
+}
+
+void ReferenceData::addCounty(CTvx96CountySet row) {
+    counties_.emplace(std::move(row.m_CNTY_ST_ABV), std::move(row.m_CNTY_NAME));
+}
+
+const CTvx95CallMapSet* ReferenceData::findCallMap(const std::string& call) const {
+    auto it = callMap_.find(call);
+    return it == callMap_.end() ? nullptr : &it->second;
+}
+
+const CTvx95MapPrefixSet* ReferenceData::findMapPrefix(const std::string& prefix) const {
+    auto it = mapPrefix_.find(prefix);
+    return it == mapPrefix_.end() ? nullptr : &it->second;
+}
+
+const CTvx95PrefixSet* ReferenceData::findPrefix(const std::string& prefix) const {
+    auto it = prefix_.find(prefix);
+    return it == prefix_.end() ? nullptr : &prefixRows_[it->second];
+}
+
+bool ReferenceData::hasState(const std::string& abbreviation) const {
+    return states_.count(abbreviation) != 0;
+}
+
+bool ReferenceData::hasCounty(const std::string& state, const std::string& county) const {
+    return counties_.count({state, county}) != 0;
+}
+
+}  // namespace tvx

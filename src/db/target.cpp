@@ -1,0 +1,473 @@
+#include "db/target.h"
+
+#include <sqlite3.h>
+
+#include <functional>
+
+namespace tvx {
+
+namespace {
+
+constexpr int kBatchRows = 1000;
+constexpr auto kBatchTime = std::chrono::milliseconds(500);
+
+const char* const kJetTargetMessage =
+    "Jet databases (.mdb) can be read by this program but not written. Choose a SQLite target "
+    "database, or create one with: tolvex-import-cli init-target FILE";
+
+const QsoCol kKeyColumns[] = {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand};
+
+bool sameName(const std::string& a, const char* b) {
+    return sqlite3_stricmp(a.c_str(), b) == 0;
+}
+
+// Opens the target file as SQLite; Jet files and anything else that cannot
+// be a target are refused with a message that says why.
+std::unique_ptr<SqliteDb> openTarget(const std::string& path, SqliteDb::Mode mode) {
+    const std::string shown = path.empty() ? "Unknown Path" : path;
+    switch (detectDatabaseKind(shown)) {
+        case DbKind::Jet:
+            throw DbError(kJetTargetMessage);
+        case DbKind::Missing:
+            throw DbError("Could not find file '" + shown + "'.");
+        case DbKind::DbaseFolder:
+            throw DbError("'" + shown + "' is a folder, not a SQLite target database.");
+        case DbKind::Sqlite:
+        case DbKind::Unknown:  // an empty file is an empty SQLite database
+            break;
+    }
+    return std::make_unique<SqliteDb>(shown, mode);
+}
+
+// Fails with a message naming the first column of `columns` that the table lacks.
+void requireColumns(SqliteDb& db, const char* table, const std::vector<ColumnDef>& columns) {
+    const std::vector<std::string> stored = db.tableColumns(table);
+    if (stored.empty()) {
+        throw DbError("The table [" + std::string(table) + "] does not exist in '" + db.path() +
+                      "'.");
+    }
+    for (const ColumnDef& c : columns) {
+        bool found = false;
+        for (const std::string& s : stored) found = found || sameName(s, c.name);
+        if (!found) {
+            throw DbError("The table [" + std::string(table) + "] of '" + db.path() +
+                          "' has no column [" + c.name + "].");
+        }
+    }
+}
+
+std::optional<std::string> cellText(const QsoRow::Cell& cell) {
+    if (!cell.set || cell.isNull) return std::nullopt;
+    if (cell.isLong) return std::to_string(cell.number);
+    return cell.text;
+}
+
+std::uint64_t maskOf(const QsoRow& row) {
+    std::uint64_t mask = 0;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        if (row.cell(static_cast<QsoCol>(c)).set) mask |= std::uint64_t{1} << c;
+    }
+    return mask;
+}
+
+// Binds the set cells of a row, in column order, from parameter 1 on; returns
+// the next free parameter.
+int bindRow(SqliteStatement& st, const QsoRow& row) {
+    int parameter = 1;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        const QsoRow::Cell& cell = row.cell(static_cast<QsoCol>(c));
+        if (!cell.set) continue;
+        if (cell.isNull) {
+            st.bindNull(parameter);
+        } else if (cell.isLong) {
+            st.bindInt(parameter, cell.number);
+        } else {
+            st.bindText(parameter, cell.text);
+        }
+        ++parameter;
+    }
+    return parameter;
+}
+
+std::string columnName(int c) {
+    return bracket(qsoColumns()[static_cast<std::size_t>(c)].name);
+}
+
+}  // namespace
+
+// ---- QsoRow
+
+void QsoRow::setText(QsoCol col, std::string value) {
+    cells_[col] = Cell{true, false, false, 0, std::move(value)};
+}
+
+void QsoRow::setNull(QsoCol col) {
+    cells_[col] = Cell{true, true, false, 0, {}};
+}
+
+void QsoRow::setLong(QsoCol col, std::int64_t value) {
+    cells_[col] = Cell{true, false, true, value, {}};
+}
+
+void QsoRow::setTextOrNull(QsoCol col, const std::string& value) {
+    if (value.empty()) {
+        setNull(col);
+    } else {
+        setText(col, value);
+    }
+}
+
+// ---- CImportSet
+
+std::size_t CImportSet::KeyHash::operator()(const QsoKey& k) const {
+    std::hash<std::string> h;
+    std::size_t seed = h(k.call);
+    for (const std::string* part : {&k.date, &k.time, &k.mode, &k.band}) {
+        seed ^= h(*part) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    }
+    return seed;
+}
+
+CImportSet::~CImportSet() {
+    try {
+        Close();
+    } catch (const DbError&) {
+        // Nobody is left to tell; Close() already reports to callers that ask.
+    }
+}
+
+void CImportSet::Open(const std::string& targetPath) {
+    Close();
+    auto db = openTarget(targetPath, SqliteDb::Mode::ReadWrite);
+    requireColumns(*db, "QSO-TAB", qsoColumns());
+    // Keep the batch in memory until commit, so that readers of the same file
+    // (the statistics table) are never locked out in the middle of a batch.
+    db->exec("PRAGMA cache_spill = OFF");
+    db_ = std::move(db);
+    path_ = targetPath;
+}
+
+void CImportSet::Close() {
+    if (!db_) return;
+    std::optional<DbError> failure;
+    try {
+        Commit();
+    } catch (const DbError& e) {
+        failure = e;
+    }
+    insert_ = {};
+    update_ = {};
+    insertMask_ = updateMask_ = 0;
+    index_.reset();
+    batch_.clear();
+    pendingRows_ = 0;
+    inTransaction_ = false;
+    db_.reset();  // rolls back whatever could not be committed
+    if (failure) throw *failure;
+}
+
+void CImportSet::beginBatchIfNeeded() {
+    if (inTransaction_) return;
+    db_->exec("BEGIN");
+    inTransaction_ = true;
+    pendingRows_ = 0;
+    batch_.clear();
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void CImportSet::maybeCommit() {
+    // steady_clock::now() is a vDSO read of a few nanoseconds: cheap per row.
+    if (pendingRows_ >= kBatchRows ||
+        std::chrono::steady_clock::now() - batchStart_ >= kBatchTime) {
+        Commit();
+    }
+}
+
+void CImportSet::Commit() {
+    if (!db_ || !inTransaction_) return;
+    try {
+        db_->exec("COMMIT");
+    } catch (const DbError&) {
+        if (sqlite3_get_autocommit(db_->handle())) {
+            // The engine gave the transaction up; write the batch again so the
+            // next commit can still keep it.
+            inTransaction_ = false;
+            replayBatch();
+        }
+        throw;
+    }
+    inTransaction_ = false;
+    pendingRows_ = 0;
+    batch_.clear();
+}
+
+std::int64_t CImportSet::insertRow(const QsoRow& row) {
+    const std::uint64_t mask = maskOf(row);
+    if (!insert_.handle() || mask != insertMask_) {
+        std::string columns, values;
+        int parameter = 1;
+        for (int c = 0; c < kQsoColumnCount; ++c) {
+            if (!(mask & (std::uint64_t{1} << c))) continue;
+            if (parameter > 1) {
+                columns += ",";
+                values += ",";
+            }
+            columns += columnName(c);
+            values += "?" + std::to_string(parameter++);
+        }
+        insert_ =
+            db_->prepare(mask ? "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + values + ")"
+                              : std::string("INSERT INTO [QSO-TAB] DEFAULT VALUES"));
+        insertMask_ = mask;
+    }
+    insert_.reset();
+    insert_.clearBindings();
+    bindRow(insert_, row);
+    insert_.step();
+    insert_.reset();
+    return db_->lastInsertRowId();
+}
+
+void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
+    const std::uint64_t mask = maskOf(row);
+    if (mask == 0) return;
+    if (!update_.handle() || mask != updateMask_) {
+        std::string sql = "UPDATE [QSO-TAB] SET ";
+        int parameter = 1;
+        for (int c = 0; c < kQsoColumnCount; ++c) {
+            if (!(mask & (std::uint64_t{1} << c))) continue;
+            if (parameter > 1) sql += ",";
+            sql += columnName(c) + "=?" + std::to_string(parameter++);
+        }
+        sql += " WHERE rowid=?" + std::to_string(parameter);
+        update_ = db_->prepare(sql);
+        updateMask_ = mask;
+    }
+    update_.reset();
+    update_.clearBindings();
+    const int idParameter = bindRow(update_, row);
+    update_.bindInt(idParameter, rowId);
+    update_.step();
+    update_.reset();
+    if (sqlite3_changes(db_->handle()) == 0) {
+        throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
+    }
+}
+
+void CImportSet::replayBatch() {
+    std::vector<PendingWrite> writes = std::move(batch_);
+    batch_.clear();
+    beginBatchIfNeeded();
+    try {
+        for (PendingWrite& w : writes) {
+            if (w.isUpdate) {
+                updateRow(w.rowId, w.row);
+            } else if (insertRow(w.row) != w.rowId) {
+                index_.reset();  // numbers moved: index again on the next search
+                w.rowId = db_->lastInsertRowId();
+            }
+            batch_.push_back(std::move(w));
+            ++pendingRows_;
+        }
+    } catch (const DbError& e) {
+        if (!sqlite3_get_autocommit(db_->handle())) db_->exec("ROLLBACK");
+        inTransaction_ = false;
+        batch_.clear();
+        pendingRows_ = 0;
+        index_.reset();
+        throw DbError(std::string(e.what()) + " (the " + std::to_string(writes.size()) +
+                      " uncommitted rows before it could not be written again)");
+    }
+}
+
+std::int64_t CImportSet::AddNew(const QsoRow& row) {
+    if (!db_) throw DbError("The target database is not open.");
+    beginBatchIfNeeded();
+    db_->exec("SAVEPOINT qso_row");
+    std::int64_t rowId = 0;
+    try {
+        rowId = insertRow(row);
+        db_->exec("RELEASE qso_row");
+    } catch (const DbError&) {
+        if (!sqlite3_get_autocommit(db_->handle())) {
+            db_->exec("ROLLBACK TO qso_row");
+            db_->exec("RELEASE qso_row");
+        } else {
+            inTransaction_ = false;
+            replayBatch();
+        }
+        throw;
+    }
+    batch_.push_back(PendingWrite{false, rowId, row});
+    ++pendingRows_;
+    if (index_) {
+        QsoKey key;
+        std::string* parts[] = {&key.call, &key.date, &key.time, &key.mode, &key.band};
+        bool complete = true;
+        for (int i = 0; i < 5 && complete; ++i) {
+            auto text = cellText(row.cell(kKeyColumns[i]));
+            if (text) {
+                *parts[i] = std::move(*text);
+            } else {
+                complete = false;  // NULL equals nothing
+            }
+        }
+        if (complete) index_->emplace(std::move(key), rowId);
+    }
+    maybeCommit();
+    return rowId;
+}
+
+std::optional<QsoKey> CImportSet::readKey(std::int64_t rowId) {
+    SqliteStatement st = db_->prepare(
+        "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
+        "WHERE rowid=?1");
+    st.bindInt(1, rowId);
+    if (!st.step()) return std::nullopt;
+    for (int i = 0; i < 5; ++i) {
+        if (st.columnIsNull(i)) return std::nullopt;
+    }
+    return QsoKey{st.columnText(0), st.columnText(1), st.columnText(2), st.columnText(3),
+                  st.columnText(4)};
+}
+
+void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
+    if (!db_) throw DbError("The target database is not open.");
+    bool keyChanges = false;
+    for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.cell(c).set;
+    std::optional<QsoKey> oldKey;
+    if (index_ && keyChanges) oldKey = readKey(rowId);
+
+    beginBatchIfNeeded();
+    db_->exec("SAVEPOINT qso_row");
+    try {
+        updateRow(rowId, row);
+        db_->exec("RELEASE qso_row");
+    } catch (const DbError&) {
+        if (!sqlite3_get_autocommit(db_->handle())) {
+            db_->exec("ROLLBACK TO qso_row");
+            db_->exec("RELEASE qso_row");
+        } else {
+            inTransaction_ = false;
+            replayBatch();
+        }
+        throw;
+    }
+    batch_.push_back(PendingWrite{true, rowId, row});
+    ++pendingRows_;
+    if (index_ && keyChanges) {
+        if (oldKey) {
+            auto [first, last] = index_->equal_range(*oldKey);
+            for (auto it = first; it != last; ++it) {
+                if (it->second == rowId) {
+                    index_->erase(it);
+                    break;
+                }
+            }
+        }
+        if (std::optional<QsoKey> newKey = readKey(rowId)) index_->emplace(*newKey, rowId);
+    }
+    maybeCommit();
+}
+
+std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
+    if (!db_) throw DbError("The target database is not open.");
+    SqliteStatement st =
+        db_->prepare("SELECT " + columnName(col) + " FROM [QSO-TAB] WHERE rowid=?1");
+    st.bindInt(1, rowId);
+    if (!st.step()) {
+        throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
+    }
+    return st.columnText(0);
+}
+
+std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {
+    if (!db_) throw DbError("The target database is not open.");
+    if (!index_) {
+        auto index = std::make_unique<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>>();
+        SqliteStatement st = db_->prepare(
+            "SELECT rowid,[QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] "
+            "FROM [QSO-TAB]");
+        while (st.step()) {
+            bool complete = true;
+            for (int i = 1; i <= 5; ++i) complete = complete && !st.columnIsNull(i);
+            if (!complete) continue;
+            index->emplace(QsoKey{st.columnText(1), st.columnText(2), st.columnText(3),
+                                  st.columnText(4), st.columnText(5)},
+                           st.columnInt(0));
+        }
+        index_ = std::move(index);
+    }
+    // Several rows may match: the oldest one is the contact.
+    std::optional<std::int64_t> found;
+    auto [first, last] = index_->equal_range(key);
+    for (auto it = first; it != last; ++it) {
+        if (!found || it->second < *found) found = it->second;
+    }
+    return found;
+}
+
+void CImportSet::DropIndex() {
+    index_.reset();
+}
+
+// ---- CNotes98Set
+
+void CNotes98Set::Open(const std::string& targetPath) {
+    auto db = openTarget(targetPath, SqliteDb::Mode::ReadOnly);
+    requireColumns(*db, "QSO-NOTES", notesColumns());
+    db_ = std::move(db);
+}
+
+std::vector<std::string> CNotes98Set::NotesFor(const std::string& callsign) {
+    if (!db_) throw DbError("The notes table is not open.");
+    SqliteStatement st =
+        db_->prepare("SELECT [NOTES] FROM [QSO-NOTES] WHERE [CALLSIGN]=?1 ORDER BY rowid");
+    st.bindText(1, callsign);
+    std::vector<std::string> notes;
+    while (st.step()) notes.push_back(st.columnText(0));
+    return notes;
+}
+
+// ---- CDxccSet
+
+void CDxccSet::Open(const std::string& targetPath) {
+    Close();
+    auto db = openTarget(targetPath, SqliteDb::Mode::ReadOnly);
+    // Columns by name, so their order in the file does not matter.
+    std::string sql = "SELECT ";
+    const std::vector<std::string>& columns = dxccColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) sql += ",";
+        sql += bracket(columns[i]);
+    }
+    sql += " FROM [DXCCTAB] WHERE [PREFIX]=?1 ORDER BY rowid LIMIT 1";
+    select_ = db->prepare(sql);
+    db_ = std::move(db);
+}
+
+void CDxccSet::Close() {
+    select_ = {};
+    db_.reset();
+    cache_.clear();
+}
+
+const std::vector<std::string>* CDxccSet::Row(const std::string& prefix) {
+    if (auto it = cache_.find(prefix); it != cache_.end()) return it->second.get();
+    if (!db_) throw DbError("The statistics table is not open.");
+    select_.reset();
+    select_.bindText(1, prefix);
+    std::unique_ptr<std::vector<std::string>> row;
+    if (select_.step()) {
+        row = std::make_unique<std::vector<std::string>>();
+        const int count = select_.columnCount();
+        row->reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) row->push_back(select_.columnText(i));
+    }
+    select_.reset();  // frees the read lock on the target between lookups
+    const std::vector<std::string>* result = row.get();
+    cache_.emplace(prefix, std::move(row));
+    return result;
+}
+
+}  // namespace tvx
