@@ -98,7 +98,6 @@ public:
     void SetReferenceOverride(std::shared_ptr<const ReferenceData> ref) { refOverride_ = ref; }
     CImportSet& target() { return importSet_; }
     Counters counters() const;
-    const std::vector<std::string>& problemLines() const { return problemLines_; }
 
     // --- Shared steps for readers ---
 
@@ -169,7 +168,7 @@ private:
     std::shared_ptr<const ReferenceData> ref_;
     std::shared_ptr<const ReferenceData> refOverride_;
     ReportFile report_;
-    std::vector<std::string> problemLines_;  // newest first
+    bool running_ = false;
 };
 
 }  // namespace tvx

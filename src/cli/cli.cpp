@@ -1,0 +1,243 @@
+#include "cli/cli.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <map>
+#include <optional>
+
+#include "db/schema.h"
+#include "import/source_types.h"
+
+namespace tvx {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) { g_interrupted = true; }
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  tolvex-import-cli import --target FILE --host-path DIR --type TYPE --source FILE\n"
+    "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
+    "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
+    "      [--settings FILE] [--yes]\n"
+    "  tolvex-import-cli init-target FILE\n"
+    "  tolvex-import-cli init-refdata FILE\n"
+    "TYPE: 0-13 or adif, lotw, logwin, xpwin, hyperlog, logview, swisslog, dxlog,\n"
+    "      dxdesktop, logplus, toplog, q9zz, easylog, stationmaster\n";
+
+std::string OneLine(std::string text) {
+    for (char& ch : text) {
+        if (ch == '\n' || ch == '\r') ch = ' ';
+    }
+    return text;
+}
+
+class CliHost : public ImportHost {
+public:
+    CliHost(std::istream& in, std::ostream& err, bool interactive, bool yes)
+        : in_(in), err_(err), interactive_(interactive), yes_(yes),
+          progress_(interactive && isatty(STDERR_FILENO)) {}
+
+    void attach(ImportSession* session) { session_ = session; }
+    bool stopShown() const { return stopShown_; }
+    const Counters& last() const { return counters_; }
+
+    bool ask(int, const std::string& text, MessageIcon) override {
+        clearProgress();
+        err_ << "question: " << OneLine(text) << '\n';
+        if (yes_) return true;
+        if (!interactive_) return false;
+        err_ << "[y/N] " << std::flush;
+        std::string answer;
+        if (!std::getline(in_, answer)) return false;
+        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    }
+
+    void notify(int, const std::string& text, MessageIcon icon) override {
+        clearProgress();
+        const char* prefix = "notice: ";
+        if (icon == MessageIcon::Stop) {
+            prefix = "error: ";
+            stopShown_ = true;
+        } else if (icon == MessageIcon::Question) {
+            prefix = "question: ";
+        }
+        err_ << prefix << OneLine(text) << '\n';
+    }
+
+    void pump() override {
+        if (g_interrupted.exchange(false) && session_) session_->StopImport();
+        if (!progress_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgress_ < std::chrono::milliseconds(200)) return;
+        lastProgress_ = now;
+        err_ << "\rRecords Read: " << counters_.recordsRead
+             << "  Records Loaded: " << counters_.recordsLoaded << std::flush;
+        progressShown_ = true;
+    }
+
+    void countersChanged(const Counters& counters) override { counters_ = counters; }
+    void problemAdded(const std::string&) override {}
+
+private:
+    void clearProgress() {
+        if (progressShown_) {
+            err_ << "\r\033[K";
+            progressShown_ = false;
+        }
+    }
+
+    std::istream& in_;
+    std::ostream& err_;
+    bool interactive_;
+    bool yes_;
+    bool progress_;
+    bool progressShown_ = false;
+    bool stopShown_ = false;
+    Counters counters_;
+    ImportSession* session_ = nullptr;
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+int Usage(std::ostream& err, const std::string& problem) {
+    if (!problem.empty()) err << "tolvex-import-cli: " << problem << '\n';
+    err << kUsage;
+    return 2;
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::string item;
+    for (char ch : text + ",") {
+        if (ch == ',') {
+            if (!Trim(item).empty()) items.push_back(Trim(item));
+            item.clear();
+        } else {
+            item += ch;
+        }
+    }
+    return items;
+}
+
+int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+              std::ostream& err, bool interactive) {
+    static const std::map<std::string, bool> kOptions = {
+        {"--target", true},   {"--host-path", true}, {"--type", true},  {"--source", true},
+        {"--filter", true},   {"--note", true},      {"--spec1", true}, {"--spec2", true},
+        {"--opr-call", true}, {"--opr-list", true},  {"--settings", true},
+        {"--qsl-sent-date", false}, {"--yes", false},
+    };
+    std::map<std::string, std::string> values;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const auto it = kOptions.find(args[i]);
+        if (it == kOptions.end()) return Usage(err, "unknown option " + args[i]);
+        if (it->second) {
+            if (i + 1 >= args.size()) return Usage(err, args[i] + " needs a value");
+            values[args[i]] = args[i + 1];
+            ++i;
+        } else {
+            values[args[i]] = "1";
+        }
+    }
+    if (!values.count("--target")) return Usage(err, "--target is required");
+
+    const auto& types = SourceTypes();
+    ImportOptions options;
+    if (values.count("--type")) {
+        options.sourceType = SourceTypeFromName(types, values["--type"]);
+        if (options.sourceType < 0) return Usage(err, "unknown type " + values["--type"]);
+    }
+    if (values.count("--filter")) {
+        static const std::map<std::string, int> kFilters = {
+            {"none", kFilterNone},
+            {"all", kFilterAll},
+            {"not-confirmed", kFilterNotConfirmed},
+            {"not-worked", kFilterNotWorked}};
+        const auto f = kFilters.find(values["--filter"]);
+        if (f == kFilters.end()) return Usage(err, "unknown filter " + values["--filter"]);
+        options.filter = f->second;
+    }
+
+    const std::string settingsPath =
+        values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
+    const HostSettings settings = ReadHostSettings(settingsPath);
+
+    ApplicationPaths app;
+    app.m_strTargetPath = values["--target"];
+    app.m_strProgramPath = settings.programPath;
+    app.m_strOperatorCall = settings.operatorCall;
+
+    CliHost host(in, err, interactive, values.count("--yes") > 0);
+    if (!settings.dataPath.empty() &&
+        IsRefdataOfDataPath(app.m_strTargetPath, CutDataPath(settings.dataPath))) {
+        host.notify(kMsgRefdataChosenAsTarget, MessageText(kMsgRefdataChosenAsTarget),
+                    MessageIcon::Stop);
+        return 1;
+    }
+
+    options.sourcePath = values.count("--source") ? values["--source"] : std::string();
+    options.hostPath = values.count("--host-path") ? values["--host-path"] : app.m_strProgramPath;
+    options.defaultOprCall =
+        ToUpper(Left(values.count("--opr-call") ? values["--opr-call"] : app.m_strOperatorCall, 15));
+    options.defaultNote = Left(values["--note"], 50);
+    options.defaultSpec1 = Left(values["--spec1"], 25);
+    options.defaultSpec2 = Left(values["--spec2"], 25);
+    options.qslSentFromDate = values.count("--qsl-sent-date") > 0;
+    options.oprCalls.push_back(options.defaultOprCall);
+    for (const auto& call : SplitList(values["--opr-list"])) options.oprCalls.push_back(call);
+
+    ImportSession session(host, app, types);
+    host.attach(&session);
+    const std::string targetError = session.OpenTarget();
+    if (!targetError.empty()) err << "error: " << OneLine(targetError) << '\n';
+
+    g_interrupted = false;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    const bool ran = session.BeginImport(options);
+    std::signal(SIGINT, previous);
+    session.CloseTarget();
+    if (!ran) return 1;
+
+    const Counters c = session.counters();
+    out << "Records Read: " << c.recordsRead << "  Records Loaded: " << c.recordsLoaded
+        << "  Records Ignored: " << c.recordsIgnored << "  Errors: " << c.errors
+        << "  Warnings: " << c.warnings << std::endl;
+    return host.stopShown() ? 1 : 0;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, bool interactive) {
+    if (args.empty()) return Usage(err, "");
+    const std::string& command = args[0];
+    try {
+        if (command == "import") return RunImport(args, in, out, err, interactive);
+        if (command == "init-target" || command == "init-refdata") {
+            if (args.size() != 2) return Usage(err, command + " takes one FILE");
+            if (command == "init-target") {
+                createTargetDatabase(args[1]);
+            } else {
+                createReferenceDatabase(args[1]);
+            }
+            out << "created " << args[1] << std::endl;
+            return 0;
+        }
+        if (command == "--help" || command == "-h" || command == "help") {
+            out << kUsage;
+            return 0;
+        }
+    } catch (const DbError& e) {
+        err << "error: " << OneLine(e.what()) << '\n';
+        return 1;
+    }
+    return Usage(err, "unknown command " + command);
+}
+
+}  // namespace tvx
