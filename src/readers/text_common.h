@@ -1,0 +1,95 @@
+#pragma once
+// What the line-per-contact text exports (Log Windows, XpWin, Logview,
+// Swisslog) share: the file and its lines, the record loop around a reader's
+// line conversion, and the field, date, time and frequency forms that more
+// than one of them writes.
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/session.h"
+
+namespace tvx {
+
+// One line of a text export.
+struct TextLine {
+    std::string text;        // decoded to UTF-8, without its line end
+    std::size_t length = 0;  // characters, line end included (the skip rules count it)
+    bool tooLong = false;    // longer than kMaxLineBytes; text holds only its beginning
+};
+
+// Reads a text file line by line, each line whole however long it is.
+class TextLineReader {
+  public:
+    // A line longer than this is not a contact of any of these exports; it is
+    // reported and skipped rather than held in memory.
+    static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
+    TextLineReader() = default;
+    ~TextLineReader();
+    TextLineReader(const TextLineReader&) = delete;
+    TextLineReader& operator=(const TextLineReader&) = delete;
+
+    // False when the file cannot be opened for reading (or is a folder).
+    bool Open(const std::string& path);
+    // The next line; false at the end of the file.
+    bool Next(TextLine& line);
+
+  private:
+    bool Fill();
+
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool firstLine_ = true;
+};
+
+// Problem text of a line too long to be a contact.
+inline constexpr const char* kLineTooLong = "Line too long?";
+
+// Converts one counted line into the working contact and finishes it.
+using TextLineConverter = void (*)(ImportSession& s, std::string& line);
+
+// The record loop of a text export: opens m_strSourcePath (61452 when it
+// cannot), skips lines that begin with a line end or one of skipFirstChars or
+// that are shorter than 25 characters, and hands every other line to convert
+// after the session's per-record steps.
+void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLineConverter convert);
+
+// True when the loop above skips the line without counting it.
+bool SkipsTextLine(const TextLine& line, std::string_view skipFirstChars);
+
+// --- Fields ---
+
+// The next field up to delims, trimmed (NextToken).
+std::string CutField(std::string& line, std::string_view delims);
+// A quoted field up to the next comma: "value", quotes and blanks removed.
+std::string CutQuotedField(std::string& line);
+// A quoted text field up to its closing quote, commas included; the comma
+// after it is dropped as well.
+std::string CutQuotedText(std::string& line);
+// The text before the first blank.
+std::string FirstWord(std::string_view text);
+
+// --- Conversions ---
+
+// Characters first .. first+count-1 (counted in characters, not bytes).
+std::string Mid(std::string_view text, std::size_t first, std::size_t count);
+// The text with its first c removed ("14.025" and '.' give "14025").
+std::string WithoutFirst(std::string_view text, char c);
+// YYYYMMDD from a two-digit year: 10 and more are 19xx, below 10 are 20xx.
+std::string CenturyDate(std::string_view yy, std::string_view mm, std::string_view dd);
+// HHMMSS from HH?MM (characters 1-2 and 4-5) with seconds "00".
+std::string SeparatedTime(std::string_view field);
+// HHMMSS from HH?MM, or from HHMM when bareHhmm; any other form gives just
+// "00", which IsValidTime rejects.
+std::string HhMmTime(std::string_view field, bool bareHhmm);
+// The report a contact gets when the source has none: "599" for CW and RTTY,
+// "59" for anything else.
+std::string DefaultReport(const std::string& modeCode);
+
+}  // namespace tvx
