@@ -49,6 +49,9 @@ std::string MessageText(int id) {
         {kMsgErrorFileNotCreated, "Unable to create the error file"},
         {kMsgReferenceNotOpen, "Unable to open the reference database"},
         {kMsgEngineError, "The import stopped because of a database error"},
+        {kMsgNoImportRunYet,
+         "No import has run since the program started, so there is no error file to "
+         "display yet."},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

@@ -30,6 +30,7 @@ enum MessageId : int {
     kMsgErrorFileNotCreated = 40002,
     kMsgReferenceNotOpen = 40003,
     kMsgEngineError = 40004,
+    kMsgNoImportRunYet = 40005,
 };
 
 // The exact text of a message ("" for an unknown id).
