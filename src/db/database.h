@@ -12,7 +12,7 @@ namespace tvx {
 
 // Any engine failure: the message is the engine's own description.
 class DbError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
@@ -47,7 +47,7 @@ struct Value {
 
 // Rows of one table, read forward; columns in the order they were asked for.
 class TableCursor {
-  public:
+public:
     virtual ~TableCursor() = default;
     // Moves to the next row; false at the end. Throws DbError on damage.
     virtual bool next() = 0;
@@ -58,7 +58,7 @@ class TableCursor {
 // A database opened for reading. Table and column names are matched without
 // regard to case; a missing table or column is a DbError that names it.
 class Database {
-  public:
+public:
     virtual ~Database() = default;
     virtual std::vector<std::string> tableNames() = 0;
     virtual std::unique_ptr<TableCursor> openTable(const std::string& table,
