@@ -52,6 +52,7 @@ std::string MessageText(int id) {
         {kMsgNoImportRunYet,
          "No import has run since the program started, so there is no error file to "
          "display yet."},
+        {kMsgSourceDatabaseError, "The source database could not be opened."},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

@@ -31,6 +31,9 @@ enum MessageId : int {
     kMsgReferenceNotOpen = 40003,
     kMsgEngineError = 40004,
     kMsgNoImportRunYet = 40005,
+    // The box that shows the engine's description when a database source
+    // (StationMaster, dBASE) cannot be opened.
+    kMsgSourceDatabaseError = 40006,
 };
 
 // The exact text of a message ("" for an unknown id).
