@@ -18,7 +18,9 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
-extern "C" void OnInterrupt(int) { g_interrupted = true; }
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
 
 constexpr const char* kUsage =
     "usage:\n"
@@ -39,9 +41,12 @@ std::string OneLine(std::string text) {
 }
 
 class CliHost : public ImportHost {
-public:
+  public:
     CliHost(std::istream& in, std::ostream& err, bool interactive, bool yes)
-        : in_(in), err_(err), interactive_(interactive), yes_(yes),
+        : in_(in),
+          err_(err),
+          interactive_(interactive),
+          yes_(yes),
           progress_(interactive && isatty(STDERR_FILENO)) {}
 
     void attach(ImportSession* session) { session_ = session; }
@@ -85,7 +90,7 @@ public:
     void countersChanged(const Counters& counters) override { counters_ = counters; }
     void problemAdded(const std::string&) override {}
 
-private:
+  private:
     void clearProgress() {
         if (progressShown_) {
             err_ << "\r\033[K";
@@ -128,10 +133,11 @@ std::vector<std::string> SplitList(const std::string& text) {
 int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
               std::ostream& err, bool interactive) {
     static const std::map<std::string, bool> kOptions = {
-        {"--target", true},   {"--host-path", true}, {"--type", true},  {"--source", true},
-        {"--filter", true},   {"--note", true},      {"--spec1", true}, {"--spec2", true},
-        {"--opr-call", true}, {"--opr-list", true},  {"--settings", true},
-        {"--qsl-sent-date", false}, {"--yes", false},
+        {"--target", true},   {"--host-path", true}, {"--type", true},
+        {"--source", true},   {"--filter", true},    {"--note", true},
+        {"--spec1", true},    {"--spec2", true},     {"--opr-call", true},
+        {"--opr-list", true}, {"--settings", true},  {"--qsl-sent-date", false},
+        {"--yes", false},
     };
     std::map<std::string, std::string> values;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -154,11 +160,10 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         if (options.sourceType < 0) return Usage(err, "unknown type " + values["--type"]);
     }
     if (values.count("--filter")) {
-        static const std::map<std::string, int> kFilters = {
-            {"none", kFilterNone},
-            {"all", kFilterAll},
-            {"not-confirmed", kFilterNotConfirmed},
-            {"not-worked", kFilterNotWorked}};
+        static const std::map<std::string, int> kFilters = {{"none", kFilterNone},
+                                                            {"all", kFilterAll},
+                                                            {"not-confirmed", kFilterNotConfirmed},
+                                                            {"not-worked", kFilterNotWorked}};
         const auto f = kFilters.find(values["--filter"]);
         if (f == kFilters.end()) return Usage(err, "unknown filter " + values["--filter"]);
         options.filter = f->second;
@@ -183,8 +188,8 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
 
     options.sourcePath = values.count("--source") ? values["--source"] : std::string();
     options.hostPath = values.count("--host-path") ? values["--host-path"] : app.m_strProgramPath;
-    options.defaultOprCall =
-        ToUpper(Left(values.count("--opr-call") ? values["--opr-call"] : app.m_strOperatorCall, 15));
+    options.defaultOprCall = ToUpper(
+        Left(values.count("--opr-call") ? values["--opr-call"] : app.m_strOperatorCall, 15));
     options.defaultNote = Left(values["--note"], 50);
     options.defaultSpec1 = Left(values["--spec1"], 25);
     options.defaultSpec2 = Left(values["--spec2"], 25);

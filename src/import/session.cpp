@@ -18,31 +18,56 @@ std::string Fit(const std::string& value) {
 // Band code to its offset inside a mode group of the statistics table.
 int BandOffset(long code) {
     switch (code) {
-        case 10: return 0;
-        case 9: return 2;
-        case 23: return 4;
-        case 8: return 6;
-        case 7: return 8;
-        case 6: return 10;
-        case 5: return 12;
-        case 4: return 14;
-        case 3: return 16;
-        case 2: return 18;
-        case 1: return 20;
-        case 22: return 22;
-        case 0: return 24;
-        case 11: return 26;
-        case 12: return 28;
-        case 13: return 30;
-        case 14: return 32;
-        case 15: return 34;
-        case 16: return 36;
-        case 17: return 38;
-        case 18: return 40;
-        case 19: return 42;
-        case 20: return 44;
-        case 21: return 46;
-        default: return -1;
+        case 10:
+            return 0;
+        case 9:
+            return 2;
+        case 23:
+            return 4;
+        case 8:
+            return 6;
+        case 7:
+            return 8;
+        case 6:
+            return 10;
+        case 5:
+            return 12;
+        case 4:
+            return 14;
+        case 3:
+            return 16;
+        case 2:
+            return 18;
+        case 1:
+            return 20;
+        case 22:
+            return 22;
+        case 0:
+            return 24;
+        case 11:
+            return 26;
+        case 12:
+            return 28;
+        case 13:
+            return 30;
+        case 14:
+            return 32;
+        case 15:
+            return 34;
+        case 16:
+            return 36;
+        case 17:
+            return 38;
+        case 18:
+            return 40;
+        case 19:
+            return 42;
+        case 20:
+            return 44;
+        case 21:
+            return 46;
+        default:
+            return -1;
     }
 }
 
@@ -57,8 +82,7 @@ StateRule UsStateCheck() {
     };
 }
 
-ImportSession::ImportSession(ImportHost& host, ApplicationPaths& app,
-                             std::vector<SourceType> types)
+ImportSession::ImportSession(ImportHost& host, ApplicationPaths& app, std::vector<SourceType> types)
     : host_(host), app_(app), types_(std::move(types)) {}
 
 ImportSession::~ImportSession() = default;
@@ -85,7 +109,9 @@ Counters ImportSession::counters() const {
     return {m_nRecordsRead, m_nRecordsLoaded, m_nRecordsIgnored, m_nErrors, m_nWarnings};
 }
 
-void ImportSession::PublishCounters() { host_.countersChanged(counters()); }
+void ImportSession::PublishCounters() {
+    host_.countersChanged(counters());
+}
 
 void ImportSession::Notify(int messageId, MessageIcon icon) {
     host_.notify(messageId, MessageText(messageId), icon);
@@ -182,8 +208,7 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
     }
     if (!report_.Create(m_strErrorFile)) {
         NotifyText(kMsgErrorFileNotCreated,
-                   MessageText(kMsgErrorFileNotCreated) + ": " + m_strErrorFile,
-                   MessageIcon::Stop);
+                   MessageText(kMsgErrorFileNotCreated) + ": " + m_strErrorFile, MessageIcon::Stop);
         return false;
     }
     return true;
@@ -283,8 +308,8 @@ void ImportSession::ReportWarning(const std::string& problem) {
 }
 
 bool ImportSession::ResolveCallsign(ResolutionRecord& rec) {
-    const ResolveOutcome outcome = ResolveCallsignSteps(reference(), m_strCall, m_strDate, rec,
-                                                        nullptr);
+    const ResolveOutcome outcome =
+        ResolveCallsignSteps(reference(), m_strCall, m_strDate, rec, nullptr);
     if (!outcome.found) {
         ReportError("Prefix?");
         return false;
@@ -364,8 +389,8 @@ bool ImportSession::WriteContact(const ResolutionRecord& rec) {
     if (m_strQslVia.empty()) m_strQslVia = "0";
     text(kQsoQslVia, m_strQslVia);
 
-    row.setLong(kQsoCategory, (m_bYL ? 1 : 0) + (m_bQRP ? 2 : 0) + (m_bUser1 ? 4 : 0) +
-                                  (m_bUser2 ? 8 : 0));
+    row.setLong(kQsoCategory,
+                (m_bYL ? 1 : 0) + (m_bQRP ? 2 : 0) + (m_bUser1 ? 4 : 0) + (m_bUser2 ? 8 : 0));
 
     std::string confirm;
     if (m_nSourceType == 1) {
@@ -387,8 +412,10 @@ bool ImportSession::WriteContact(const ResolutionRecord& rec) {
     if (m_strQslsStatus.empty()) {
         m_strQslsStatus = m_bQslSent == 1 ? "1" : "0";
     } else if (m_bQslSent == 1) {
-        if (m_strQslsStatus[0] == '0') m_strQslsStatus[0] = '1';
-        else if (m_strQslsStatus[0] == '2') m_strQslsStatus[0] = '3';
+        if (m_strQslsStatus[0] == '0')
+            m_strQslsStatus[0] = '1';
+        else if (m_strQslsStatus[0] == '2')
+            m_strQslsStatus[0] = '3';
     }
     text(kQsoQsls, m_strQslsStatus);
 

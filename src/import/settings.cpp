@@ -49,7 +49,9 @@ HostSettings ReadHostSettings(const std::string& iniPath) {
     return settings;
 }
 
-std::size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+std::size_t LastSeparator(const std::string& path) {
+    return path.find_last_of("/\\");
+}
 
 std::string CutDataPath(const std::string& dataPath) {
     const std::size_t pos = LastSeparator(dataPath);
