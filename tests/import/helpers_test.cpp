@@ -28,7 +28,7 @@ TEST(IsValidTime, Bounds) {
         const char* time;
         bool valid;
     } cases[] = {
-        {"235959", true}, {"240000", false}, {"235960", false}, {"000000", true},
+        {"235959", true}, {"240000", false},  {"235960", false}, {"000000", true},
         {"12345", false}, {"1234567", false}, {"126000", false}, {"", false},
         {"AB3000", true},  // a pair that starts without a digit reads as 0
     };
@@ -45,12 +45,12 @@ TEST(BandFromFrequency, Ranges) {
         const char* khz;
         const char* code;
     } cases[] = {
-        {"7050", "8"},      {"14250", "6"},     {"3999", "9"},    {"50125", "1"},
-        {"144200", "0"},    {"1830", "10"},     {"5357", "23"},   {"10136", "7"},
-        {"18100", "5"},     {"21300", "4"},     {"24950", "3"},   {"28500", "2"},
-        {"29600.00", "2"},  {"70200", "22"},    {"222100", "11"}, {"432100", "12"},
-        {"902500", "13"},   {"1296000", "14"},  {"2304000", "15"}, {"3400000", "16"},
-        {"5760000", "17"},  {"10368000", "18"}, {"24192000", "19"}, {"47088000", "20"},
+        {"7050", "8"},     {"14250", "6"},     {"3999", "9"},      {"50125", "1"},
+        {"144200", "0"},   {"1830", "10"},     {"5357", "23"},     {"10136", "7"},
+        {"18100", "5"},    {"21300", "4"},     {"24950", "3"},     {"28500", "2"},
+        {"29600.00", "2"}, {"70200", "22"},    {"222100", "11"},   {"432100", "12"},
+        {"902500", "13"},  {"1296000", "14"},  {"2304000", "15"},  {"3400000", "16"},
+        {"5760000", "17"}, {"10368000", "18"}, {"24192000", "19"}, {"47088000", "20"},
     };
     for (const auto& c : cases) EXPECT_EQ(BandFromFrequency(c.khz), c.code) << c.khz;
     // Outside every band: a code with no statistics column and no band name.
@@ -77,11 +77,20 @@ TEST(ModeCodeFromName, TableAndSideband) {
         const char* mode;
         const char* submode;
     } cases[] = {
-        {"6", "CW", "2", ""},        {"6", "RTTY", "5", ""},  {"6", "PSK", "5", ""},
-        {"6", "FM", "3", ""},        {"10", "SSB", "0", ""},  {"8", "SSB", "1", ""},
-        {"9", "SSB", "1", ""},       {"6", "SSB", "0", ""},   {"6", "USB", "0", ""},
-        {"6", "LSB", "1", ""},       {"6", "AM", "4", ""},    {"6", "TV", "7", ""},
-        {"6", "OLIVIA", "6", "OLIVIA"}, {"6", "cw", "6", "cw"},
+        {"6", "CW", "2", ""},
+        {"6", "RTTY", "5", ""},
+        {"6", "PSK", "5", ""},
+        {"6", "FM", "3", ""},
+        {"10", "SSB", "0", ""},
+        {"8", "SSB", "1", ""},
+        {"9", "SSB", "1", ""},
+        {"6", "SSB", "0", ""},
+        {"6", "USB", "0", ""},
+        {"6", "LSB", "1", ""},
+        {"6", "AM", "4", ""},
+        {"6", "TV", "7", ""},
+        {"6", "OLIVIA", "6", "OLIVIA"},
+        {"6", "cw", "6", "cw"},
         {"6", "ABCDEFGHIJKLMNOP", "6", "ABCDEFGHIJKL"},
     };
     for (const auto& c : cases) {
@@ -147,10 +156,10 @@ TEST(LeadingInt, AtoiSemantics) {
 TEST(Text, CharactersNotBytes) {
     EXPECT_EQ(Left("Müller", 2), "Mü");
     EXPECT_EQ(CharCount("Müller"), 6u);
-    EXPECT_EQ(ToUtf8("M\xfcller"), "Müller");          // Windows-1252
-    EXPECT_EQ(ToUtf8("M\x81ller", 437), "Müller");     // code page 437
-    EXPECT_EQ(ToUtf8("Müller"), "Müller");             // already UTF-8
-    EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));              // overlong
+    EXPECT_EQ(ToUtf8("M\xfcller"), "Müller");       // Windows-1252
+    EXPECT_EQ(ToUtf8("M\x81ller", 437), "Müller");  // code page 437
+    EXPECT_EQ(ToUtf8("Müller"), "Müller");          // already UTF-8
+    EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));          // overlong
     EXPECT_EQ(Left("abc", 10), "abc");
 }
 

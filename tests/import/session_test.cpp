@@ -44,7 +44,7 @@ WorkingContact Contact(const std::string& call, const std::string& band = "6",
 }
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::vector<SourceType> types = SourceTypes();
         types[0].reader = FeedReader;  // an ADIF-like type: no 32781 question
@@ -73,8 +73,8 @@ TEST_F(SessionTest, RefusalsShowTheirMessageAndRunNothing) {
          MessageIcon::Stop},
         {"no source", [](ImportOptions& o) { o.sourcePath.clear(); }, kMsgSourceNotOpen,
          MessageIcon::Stop},
-        {"blank operator", [](ImportOptions& o) { o.defaultOprCall = "   "; },
-         kMsgOprCallRequired, MessageIcon::Stop},
+        {"blank operator", [](ImportOptions& o) { o.defaultOprCall = "   "; }, kMsgOprCallRequired,
+         MessageIcon::Stop},
         {"no host path", [](ImportOptions& o) { o.hostPath.clear(); }, kMsgProgramPathEmpty,
          MessageIcon::Stop},
         {"mdb in host path", [](ImportOptions& o) { o.hostPath += "/refdata.mdb"; },
@@ -182,8 +182,8 @@ TEST_F(SessionTest, WritesRowsWithNullsDefaultsAndDerivedValues) {
     EXPECT_EQ(r0.at("QSO-VALID"), "3");
     EXPECT_TRUE(r0.at("QSO-NUMBER").has_value());
     for (const char* col : {"QSO-ENDTIME", "QSO-STATE", "QSO-GRID", "QSO-IOTA", "QSO-COUNTY",
-                            "QSO-TEN-TEN", "QSO-QTH", "QSO-POWER", "QSO-SATMODE",
-                            "QSO-QSL-NUMBER", "QSO-SUBMODE", "QSO-QSLRDATE", "QSO-LOTWREC"}) {
+                            "QSO-TEN-TEN", "QSO-QTH", "QSO-POWER", "QSO-SATMODE", "QSO-QSL-NUMBER",
+                            "QSO-SUBMODE", "QSO-QSLRDATE", "QSO-LOTWREC"}) {
         EXPECT_EQ(r0.at(col), std::nullopt) << col;
     }
 
@@ -261,10 +261,10 @@ TEST_F(SessionTest, DoNotLoadShowsFifteenSamplesAndAsksNoBackup) {
 }
 
 TEST_F(SessionTest, StatisticsFilterChoices) {
-    f.setStatistic("DL", "CCW20", "1");   // confirmed on 20 m CW
-    f.setStatistic("DL", "WPH20", "2");   // worked on 20 m phone
-    f.setStatistic("G", "WCW60", "0");    // a zero count lets the contact through
-    f.setStatistic("G", "CCW60", "");     // and so does an empty one
+    f.setStatistic("DL", "CCW20", "1");  // confirmed on 20 m CW
+    f.setStatistic("DL", "WPH20", "2");  // worked on 20 m phone
+    f.setStatistic("G", "WCW60", "0");   // a zero count lets the contact through
+    f.setStatistic("G", "CCW60", "");    // and so does an empty one
     f.setStatistic("F", "WCW60", "3");
     struct Case {
         int filter;
