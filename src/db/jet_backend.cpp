@@ -19,11 +19,13 @@
 #include <glib.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -101,6 +103,14 @@ class PipeWriter {
     void maybeFlush() {
         if (buf_.size() >= 64 * 1024) flush();
     }
+    // A row is sent whole or not at all: an error found halfway through it
+    // drops what was written of it.
+    void beginRow() { rowStart_ = buf_.size(); }
+    void dropPartialRow() {
+        if (rowStart_ != std::string::npos) buf_.resize(rowStart_);
+        rowStart_ = std::string::npos;
+    }
+    void endRow() { rowStart_ = std::string::npos; }
     void flush() {
         const char* p = buf_.data();
         std::size_t left = buf_.size();
@@ -120,6 +130,7 @@ class PipeWriter {
     void raw(const void* p, std::size_t n) { buf_.append(static_cast<const char*>(p), n); }
     int fd_;
     std::string buf_;
+    std::size_t rowStart_ = std::string::npos;
 };
 
 struct ChildError {
@@ -393,16 +404,33 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
         if (mdb_crack_row(table, start, size, fields.data()) < 0) {
             throw file.damaged("a row of table " + quoted(table->name) + " cannot be read");
         }
+        out.beginRow();
         out.tag(kTagRow);
         for (unsigned pos : positions) {
             putValue(out, file, table, JetFile::column(table, pos), fields[pos]);
         }
+        out.endRow();
         out.maybeFlush();
     }
     out.tag(kTagEnd);
 }
 
 // ---------------------------------------------------------------- program side
+
+// Some damaged files make libmdb allocate in a loop; the reader is stopped
+// long before that could hurt the machine.
+constexpr long long kMaxReaderGrowth = 768ll << 20;
+
+long long residentBytes(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/statm", static_cast<int>(pid));
+    std::FILE* f = std::fopen(path, "r");
+    if (!f) return 0;
+    long long size = 0, resident = 0;
+    const int got = std::fscanf(f, "%lld %lld", &size, &resident);
+    std::fclose(f);
+    return got == 2 ? resident * ::sysconf(_SC_PAGESIZE) : 0;
+}
 
 // The reading end of one child: typed reads that wait at most the stall
 // timeout for more bytes, and that turn the child's death into a DbError.
@@ -411,6 +439,7 @@ class ChildStream {
     ChildStream(const std::string& path, const std::function<void(PipeWriter&)>& work)
         : path_(path) {
         int fds[2];
+        baseline_ = residentBytes(::getpid());
         if (::pipe2(fds, O_CLOEXEC) != 0) {
             throw DbError("Could not read " + quoted(path) + ": " + std::strerror(errno));
         }
@@ -432,9 +461,11 @@ class ChildStream {
             try {
                 work(out);
             } catch (const ChildError& e) {
+                out.dropPartialRow();
                 out.tag(kTagError);
                 out.str(e.message);
             } catch (const std::exception& e) {
+                out.dropPartialRow();
                 out.tag(kTagError);
                 out.str("Could not read " + quoted(path) + ": " + e.what());
             }
@@ -524,8 +555,13 @@ class ChildStream {
                               " stopped making progress; the file is damaged.");
             }
             pollfd p{fd_, POLLIN, 0};
-            const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+            const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 200)));
             if (r < 0 && errno != EINTR) break;
+            if (r == 0 && residentBytes(pid_) > baseline_ + kMaxReaderGrowth) {
+                stop();
+                throw DbError("The Jet database " + quoted(path_) +
+                              " is damaged: reading it needed ever more memory.");
+            }
             if (r <= 0) continue;
             const ssize_t n = ::read(fd_, buf_, sizeof buf_);
             if (n > 0) {
@@ -566,6 +602,7 @@ class ChildStream {
     std::string path_;
     pid_t pid_ = -1;
     int fd_ = -1;
+    long long baseline_ = 0;
     char buf_[64 * 1024];
     std::size_t pos_ = 0, len_ = 0;
 };
@@ -689,7 +726,7 @@ std::chrono::milliseconds JetStallTimeout() {
 }
 
 void SetJetStallTimeout(std::chrono::milliseconds timeout) {
-    g_stallMs.store(timeout.count() > 0 ? timeout.count() : 1);
+    g_stallMs.store(timeout.count() > 0 ? timeout.count() : 0);
 }
 
 std::unique_ptr<Database> openJetDatabase(const std::string& path) {
