@@ -1,0 +1,239 @@
+#include "readers/dbase_frame.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "import/contact.h"
+#include "import/messages.h"
+#include "import/settings.h"
+#include "readers/text_common.h"
+
+namespace tvx {
+namespace {
+
+bool IsDigits(std::string_view s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string FormatDate(int year, int month, int day) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%-4.4d%-2.2d%-2.2d", year, month, day);
+    return buffer;
+}
+
+std::string RealText(double x) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+}  // namespace
+
+std::string DbaseRow::Text(std::size_t pos) const {
+    const Value& v = at(pos);
+    switch (v.kind) {
+        case Value::Kind::Null:
+            return {};
+        case Value::Kind::Text:
+            return Trim(v.text);
+        case Value::Kind::Integer:
+            return std::to_string(v.integer);
+        case Value::Kind::Real:
+            return RealText(v.real);
+        case Value::Kind::Date:
+            return FormatDate(v.date.year, v.date.month, v.date.day);
+        case Value::Kind::Boolean:
+            return v.boolean ? "Y" : "N";
+    }
+    return {};
+}
+
+bool DbaseRow::IsTrue(std::size_t pos) const {
+    const Value& v = at(pos);
+    if (v.kind == Value::Kind::Boolean) return v.boolean;
+    if (v.kind == Value::Kind::Text) {
+        const std::string t = Trim(v.text);
+        return !t.empty() && (t[0] == 'T' || t[0] == 't' || t[0] == 'Y' || t[0] == 'y');
+    }
+    if (v.kind == Value::Kind::Integer) return v.integer != 0;
+    return false;
+}
+
+std::string DbaseRow::DateText(std::size_t pos) const {
+    const Value& v = at(pos);
+    if (v.kind == Value::Kind::Date) return FormatDate(v.date.year, v.date.month, v.date.day);
+    if (v.kind == Value::Kind::Text) {
+        const std::string t = Trim(v.text);
+        if (t.size() == 8 && IsDigits(t)) return t;
+    }
+    return {};
+}
+
+int DbaseRow::Year(std::size_t pos) const {
+    const Value& v = at(pos);
+    if (v.kind == Value::Kind::Date) return v.date.year;
+    const std::string t = DateText(pos);
+    return t.empty() ? 0 : static_cast<int>(LeadingInt(t.substr(0, 4)));
+}
+
+SelectQuery ParseSelectQuery(const std::string& sql) {
+    const std::string_view text(sql);
+    const auto syntaxError = [&sql]() {
+        return DbError("Syntax error in the query \"" + sql + "\".");
+    };
+    if (text.size() < 7 || !EqualsNoCase(text.substr(0, 7), "SELECT ")) throw syntaxError();
+    std::size_t from = std::string_view::npos;
+    for (std::size_t i = 7; i + 6 <= text.size(); ++i) {
+        if (EqualsNoCase(text.substr(i, 6), " FROM ")) {
+            from = i;
+            break;
+        }
+    }
+    std::string_view rest = from == std::string_view::npos ? "" : text.substr(from + 6);
+    if (from == std::string_view::npos || rest.empty() || rest.back() != ';') throw syntaxError();
+    rest.remove_suffix(1);
+
+    SelectQuery q;
+    q.table = Trim(rest);
+    std::string list(text.substr(7, from - 7));
+    while (!list.empty()) {
+        std::string column;
+        NextToken(column, list, ",");
+        if (column.empty()) throw syntaxError();
+        q.columns.push_back(column);
+    }
+    if (q.columns.empty() || q.table.empty()) throw syntaxError();
+    return q;
+}
+
+void SplitSourcePath(const std::string& sourcePath, std::string& directory, std::string& table) {
+    directory.clear();
+    table.clear();
+    if (sourcePath.empty()) return;
+    const std::size_t sep = LastSeparator(sourcePath);
+    std::string file = sourcePath;
+    if (sep != std::string::npos) {
+        // A file in the root keeps the root as its folder.
+        directory = sourcePath.substr(0, sep == 0 ? 1 : sep);
+        file = sourcePath.substr(sep + 1);
+    }
+    table = file.substr(0, file.find('.'));
+}
+
+void ImportDbaseTable(ImportSession& s, const DbaseSource& source) {
+    std::string directory, table;
+    SplitSourcePath(s.m_strSourcePath, directory, table);
+    const std::string query = std::string("SELECT ") + source.columns + " FROM " + table + ";";
+
+    std::unique_ptr<Database> db;
+    std::unique_ptr<TableCursor> rows;
+    try {
+        db = openDatabase(directory, "dBASE III");
+        const SelectQuery q = ParseSelectQuery(query);
+        rows = db->openTable(q.table, q.columns);
+    } catch (const DbError& e) {
+        s.NotifyText(kMsgSourceDatabaseError, e.what(), MessageIcon::Stop);
+        return;
+    }
+
+    // A read error in the middle of the table passes to the session, which
+    // shows it and keeps what was written.
+    while (rows->next()) {
+        if (!s.NextRecord()) break;
+        const DbaseRow row(*rows);
+        if (!source.convert(s, row)) continue;
+        if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = DefaultReport(s.m_strMode);
+        if (s.m_strRstSent.empty()) s.m_strRstSent = DefaultReport(s.m_strMode);
+        if (CheckDate(s.m_strDate)) {
+            Fail(s, "Date?");
+            continue;
+        }
+        s.FinishContact(source.rules);
+    }
+    s.m_bImporting = 0;
+}
+
+bool Fail(ImportSession& s, const char* problem) {
+    s.ReportError(problem);
+    return false;
+}
+
+bool ReadQsoDate(ImportSession& s, const DbaseRow& row, std::size_t pos) {
+    // An empty date column has no date: failing here keeps it from being
+    // written as the engine's empty date 18991230.
+    s.m_strDate = row.DateText(pos);
+    if (CharCount(s.m_strDate) < 8) return Fail(s, "Date?");
+    return true;
+}
+
+bool ReadCall(ImportSession& s, const std::string& text) {
+    s.m_strCall = text;
+    if (CharCount(s.m_strCall) < 2) return Fail(s, "Call?");
+    return true;
+}
+
+std::string TimeWithoutSeparator(const std::string& text) {
+    if (CharCount(text) != 5) return text;
+    const std::string hh = Left(text, 2);
+    std::string rest = text.substr(hh.size());
+    DropFirstChar(rest);
+    return hh + rest;
+}
+
+bool ReadTime(ImportSession& s, const std::string& hhmm) {
+    s.m_strTime = hhmm + "00";
+    if (!IsValidTime(s.m_strTime)) return Fail(s, "Time?");
+    return true;
+}
+
+bool ReadModeName(ImportSession& s, const std::string& name, bool mapRty) {
+    if (name.empty()) {
+        s.m_strMode = "noMode";
+        return Fail(s, "Mode?");
+    }
+    s.ModeCodeFromName(mapRty && EqualsNoCase(name, "RTY") ? std::string("RTTY") : name);
+    return true;
+}
+
+void AppendNote(ImportSession& s, const std::string& text) {
+    if (text.empty()) return;
+    const std::size_t used = CharCount(s.m_strNote);
+    s.m_strNote += ' ';
+    if (used < 49) s.m_strNote += Left(text, 49 - used);
+}
+
+std::string QslSentDateOf(const DbaseRow& row, std::size_t pos) {
+    const std::string date = row.DateText(pos);
+    if (date.empty() || row.Year(pos) == 1899 || CharCount(date) != 8) return {};
+    return date;
+}
+
+std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise) {
+    if (tooPrecise) *tooPrecise = false;
+    if (mhz.empty()) return {};
+    const std::size_t point = mhz.find('.');
+    // "14." is read as having no fraction at all.
+    if (point == std::string::npos || point + 1 == mhz.size())
+        return mhz.substr(0, point) + "000.0";
+    const std::string whole = mhz.substr(0, point);
+    const std::string digits = mhz.substr(point + 1);
+    switch (CharCount(digits)) {
+        case 1:
+            return whole + digits + "00.0";
+        case 2:
+            return whole + digits + "0.0";
+        case 3:
+            return whole + digits + ".0";
+        default:
+            if (tooPrecise) *tooPrecise = true;
+            return {};
+    }
+}
+
+StateRule KeepStateOfUsPrefixes() {
+    return [](ImportSession& s, const ResolutionRecord& rec) {
+        if (rec.prefix != "K" && rec.prefix != "KH6" && rec.prefix != "KL7") s.m_strState.clear();
+    };
+}
+
+}  // namespace tvx

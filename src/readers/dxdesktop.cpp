@@ -1,0 +1,74 @@
+// DX DeskTop v2.75: one-letter modes, no frequency column, and QSL columns
+// where anything but "N" counts as yes.
+
+#include "import/contact.h"
+#include "readers/dbase_frame.h"
+#include "readers/readers.h"
+
+namespace tvx {
+namespace {
+
+enum Column {
+    kDate,
+    kTime,
+    kCallsign,
+    kRstSent,
+    kRstRcd,
+    kBand,
+    kMode,
+    kPower,
+    kName,
+    kRemarks,
+    kQslSent,
+    kQslRcd,
+    kState
+};
+
+bool ConvertDxDeskTopRow(ImportSession& s, const DbaseRow& row) {
+    if (!ReadQsoDate(s, row, kDate)) return false;
+    if (!ReadTime(s, row.Text(kTime))) return false;
+    if (!ReadCall(s, row.Text(kCallsign))) return false;
+    s.m_strRstSent = row.Text(kRstSent);
+    s.m_strRstRcvd = row.Text(kRstRcd);
+    const std::string band = row.Text(kBand);
+    if (band.empty() || s.BandCodeFromName(band)) return Fail(s, "Band?");
+
+    // An unknown letter is only a warning: the contact goes in as USB.
+    const std::string letter = row.Text(kMode);
+    std::string modeName = "USB";
+    if (letter == "C") {
+        modeName = "CW";
+    } else if (letter == "P") {
+        modeName = "SSB";
+    } else if (letter == "R") {
+        modeName = "RTTY";
+    } else if (letter == "S") {
+        s.m_strSatName = "MIR";
+    } else {
+        s.m_strMode = "USB";
+        s.ReportWarning("Mode?");
+    }
+    s.ModeCodeFromName(modeName);
+
+    const std::string power = row.Text(kPower);
+    if (!power.empty()) s.m_strPower = Left(power, 4);
+    const std::string name = row.Text(kName);
+    if (!name.empty()) s.m_strName = Left(name, 15);
+    AppendNote(s, row.Text(kRemarks));
+    if (row.Text(kQslSent) != "N") s.m_bQslSent = 1;
+    if (row.Text(kQslRcd) != "N") s.m_nConfirmed = 1;
+    const std::string state = row.Text(kState);
+    if (!state.empty()) s.m_strState = Left(state, 2);
+    return true;
+}
+
+}  // namespace
+
+void ImportDxDeskTop(ImportSession& s) {
+    ImportDbaseTable(s, {"DATE, TIME, CALLSIGN, RSTSENT, RSTRCD, BAND, MODE, POWER, NAME, "
+                         "REMARKS, QSLSENT, QSLRCD, STATE",
+                         ConvertDxDeskTopRow,
+                         {KeepStateOfUsPrefixes(), true}});
+}
+
+}  // namespace tvx

@@ -1,0 +1,65 @@
+// DXlog v1.9: the frequency is a number of megahertz in the BAND column, and
+// the log has no state column.
+
+#include <cstdio>
+
+#include "import/contact.h"
+#include "readers/adif_fields.h"
+#include "readers/dbase_frame.h"
+#include "readers/readers.h"
+
+namespace tvx {
+namespace {
+
+enum Column { kCall, kDate, kTime, kBand, kMode, kRst, kRstRx, kConfirm, kSentQsl, kComments };
+
+// The number as "%f" prints it (six decimals), for the ADIF conversion.
+std::string MegahertzText(const DbaseRow& row, std::size_t pos) {
+    const Value& v = row.at(pos);
+    double mhz = 0;
+    if (v.kind == Value::Kind::Real) {
+        mhz = v.real;
+    } else if (v.kind == Value::Kind::Integer) {
+        mhz = static_cast<double>(v.integer);
+    } else {
+        const std::string text = row.Text(pos);
+        if (text.empty()) return {};
+        mhz = std::strtod(text.c_str(), nullptr);
+    }
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%f", mhz);
+    return TrimLeft(buffer);
+}
+
+bool ConvertDxLogRow(ImportSession& s, const DbaseRow& row) {
+    if (!ReadCall(s, row.Text(kCall))) return false;
+    if (!ReadQsoDate(s, row, kDate)) return false;
+    if (!ReadTime(s, row.Text(kTime))) return false;
+    s.m_strFreq = AdifFrequencyToKhz(MegahertzText(row, kBand));
+    if (s.m_strFreq.empty()) return Fail(s, "Band?");
+    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    const std::string mode = row.Text(kMode);
+    if (mode.empty()) {
+        s.m_strMode = "noMode";
+        return Fail(s, "Mode?");
+    }
+    s.m_strRstSent = row.Text(kRst);
+    s.m_strRstRcvd = row.Text(kRstRx);
+    if (row.IsTrue(kConfirm)) s.m_nConfirmed = 1;
+    if (row.IsTrue(kSentQsl)) s.m_bQslSent = 1;
+    const std::string comments = row.Text(kComments);
+    if (!comments.empty()) s.m_strNote = Left(comments, 50);
+    s.ModeCodeFromName(mode);
+    return true;
+}
+
+}  // namespace
+
+void ImportDxLog(ImportSession& s) {
+    // No state rule beyond the Hawaii and Alaska states of the resolution.
+    ImportDbaseTable(s, {"CALL, DATE, TIME, BAND, MODE, RST, RSTRX, CONFIRM, SENTQSL, COMMENTS",
+                         ConvertDxLogRow,
+                         {nullptr, true}});
+}
+
+}  // namespace tvx

@@ -1,0 +1,106 @@
+// EasyLog: an ADIF band name with the frequency as fallback, a frequency that
+// may already be in kilohertz, and QSL route letters.
+
+#include "import/contact.h"
+#include "readers/adif_fields.h"
+#include "readers/dbase_frame.h"
+#include "readers/readers.h"
+
+namespace tvx {
+namespace {
+
+// ITU, WAZ and SAT are selected but never read.
+enum Column {
+    kDate,
+    kTimeIni,
+    kBand,
+    kFrequency,
+    kMode,
+    kCall,
+    kRstSnd,
+    kRstRcv,
+    kName,
+    kQth,
+    kNote,
+    kLocator,
+    kQslSnd,
+    kQslRcv,
+    kItu,
+    kWaz,
+    kWpx,
+    kPower,
+    kSat,
+    kIotaRef
+};
+
+// Without a point, four digits or more are already kilohertz.
+std::string EasyLogFrequency(const std::string& text) {
+    std::string bare = text;
+    if (!bare.empty() && bare.back() == '.') bare.pop_back();
+    if (bare.find('.') == std::string::npos && CharCount(bare) >= 4) return bare + ".0";
+    return MhzTextToKhz(bare);
+}
+
+void ApplyQslSent(ImportSession& s, const std::string& qsl) {
+    static const std::pair<const char*, const char*> kRoutes[] = {
+        {"D", "1"}, {"B", "0"}, {"$", "2"}, {"M", "3"}, {"S", "4"}};
+    s.m_strQslVia = "5";
+    for (const auto& [letter, route] : kRoutes) {
+        if (EqualsNoCase(qsl, letter)) {
+            s.m_strQslVia = route;
+            break;
+        }
+    }
+    if (s.m_strQslVia != "5") {
+        s.m_bQslSent = 1;
+        s.m_strQslSentDate = s.m_strDate;
+    }
+}
+
+bool ConvertEasyLogRow(ImportSession& s, const DbaseRow& row) {
+    if (!ReadQsoDate(s, row, kDate)) return false;
+    if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTimeIni)))) return false;
+    const std::string wpx = row.Text(kWpx);
+    if (!wpx.empty()) s.m_strWpx = wpx;
+    if (!ReadCall(s, row.Text(kCall))) return false;
+
+    // A known band name wins over a frequency that disagrees with it.
+    s.m_strBand = AdifBandCode(row.Text(kBand));
+    const std::string freq = row.Text(kFrequency);
+    if (!freq.empty()) s.m_strFreq = EasyLogFrequency(freq);
+    if (s.m_strBand == "99") {
+        if (s.m_strFreq.empty()) return Fail(s, "Band or Freq?");
+        s.m_strBand = BandFromFrequency(s.m_strFreq);
+    }
+    if (!ReadModeName(s, row.Text(kMode), true)) return false;
+    s.m_strRstSent = row.Text(kRstSnd);
+    s.m_strRstRcvd = row.Text(kRstRcv);
+
+    const std::string name = row.Text(kName);
+    if (!name.empty()) s.m_strName = Left(name, 15);
+    const std::string power = row.Text(kPower);
+    if (!power.empty()) s.m_strPower = Left(power, 4);
+    AppendNote(s, row.Text(kNote));
+    const std::string qth = row.Text(kQth);
+    if (!qth.empty()) s.m_strQth = Left(qth, 25);
+    const std::string locator = row.Text(kLocator);
+    if (CharCount(locator) == 4 || CharCount(locator) == 6) s.m_strGrid = locator;
+    const std::string iota = row.Text(kIotaRef);
+    if (CharCount(iota) == 5) s.m_strIota = iota;
+    ApplyQslSent(s, row.Text(kQslSnd));
+    const std::string received = row.Text(kQslRcv);
+    if (!received.empty() && received[0] != 'N') s.m_nConfirmed = 1;
+    return true;
+}
+
+}  // namespace
+
+void ImportEasyLog(ImportSession& s) {
+    ImportDbaseTable(s, {"DATE, TIME_INI, BAND, FREQUENCY, MODE, CALL, RST_SND, RST_RCV, NAME, "
+                         "QTH, NOTE, LOCATOR, QSL_SND, QSL_RCV, ITU, WAZ, WPX, POWER, SAT, "
+                         "IOTA_REF",
+                         ConvertEasyLogRow,
+                         {KeepStateOfUsPrefixes(), true}});
+}
+
+}  // namespace tvx

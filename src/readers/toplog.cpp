@@ -1,0 +1,84 @@
+// TopLog v2.5: Italian column names, the call read first, and a date text
+// with a two-digit year.
+
+#include "import/contact.h"
+#include "readers/dbase_frame.h"
+#include "readers/readers.h"
+
+namespace tvx {
+namespace {
+
+enum Column {
+    kData,
+    kOra,
+    kFreq,
+    kModo,
+    kCall,
+    kRsti,
+    kRstr,
+    kQsli,
+    kQslr,
+    kNome,
+    kQth,
+    kInfo,
+    kContinent,
+    kPx
+};
+
+// YY?MM?DD: years 00 to 39 are 2000 to 2039, 40 to 99 are 1940 to 1999.
+bool ReadTopLogDate(ImportSession& s, const DbaseRow& row) {
+    if (row.at(kData).kind == Value::Kind::Date) return ReadQsoDate(s, row, kData);
+    const std::string data = row.Text(kData);
+    if (CharCount(data) != 8 || data.size() != 8) {
+        s.m_strDate = data;
+        return Fail(s, "Date?");
+    }
+    const std::string century = LeadingInt(data.substr(0, 2)) < 40 ? "20" : "19";
+    s.m_strDate = century + data.substr(0, 2) + data.substr(3, 2) + data.substr(6, 2);
+    return true;
+}
+
+bool ConvertTopLogRow(ImportSession& s, const DbaseRow& row) {
+    if (!ReadCall(s, row.Text(kCall))) return false;
+    if (!ReadTopLogDate(s, row)) return false;
+    if (!ReadTime(s, row.Text(kOra))) return false;
+    const std::string freq = row.Text(kFreq);
+    if (freq.empty()) return Fail(s, "Band?");
+    bool tooPrecise = false;
+    s.m_strFreq = MhzTextToKhz(freq, &tooPrecise);
+    if (tooPrecise) return Fail(s, "Freq?");
+    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    const std::string mode = row.Text(kModo);
+    if (mode.empty()) {
+        s.m_strMode = "noMode";
+        return Fail(s, "Mode?");
+    }
+    s.m_strRstSent = row.Text(kRsti);
+    s.m_strRstRcvd = row.Text(kRstr);
+    if (EqualsNoCase(row.Text(kQsli), "Y")) s.m_bQslSent = 1;
+    if (EqualsNoCase(row.Text(kQslr), "Y")) s.m_nConfirmed = 1;
+    const std::string name = row.Text(kNome);
+    if (!name.empty()) s.m_strName = Left(name, 15);
+    const std::string qth = row.Text(kQth);
+    if (!qth.empty()) s.m_strQth = Left(qth, 25);
+    const std::string info = row.Text(kInfo);
+    if (!info.empty()) s.m_strNote = Left(info, 50);
+    const std::string continent = row.Text(kContinent);
+    if (!continent.empty()) s.m_strSpec1 = Left(continent, 25);
+    const std::string px = row.Text(kPx);
+    if (!px.empty()) s.m_strWpx = Left(px, 6);
+    s.ModeCodeFromName(mode);
+    return true;
+}
+
+}  // namespace
+
+void ImportTopLog(ImportSession& s) {
+    // No state column: only the Hawaii and Alaska states of the resolution.
+    ImportDbaseTable(s, {"DATA, ORA, FREQ, MODO, CALL, RSTI, RSTR, QSLI, QSLR, NOME, QTH, INFO, "
+                         "CONTINENT, PX",
+                         ConvertTopLogRow,
+                         {nullptr, true}});
+}
+
+}  // namespace tvx
