@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,6 +147,12 @@ class JetFile {
             throw ChildError{"Could not open " + quoted(path) +
                              " as a Jet database; the file is damaged or not a Jet file."};
         }
+        // Jet writes whole pages only: anything else was cut short.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && mdb_->fmt->pg_size > 0 &&
+            st.st_size % mdb_->fmt->pg_size != 0) {
+            throw damaged("the file is cut short");
+        }
         if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
             throw ChildError{"The Jet database " + quoted(path) +
                              " is damaged: its list of tables cannot be read."};
@@ -185,6 +192,7 @@ class JetFile {
     }
 
     MdbHandle* handle() const { return mdb_; }
+    const std::string& path() const { return path_; }
 
   private:
     std::string path_;
@@ -336,6 +344,7 @@ void putValue(PipeWriter& out, JetFile& file, MdbTableDef* table, MdbColumn* col
         }
         default:
             throw ChildError{"Column " + quoted(col->name) + " of table " + quoted(table->name) +
+                             " in " + quoted(file.path()) +
                              " holds a kind of data (OLE object or attachment) that this "
                              "program does not read."};
     }
@@ -383,7 +392,9 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
     // page chain of a damaged file runs in a circle.
     std::unordered_set<std::uint64_t> seen;
     mdb_rewind_table(table);
+    std::size_t rowsRead = 0;
     while (mdb_fetch_row(table)) {
+        ++rowsRead;
         const int row = static_cast<int>(table->cur_row) - 1;
         const std::uint64_t key =
             static_cast<std::uint64_t>(table->cur_phys_pg) << 16 | static_cast<std::uint32_t>(row);
@@ -411,6 +422,13 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
         }
         out.endRow();
         out.maybeFlush();
+    }
+    // libmdb ends a scan quietly at a page it cannot read; the table's own
+    // row count tells that rows were lost.
+    if (rowsRead < table->num_rows) {
+        throw file.damaged("table " + quoted(table->name) + " holds " +
+                           std::to_string(table->num_rows) + " rows, only " +
+                           std::to_string(rowsRead) + " of them could be read");
     }
     out.tag(kTagEnd);
 }
