@@ -139,6 +139,11 @@ CImportSet::~CImportSet() {
 void CImportSet::Open(const std::string& targetPath) {
     Close();
     auto db = openTarget(targetPath, SqliteDb::Mode::ReadWrite);
+    // SQLite quietly opens a write-protected file read-only; every row would
+    // then fail on its own, so refuse the file once, here.
+    if (sqlite3_db_readonly(db->handle(), "main") == 1) {
+        throw DbError("The target database '" + db->path() + "' is read-only.");
+    }
     requireColumns(*db, "QSO-TAB", qsoColumns());
     // Keep the batch in memory until commit, so that readers of the same file
     // (the statistics table) are never locked out in the middle of a batch.

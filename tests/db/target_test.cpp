@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <functional>
 
 #include "db/schema.h"
@@ -82,6 +83,17 @@ TEST_F(Target, MissingOrUnnamedTargetDoesNotOpen) {
               }).find("junk.sqlite"),
               std::string::npos);
     EXPECT_FALSE(set.IsOpen());
+}
+
+TEST_F(Target, WriteProtectedTargetIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes through file permissions";
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
+    CImportSet set;
+    EXPECT_NE(messageOf([&] { set.Open(path_); }).find("read-only"), std::string::npos);
+    EXPECT_FALSE(set.IsOpen());
+    CDxccSet dxcc;
+    EXPECT_NO_THROW(dxcc.Open(path_));  // reading is all it does
 }
 
 class TargetLackingColumn : public ::testing::TestWithParam<int> {};
