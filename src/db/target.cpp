@@ -162,6 +162,7 @@ void CImportSet::Close() {
     }
     insert_ = {};
     update_ = {};
+    for (SqliteStatement& st : readText_) st = {};
     insertMask_ = updateMask_ = 0;
     index_.reset();
     batch_.clear();
@@ -377,13 +378,16 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
 
 std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
     if (!db_) throw DbError("The target database is not open.");
-    SqliteStatement st =
-        db_->prepare("SELECT " + columnName(col) + " FROM [QSO-TAB] WHERE rowid=?1");
+    SqliteStatement& st = readText_[col];
+    if (!st.handle())
+        st = db_->prepare("SELECT " + columnName(col) + " FROM [QSO-TAB] WHERE rowid=?1");
+    st.reset();
     st.bindInt(1, rowId);
-    if (!st.step()) {
-        throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
-    }
-    return st.columnText(0);
+    const bool found = st.step();
+    std::string text = found ? st.columnText(0) : std::string();
+    st.reset();
+    if (!found) throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
+    return text;
 }
 
 std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {

@@ -103,6 +103,7 @@ class CImportSet {
     SqliteStatement update_;
     std::uint64_t updateMask_ = 0;
     std::vector<PendingWrite> batch_;
+    SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
     int pendingRows_ = 0;
     std::chrono::steady_clock::time_point batchStart_;
