@@ -21,7 +21,8 @@ const std::vector<SourceType>& SourceTypes() {
         {10, "TopLog v2.5", "TopLog v2.5", "*.dbf", "toplog", ImportTopLog, 10},
         {11, "Q9ZZ v3", "Q9ZZ v3", "*.dbf", "q9zz", ImportQ9zz, 11},
         {12, "EasyLog", "EasyLog", "*.dbf", "easylog", ImportEasyLog, 12},
-        {13, "StationMaster 1.x", "StationMaster", "*.mdb", "stationmaster", nullptr, 13},
+        {13, "StationMaster 1.x", "StationMaster", "*.mdb", "stationmaster", ImportStationMaster,
+         13},
     };
     return types;
 }

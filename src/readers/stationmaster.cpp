@@ -1,0 +1,263 @@
+// StationMaster 1.x keeps its log as a Jet database with one table,
+// [LogFile]. Its columns are read by position: the program never fixed their
+// names, only their order.
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "readers/readers.h"
+
+namespace tvx {
+
+namespace {
+
+// Positions in [LogFile].
+enum LogFileColumn {
+    kDate = 0,
+    kTime = 1,
+    kSerial = 2,
+    kCall = 3,
+    kFreq = 4,
+    kMode = 5,
+    kPower = 6,
+    kNameQth = 7,
+    kRemark = 8,
+    kRstSent = 9,
+    kRstRcvd = 10,
+    kQslSent = 11,
+    kQslRcvd = 12,
+    kGrid = 16,
+    kColumnsRead = 17
+};
+
+const char kTable[] = "LogFile";
+
+// A whole-number column as "%ld" text; NULL reads as no digits at all.
+std::string WholeText(const Value& v) {
+    if (v.kind == Value::Kind::Real) {
+        if (!std::isfinite(v.real)) return {};
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%ld", static_cast<long>(std::trunc(v.real)));
+        return buffer;
+    }
+    return Trim(v.asText());
+}
+
+std::optional<double> Number(const Value& v) {
+    switch (v.kind) {
+        case Value::Kind::Integer:
+            return static_cast<double>(v.integer);
+        case Value::Kind::Real:
+            if (std::isfinite(v.real)) return v.real;
+            return std::nullopt;
+        case Value::Kind::Text: {
+            const std::string t = Trim(v.text);
+            char* end = nullptr;
+            const double d = std::strtod(t.c_str(), &end);
+            if (t.empty() || *end != '\0' || !std::isfinite(d)) return std::nullopt;
+            return d;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string Format(const char* format, double value) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string Text(const Value& v) {
+    return Trim(v.asText());
+}
+
+bool IsDigits(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// Steps 1 to 15 of a row: fill the contact and check it. False when a check
+// failed (it has been reported and the rest of the row is not read).
+bool ReadRow(ImportSession& s, const TableCursor& row) {
+    // 1. Date: six digits with the century rule, or eight digits. Years
+    // 2000 to 2009 written as six digits are numbers of five digits or fewer
+    // (050317 is 50317), so the leading zeros are put back first.
+    std::string date = WholeText(row.at(kDate));
+    if (IsDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
+    if (date.size() == 6) {
+        s.m_strDate = (LeadingInt(date.substr(0, 2)) >= 50 ? "19" : "20") + date;
+    } else {
+        s.m_strDate = date;
+        if (date.size() != 8) {
+            s.ReportError("Date?");
+            return false;
+        }
+    }
+
+    // 2. Time: hours and minutes without leading zeros.
+    const std::string time = WholeText(row.at(kTime));
+    switch (time.size()) {
+        case 4:
+            s.m_strTime = time;
+            break;
+        case 3:
+            s.m_strTime = "0" + time;
+            break;
+        case 2:
+            s.m_strTime = "00" + time;
+            break;
+        case 1:
+            s.m_strTime = "000" + time;
+            break;
+        case 5:
+            s.m_strTime = {time[0], time[1], time[3], time[4]};
+            break;
+        default:
+            s.m_strTime = time;
+            break;
+    }
+    s.m_strTime += "00";
+    if (!IsValidTime(s.m_strTime)) {
+        s.ReportError("Time?");
+        return false;
+    }
+
+    // 3. Call.
+    s.m_strCall = Text(row.at(kCall));
+    if (CharCount(s.m_strCall) < 2) {
+        s.ReportError("Call?");
+        return false;
+    }
+
+    // 4. Frequency in MHz, kept as kHz with one decimal (14.025 gives 14025.0).
+    if (const auto mhz = Number(row.at(kFreq))) {
+        const std::string f = Format("%-.3f", *mhz);
+        const std::size_t point = f.find('.');
+        s.m_strFreq = point == std::string::npos ? f + "000.0"
+                                                 : f.substr(0, point) + f.substr(point + 1) + ".0";
+    }
+    if (s.m_strFreq.empty()) {
+        s.ReportError("Band or Freq?");
+        return false;
+    }
+    s.m_strBand = BandFromFrequency(s.m_strFreq);
+
+    // 5. Mode; the band is set, so SSB can be told upper or lower.
+    std::string mode = Text(row.at(kMode));
+    if (mode.empty()) {
+        s.m_strMode = "noMode";
+        s.ReportError("Mode?");
+        return false;
+    }
+    mode = ToUpper(mode);
+    if (mode == "RTY") mode = "RTTY";
+    s.ModeCodeFromName(mode);
+
+    // 6. Reports.
+    s.m_strRstSent = Left(Text(row.at(kRstSent)), 3);
+    s.m_strRstRcvd = Left(Text(row.at(kRstRcvd)), 3);
+
+    // 7. Name and QTH share one column: "JOHN/LONDON".
+    const std::string nameQth = Text(row.at(kNameQth));
+    if (!nameQth.empty()) {
+        const std::size_t slash = nameQth.find('/');
+        const std::string name = nameQth.substr(0, slash);
+        if (!name.empty()) s.m_strName = Left(name, 15);
+        if (slash != std::string::npos) s.m_strQth = Left(nameQth.substr(slash + 1), 25);
+    }
+
+    // 8. Power.
+    if (const auto watts = Number(row.at(kPower))) {
+        const std::string power = Trim(Format("%.0f", *watts));
+        if (!power.empty()) s.m_strPower = Left(power, 4);
+    }
+
+    // 9. The third column's meaning is unknown; it is kept in the note.
+    const std::string serial = WholeText(row.at(kSerial));
+    if (!serial.empty()) s.m_strNote += " " + Left(serial, 4);
+
+    // 10. Remark, the note kept within 49 characters.
+    const std::string remark = Text(row.at(kRemark));
+    if (!remark.empty()) {
+        const long room = 49 - static_cast<long>(CharCount(s.m_strNote));
+        s.m_strNote += " " + (room > 0 ? Left(remark, static_cast<std::size_t>(room)) : "");
+    }
+
+    // 11. Grid square, only in its four- and six-character forms.
+    const std::string grid = Text(row.at(kGrid));
+    if (grid.size() == 4 || grid.size() == 6) s.m_strGrid = grid;
+
+    // 12, 13. QSL flags.
+    const std::string qslSent = Text(row.at(kQslSent));
+    if (qslSent.empty()) {
+        s.m_strQslVia = "5";
+    } else if (EqualsNoCase(qslSent, "Y")) {
+        s.m_bQslSent = 1;
+        s.m_strQslSentDate = s.m_strDate;
+    }
+    if (EqualsNoCase(Text(row.at(kQslRcvd)), "Y")) s.m_nConfirmed = 1;
+
+    // 14. Missing reports: 599 for CW and RTTY, else 59.
+    const bool cwOrRtty = !s.m_strMode.empty() && (s.m_strMode[0] == '2' || s.m_strMode[0] == '5');
+    if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = cwOrRtty ? "599" : "59";
+    if (s.m_strRstSent.empty()) s.m_strRstSent = cwOrRtty ? "599" : "59";
+
+    // 15. The date must be a calendar date.
+    if (CheckDate(s.m_strDate)) {
+        s.ReportError("Date?");
+        return false;
+    }
+    return true;
+}
+
+// This source has no state of its own: a state (set by the resolution for
+// Hawaii and Alaska) stays only with the prefixes that have states.
+void KeepUsState(ImportSession& s, const ResolutionRecord& rec) {
+    if (!s.m_strState.empty() && rec.prefix != "K" && rec.prefix != "KH6" && rec.prefix != "KL7") {
+        s.m_strState.clear();
+    }
+}
+
+}  // namespace
+
+void ImportStationMaster(ImportSession& s) {
+    std::unique_ptr<Database> db;
+    std::unique_ptr<TableCursor> rows;
+    try {
+        db = openDatabase(s.m_strSourcePath);
+    } catch (const DbError& e) {
+        s.NotifyText(kMsgSourceDatabaseError, e.what(), MessageIcon::Stop);
+        return;
+    }
+    try {
+        std::vector<std::string> columns = db->columnNames(kTable);
+        if (columns.size() < kColumnsRead) {
+            throw DbError("Table '" + std::string(kTable) + "' has " +
+                          std::to_string(columns.size()) +
+                          " columns; a StationMaster log has at least " +
+                          std::to_string(static_cast<int>(kColumnsRead)) + ".");
+        }
+        columns.resize(kColumnsRead);
+        rows = db->openTable(kTable, columns);
+    } catch (const DbError& e) {
+        s.NotifyText(kMsgSourceDatabaseError, e.what(), MessageIcon::Stop);
+        return;
+    }
+
+    const FinishRules rules{KeepUsState, true};
+    while (rows->next()) {
+        if (!s.NextRecord()) break;
+        if (ReadRow(s, *rows)) s.FinishContact(rules);
+    }
+}
+
+}  // namespace tvx
