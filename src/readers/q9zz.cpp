@@ -97,7 +97,8 @@ bool ConvertQ9zzRow(ImportSession& s, const DbaseRow& row) {
     const std::string grid = row.Text(kGridSquare);
     if (CharCount(grid) == 4 || CharCount(grid) == 6) s.m_strGrid = grid;
     const std::string iota = row.Text(kIota);
-    if (CharCount(iota) == 5) {
+    // EU-05 is no reference at all: a dash belongs only in the six-character form.
+    if (CharCount(iota) == 5 && iota[2] != '-') {
         s.m_strIota = iota;
     } else if (CharCount(iota) == 6 && iota[2] == '-') {
         s.m_strIota = iota.substr(0, 2) + iota.substr(3);
