@@ -1,7 +1,7 @@
 // DXlog v1.9: the frequency is a number of megahertz in the BAND column, and
 // the log has no state column.
 
-#include <cstdio>
+#include <charconv>
 
 #include "import/contact.h"
 #include "readers/adif_fields.h"
@@ -13,7 +13,8 @@ namespace {
 
 enum Column { kCall, kDate, kTime, kBand, kMode, kRst, kRstRx, kConfirm, kSentQsl, kComments };
 
-// The number as "%f" prints it (six decimals), for the ADIF conversion.
+// The number as "%f" prints it (six decimals), for the ADIF conversion;
+// written without the locale, which may have a decimal comma.
 std::string MegahertzText(const DbaseRow& row, std::size_t pos) {
     const Value& v = row.at(pos);
     double mhz = 0;
@@ -24,11 +25,12 @@ std::string MegahertzText(const DbaseRow& row, std::size_t pos) {
     } else {
         const std::string text = row.Text(pos);
         if (text.empty()) return {};
-        mhz = std::strtod(text.c_str(), nullptr);
+        std::from_chars(text.data(), text.data() + text.size(), mhz);
     }
     char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%f", mhz);
-    return TrimLeft(buffer);
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, mhz, std::chars_format::fixed, 6);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
 bool ConvertDxLogRow(ImportSession& s, const DbaseRow& row) {
