@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 
+#include "db/cty_refdata.h"
 #include "db/schema.h"
 #include "import/source_types.h"
 
@@ -30,6 +31,7 @@ constexpr const char* kUsage =
     "      [--settings FILE] [--yes]\n"
     "  tolvex-import-cli init-target FILE\n"
     "  tolvex-import-cli init-refdata FILE\n"
+    "  tolvex-import-cli build-refdata --cty FILE OUT\n"
     "TYPE: 0-13 or adif, lotw, logwin, xpwin, hyperlog, logview, swisslog, dxlog,\n"
     "      dxdesktop, logplus, toplog, q9zz, easylog, stationmaster\n";
 
@@ -232,6 +234,14 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                 createReferenceDatabase(args[1]);
             }
             out << "created " << args[1] << std::endl;
+            return 0;
+        }
+        if (command == "build-refdata") {
+            if (args.size() != 4 || args[1] != "--cty") {
+                return Usage(err, "build-refdata takes --cty FILE OUT");
+            }
+            const CtyBuildSummary summary = BuildReferenceFromCty(args[2], args[3]);
+            out << "created " << args[3] << ": " << summary.describe() << std::endl;
             return 0;
         }
         if (command == "--help" || command == "-h" || command == "help") {
