@@ -10,8 +10,9 @@ cmake --build build -j2 --target tolvex-import-cli
 mkdir -p "$OUT/host"
 rm -f "$OUT/target.sqlite" "$OUT/host/refdata.sqlite"
 cp samples/sample.adi "$OUT/sample.adi"
-build/src/cli/tolvex-import-cli init-refdata "$OUT/host/refdata.sqlite"
-sqlite3 "$OUT/host/refdata.sqlite" < samples/refdata.sql
+# The reference data comes from the public country files of hamradio-files.
+build/src/cli/tolvex-import-cli build-refdata --cty /usr/share/hamradio-files/cty.csv \
+    "$OUT/host/refdata.sqlite"
 build/src/cli/tolvex-import-cli init-target "$OUT/target.sqlite"
 build/src/cli/tolvex-import-cli import --target "$OUT/target.sqlite" --host-path "$OUT/host" \
     --type adif --source "$OUT/sample.adi" --opr-call N0CALL --yes
