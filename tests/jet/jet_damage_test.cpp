@@ -61,10 +61,13 @@ class JetDamage : public ::testing::Test {
 
 const char* const kFiles[] = {"refdata.mdb", "stationmaster.mdb", "target.mdb", "jet3-sample.mdb"};
 
-TEST_F(JetDamage, FixturesReadWhole) {
+// With the default stall time: a busy machine must not turn these into errors.
+TEST(JetWhole, FixturesReadWhole) {
     for (const char* name : kFiles) {
         if (!std::filesystem::exists(JetFile(name))) GTEST_SKIP() << "no " << JetFile(name);
-        EXPECT_EQ(ReadEverything(JetFile(name)), "") << name;
+        std::size_t rows = 0;
+        EXPECT_EQ(ReadEverything(JetFile(name), &rows), "") << name;
+        EXPECT_GT(rows, 0u) << name;
     }
 }
 
@@ -94,10 +97,11 @@ TEST_F(JetDamage, CutShort) {
 
 // The last page of the reference fixture holds the rows of its last table;
 // without it the table reads as empty, which must not pass for success.
-TEST_F(JetDamage, LostRowsAreNoticed) {
+TEST(JetWhole, LostRowsAreNoticed) {
     TVX_REQUIRE_JET_FILE("refdata.mdb");
     const std::string bytes = test::ReadBytes(JetFile("refdata.mdb"));
-    const std::string path = dir_.write("short.mdb", bytes.substr(0, bytes.size() - 4096));
+    test::TempDir dir;
+    const std::string path = dir.write("short.mdb", bytes.substr(0, bytes.size() - 4096));
     const std::string error = ReadEverything(path);
     EXPECT_NE(error.find("STATE-TABLE"), std::string::npos) << error;
     EXPECT_NE(error.find("13 rows"), std::string::npos) << error;
@@ -128,7 +132,7 @@ TEST_F(JetDamage, FlippedBytes) {
         if (!std::filesystem::exists(JetFile(name))) GTEST_SKIP() << "no " << JetFile(name);
         const std::string bytes = test::ReadBytes(JetFile(name));
         std::mt19937 rng(12345);
-        for (int i = 0; i < 20; ++i) {
+        for (int i = 0; i < 16; ++i) {
             std::string copy = bytes;
             const int flips = 1 + static_cast<int>(rng() % 64);
             for (int k = 0; k < flips; ++k) {
