@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,8 +24,6 @@ namespace tvx {
 namespace {
 
 const std::string kExcerpt = std::string(TVX_TEST_DATA_DIR) + "/cty-excerpt.csv";
-const char* const kInstalledCty = "/usr/share/hamradio-files/cty.csv";
-const char* const kInstalledCalls = "/usr/share/hamradio-files/MASTER.SCP";
 
 std::vector<CtyEntity> ParseText(const std::string& text) {
     std::istringstream in(text);
