@@ -380,18 +380,18 @@ class RowBuilder {
         }
     }
 
-    bool addMapRow(CTvx95MapPrefixSet row) {
-        if (!mapSeen_.insert(row.m_MAP_PREFIX).second) return false;
-        rows_.mapPrefixes.push_back(std::move(row));
-        return true;
+    // The first row for a prefix wins: the entities' own aliases, then
+    // those of the award lists, then the keys, then the derived rows.
+    void addMapRow(CTvx95MapPrefixSet row) {
+        if (mapSeen_.insert(row.m_MAP_PREFIX).second) rows_.mapPrefixes.push_back(std::move(row));
     }
 
     // A derived prefix has at most four characters, so a longer alias can
     // never match as written. Its first four characters stand in for it
     // when nothing else claims them: every longer alias that starts with
     // them belongs to the same entity with the same zones, and they are no
-    // alias of their own. Otherwise it is left out; the stations the file
-    // names still resolve through their exact calls.
+    // alias of their own. Otherwise it is left out, and calls under it go
+    // by the shorter aliases and the exact calls of the file.
     void addLongPrefixes() {
         for (const auto& [head, owners] : longPrefixes_) {
             bool agree = mapSeen_.count(head) == 0;

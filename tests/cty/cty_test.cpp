@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -200,6 +201,13 @@ TEST_F(CtyExcerptTest, OnePrefixRowPerEntityUnderItsKey) {
     EXPECT_FALSE(usa->m_DEL_STATUS);
     EXPECT_EQ(ref.findPrefix("VK9C")->m_TIMEDIFF, "6.5");
     EXPECT_EQ(ref.findPrefix("KC4A")->m_COUNTRY, "Antarctica");
+    for (const char* renamed : {"CE9 -> KC4A", "KL -> KL7", "SV/a -> SV/A", "FT/j -> FR/J",
+                                "FO/m -> FO/M", "3D2/c -> 3D/C", "VP8/g -> VP/G"}) {
+        EXPECT_NE(std::find(summary.renamedKeys.begin(), summary.renamedKeys.end(), renamed),
+                  summary.renamedKeys.end())
+            << renamed;
+    }
+    EXPECT_EQ(summary.renamedKeys.size(), 11u);
 }
 
 TEST_F(CtyExcerptTest, AliasRowsWithOverridesSelfRowsAndExpansions) {
