@@ -3,7 +3,6 @@
 // header is checked first because shapelib trusts the sizes it finds there.
 
 #include <errno.h>
-#include <iconv.h>
 #include <shapefil.h>
 #include <sys/stat.h>
 
@@ -16,6 +15,7 @@
 #include <system_error>
 
 #include "db/database.h"
+#include "util/text.h"
 
 namespace tvx {
 namespace {
@@ -113,81 +113,15 @@ int CodePageOfLanguageDriver(unsigned char mark) {
     }
 }
 
-bool IsValidUtf8Text(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t len;
-        std::uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > s.size()) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            unsigned char cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += len;
-    }
-    return true;
-}
-
-// Legacy 8-bit text to UTF-8 through iconv. A byte the code page leaves
-// undefined becomes U+FFFD rather than ending the text.
+// Legacy 8-bit text of the table's code page to UTF-8; a table without a
+// code-page mark is DOS text.
 class LegacyDecoder {
   public:
-    explicit LegacyDecoder(int codePage) {
-        if (codePage == 0) codePage = 437;
-        std::string name = "CP" + std::to_string(codePage);
-        cd_ = iconv_open("UTF-8", name.c_str());
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) cd_ = iconv_open("UTF-8", "CP437");
-    }
-    ~LegacyDecoder() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    LegacyDecoder(const LegacyDecoder&) = delete;
-    LegacyDecoder& operator=(const LegacyDecoder&) = delete;
-
-    std::string decode(std::string_view bytes) {
-        if (IsValidUtf8Text(bytes)) return std::string(bytes);
-        std::string out;
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {  // no converter at all: keep ASCII only
-            for (char c : bytes) out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-            return out;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string in(bytes);
-        char* src = in.data();
-        std::size_t srcLeft = in.size();
-        char buffer[1024];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                out += "\xEF\xBF\xBD";
-                ++src;
-                --srcLeft;
-            }
-        }
-        return out;
-    }
+    explicit LegacyDecoder(int codePage) : codePage_(codePage == 0 ? 437 : codePage) {}
+    std::string decode(std::string_view bytes) const { return ToUtf8(bytes, codePage_); }
 
   private:
-    iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+    int codePage_;
 };
 
 // shapelib opens files through hooks: the table's file is the one this

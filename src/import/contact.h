@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/text.h"
+
 namespace tvx {
 
 struct WorkingContact {
@@ -50,20 +52,5 @@ void NextToken(std::string& out, std::string& line, std::string_view delims);
 void DropFirstChar(std::string& text);
 std::string BandName(long code);
 std::string ModeName(long code);
-
-// Text helpers.
-std::string Trim(std::string_view text);
-std::string TrimLeft(std::string_view text);
-std::string TrimRight(std::string_view text);
-std::string ToUpper(std::string_view text);  // ASCII letters only
-bool EqualsNoCase(std::string_view a, std::string_view b);
-// The first n characters (UTF-8 code points), never splitting one.
-std::string Left(std::string_view text, std::size_t n);
-std::size_t CharCount(std::string_view text);
-// Text that is valid UTF-8 is returned as is; anything else is decoded from
-// Windows-1252 (or the code page given: 437, 850, 1252).
-bool IsValidUtf8(std::string_view text);
-std::string DecodeLegacy(std::string_view text, int codePage = 1252);
-std::string ToUtf8(std::string_view text, int codePage = 1252);
 
 }  // namespace tvx

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/text.h"
+
 namespace tvx {
 
 namespace {
@@ -21,33 +23,10 @@ bool IsBlank(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
-bool IsUtf8Continuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t CharLength(std::string_view text) {
-    std::size_t n = 0;
-    for (char c : text)
-        if (!IsUtf8Continuation(c)) ++n;
-    return n;
-}
-
-// The first n characters, never splitting a UTF-8 sequence.
-std::string CutChars(std::string_view text, std::size_t n) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!IsUtf8Continuation(text[i])) {
-            if (chars == n) return std::string(text.substr(0, i));
-            ++chars;
-        }
-    }
-    return std::string(text);
-}
-
 // The old "%-N.Ns": cut to n characters, blank-padded to n.
 std::string Fixed(std::string_view text, std::size_t n) {
-    std::string out = CutChars(text, n);
-    out.append(n - CharLength(out), ' ');
+    std::string out = Left(text, n);
+    out.append(n - CharCount(out), ' ');
     return out;
 }
 
@@ -108,7 +87,7 @@ std::vector<std::string> SplitParts(std::string_view call) {
         std::size_t slash = call.find('/', start);
         if (slash == std::string_view::npos) slash = call.size();
         std::string_view part = TrimBlanks(call.substr(start, slash - start));
-        if (!part.empty()) parts.push_back(CutChars(part, kMaxPartLength));
+        if (!part.empty()) parts.push_back(Left(part, kMaxPartLength));
         start = slash + 1;
     }
     return parts;
@@ -122,8 +101,8 @@ bool IsCallAreaOrSuffix(const std::string& part) {
 // gives the prefix.
 std::string PrefixOfTwoParts(const std::string& p1, const std::string& rawP2) {
     const std::string p2 = CutAtBlank(rawP2);
-    const std::size_t len1 = CharLength(p1);
-    const std::size_t len2 = CharLength(p2);
+    const std::size_t len1 = CharCount(p1);
+    const std::size_t len2 = CharCount(p2);
     const char c2 = p2.empty() ? '\0' : p2[0];
 
     if (len2 > 1 && AllDigits(p2)) return p1;
@@ -161,11 +140,11 @@ bool IsLater(const std::string& date, const std::string& limit) {
 }
 
 void SetPrefix(ResolutionRecord& rec, std::string_view prefix) {
-    rec.prefix = CutChars(prefix, kPrefixWidth);
+    rec.prefix = Left(prefix, kPrefixWidth);
 }
 
 void SetZone(std::string& zone, std::string_view value) {
-    zone = CutChars(value, kZoneWidth);
+    zone = Left(value, kZoneWidth);
 }
 
 }  // namespace
@@ -211,11 +190,11 @@ bool LookupMapPrefix(const ReferenceData& ref, ResolutionRecord& rec) {
     const CTvx95MapPrefixSet* row = ref.findMapPrefix(rec.prefix);
     for (std::size_t width : {std::size_t{3}, std::size_t{2}}) {
         if (row) break;
-        rec.prefix = CutChars(rec.prefix, width);
+        rec.prefix = Left(rec.prefix, width);
         row = ref.findMapPrefix(rec.prefix);
     }
     if (!row) {
-        rec.prefix = CutChars(rec.prefix, 1);
+        rec.prefix = Left(rec.prefix, 1);
         return false;
     }
     if (row->m_OLD1_PREFIX.empty() || IsLater(rec.date, row->m_OLD1_DATE)) {
@@ -245,7 +224,7 @@ std::string CqZoneFromCallArea(const std::string& call) {
     if (!digit && parts.size() >= 2) {
         const std::string second = CutAtBlank(parts[1]);
         const char secondDigit = FirstDigit(second);
-        if (CharLength(second) < CharLength(parts[0]) && secondDigit) digit = secondDigit;
+        if (CharCount(second) < CharCount(parts[0]) && secondDigit) digit = secondDigit;
         if (!digit) digit = FirstDigit(parts[0]);
         if (!digit) digit = secondDigit;
     }
@@ -302,7 +281,7 @@ std::string DeriveWpxPrefix(const std::string& callsign) {
             // The portable call area replaces the home one: W1ABC/4 is W4.
             const std::size_t last = p1.find_last_of("0123456789");
             text = (last == std::string::npos ? std::string() : p1.substr(0, last)) + p2;
-        } else if (CharLength(p2) == 1) {
+        } else if (CharCount(p2) == 1) {
             switch (c2) {
                 case 'F':
                 case 'G':
@@ -316,21 +295,21 @@ std::string DeriveWpxPrefix(const std::string& callsign) {
                     text = p1;
             }
         } else {
-            text = CharLength(p2) < CharLength(p1) ? p2 : p1;
+            text = CharCount(p2) < CharCount(p1) ? p2 : p1;
         }
     }
 
     std::size_t digits = 0;
     for (char c : text)
         if (IsDigit(c)) ++digits;
-    if (!(digits == 1 && CharLength(text) == 2)) {
+    if (!(digits == 1 && CharCount(text) == 2)) {
         const std::size_t last = text.find_last_of("0123456789");
         if (last != std::string::npos) text.erase(last + 1);
     }
     text = std::string(TrimRightBlanks(text));
     if (digits == 0) text += '0';
     if (!IsDigit(text.back())) text += '0';
-    return CutChars(text, kMaxWpxLength);
+    return Left(text, kMaxWpxLength);
 }
 
 ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string& call,
@@ -338,7 +317,7 @@ ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string&
                                     std::string* filePrefix) {
     ResolveOutcome outcome;
     rec.clear();
-    rec.date = CutChars(date, kDateWidth);
+    rec.date = Left(date, kDateWidth);
 
     if (LookupCallMap(ref, rec, call)) {
         if (IsUsPrefix(rec.prefix) && rec.cqZone.empty()) rec.cqZone = CqZoneFromCallArea(call);
@@ -358,7 +337,7 @@ ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string&
         // A file prefix wider than any prefix of the table cannot be known;
         // cutting it could make it match another country.
         bool known = false;
-        if (CharLength(*filePrefix) <= kPrefixWidth) {
+        if (CharCount(*filePrefix) <= kPrefixWidth) {
             rec.prefix = *filePrefix;
             known = LookupPrefix(ref, rec);
         }
