@@ -1,0 +1,87 @@
+#include "import_app.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileDialog>
+
+#include "import/messages.h"
+#include "import/source_types.h"
+#include "import_doc.h"
+#include "import_view.h"
+#include "main_frame.h"
+#include "message_box.h"
+
+namespace tvx {
+
+CImportApp::CImportApp() = default;
+
+CImportApp::~CImportApp() {
+    // The frame (and the form's session with it) goes before the document.
+    frame_.reset();
+    doc_.reset();
+}
+
+bool CImportApp::InitInstance(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Imports amateur-radio logs into a Tolvex 2007 QSO database."));
+    parser.addHelpOption();
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Read the host settings from <file> instead of Tvx2007.ini."),
+        QStringLiteral("file"));
+    parser.addOption(settingsOption);
+    if (!parser.parse(arguments)) {
+        ShowMessage(nullptr, parser.errorText(), MessageIcon::Stop);
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        ShowMessage(nullptr, parser.helpText(), MessageIcon::None);
+        return false;
+    }
+
+    paths_.m_strStartDir = QDir::currentPath().toStdString();
+
+    const std::string settingsPath = parser.isSet(settingsOption)
+                                         ? parser.value(settingsOption).toStdString()
+                                         : DefaultSettingsPath();
+    if (!ChooseTargetDatabase(settingsPath)) return false;
+
+    doc_ = std::make_unique<CImportDoc>();
+    frame_ = std::make_unique<CMainFrame>(paths_, *doc_, SourceTypes());
+    frame_->resize(frame_->sizeHint().expandedTo(QSize(900, 680)));
+    frame_->view()->OnInitialUpdate();
+    frame_->show();
+    return true;
+}
+
+bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
+    const HostSettings settings = ReadHostSettings(settingsPath);
+    paths_.m_strProgramPath = settings.programPath;
+    paths_.m_strOperatorCall = settings.operatorCall;
+    const std::string cutDataPath = CutDataPath(settings.dataPath);
+
+    QFileDialog dialog(nullptr, QStringLiteral("Select Target Tolvex .mdb QSO database"));
+    dialog.setObjectName(QStringLiteral("targetFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Tolvex 2007 (*.mdb)"));
+    dialog.setDefaultSuffix(QStringLiteral("mdb"));
+    if (!cutDataPath.empty()) {
+        // The settings come from Windows: either separator may appear.
+        QString folder = QString::fromStdString(cutDataPath);
+        folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        dialog.setDirectory(folder);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+
+    paths_.m_strTargetPath = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    if (IsRefdataOfDataPath(paths_.m_strTargetPath, cutDataPath)) {
+        ShowMessage(nullptr, QString::fromStdString(MessageText(kMsgRefdataChosenAsTarget)),
+                    MessageIcon::Stop);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tvx

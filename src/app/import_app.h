@@ -1,0 +1,40 @@
+#pragma once
+// The application object: start-up, the choice of the target database and
+// the paths the whole application shares.
+
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "import/settings.h"
+
+namespace tvx {
+
+class CImportDoc;
+class CMainFrame;
+
+class CImportApp {
+  public:
+    CImportApp();
+    ~CImportApp();
+    CImportApp(const CImportApp&) = delete;
+    CImportApp& operator=(const CImportApp&) = delete;
+
+    // Reads the host settings, has the user choose the target and shows the
+    // main window. False: the program ends without a window (the choice was
+    // cancelled or refused, or the command line was wrong).
+    bool InitInstance(const QStringList& arguments);
+
+    ApplicationPaths& paths() { return paths_; }
+    CImportDoc* document() const { return doc_.get(); }
+    CMainFrame* mainFrame() const { return frame_.get(); }
+
+  private:
+    bool ChooseTargetDatabase(const std::string& settingsPath);
+
+    ApplicationPaths paths_;
+    std::unique_ptr<CImportDoc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace tvx

@@ -1,0 +1,457 @@
+#include "import_view.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
+#include <exception>
+
+#include "import/messages.h"
+#include "import/source_types.h"
+#include "import_doc.h"
+#include "message_box.h"
+
+namespace tvx {
+
+namespace {
+
+// Calls are entered in capitals whatever the keyboard gives.
+class UpperCaseValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+// A line edit with a browse button beside it.
+QWidget* BrowseRow(QLineEdit* edit, QToolButton* button, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(edit, 1);
+    layout->addWidget(button);
+    return row;
+}
+
+QLabel* CounterLabel(const char* objectName, QWidget* parent) {
+    auto* label = new QLabel(QStringLiteral("0"), parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
+    return label;
+}
+
+constexpr qint64 kPumpIntervalMs = 15;
+
+}  // namespace
+
+CImportView::CImportView(ApplicationPaths& app, CImportDoc& doc, std::vector<SourceType> types,
+                         QWidget* parent)
+    : QWidget(parent),
+      app_(app),
+      doc_(doc),
+      session_(std::make_unique<ImportSession>(*this, app, std::move(types))) {
+    setObjectName(QStringLiteral("importView"));
+    BuildForm();
+}
+
+CImportView::~CImportView() {
+    session_->CloseTarget();
+}
+
+void CImportView::BuildForm() {
+    // Required selections.
+    sourceTypeCombo_ = new QComboBox(this);
+    sourceTypeCombo_->setObjectName(QStringLiteral("sourceTypeCombo"));
+    for (const SourceType& type : session_->sourceTypes())
+        sourceTypeCombo_->addItem(QString::fromUtf8(type.listName));
+    sourceTypeCombo_->setCurrentIndex(-1);
+    sourceTypeCombo_->setMaxVisibleItems(static_cast<int>(session_->sourceTypes().size()));
+
+    defaultOprCallEdit_ = new QLineEdit(this);
+    defaultOprCallEdit_->setObjectName(QStringLiteral("defaultOprCallEdit"));
+    defaultOprCallEdit_->setMaxLength(15);
+    defaultOprCallEdit_->setValidator(new UpperCaseValidator(defaultOprCallEdit_));
+
+    hostPathEdit_ = new QLineEdit(this);
+    hostPathEdit_->setObjectName(QStringLiteral("hostPathEdit"));
+    hostPathBrowseButton_ = new QToolButton(this);
+    hostPathBrowseButton_->setObjectName(QStringLiteral("hostPathBrowseButton"));
+    hostPathBrowseButton_->setText(QStringLiteral("..."));
+    hostPathBrowseButton_->setToolTip(QStringLiteral("Choose the Tolvex 2007 folder"));
+    connect(hostPathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseHostPath);
+
+    sourcePathEdit_ = new QLineEdit(this);
+    sourcePathEdit_->setObjectName(QStringLiteral("sourcePathEdit"));
+    sourcePathBrowseButton_ = new QToolButton(this);
+    sourcePathBrowseButton_->setObjectName(QStringLiteral("sourcePathBrowseButton"));
+    sourcePathBrowseButton_->setText(QStringLiteral("..."));
+    sourcePathBrowseButton_->setToolTip(QStringLiteral("Choose the source file"));
+    connect(sourcePathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseSource);
+
+    auto* required = new QGroupBox(QStringLiteral("Required Selections"), this);
+    required->setObjectName(QStringLiteral("requiredSelectionsGroup"));
+    auto* requiredLayout = new QFormLayout(required);
+    requiredLayout->addRow(QStringLiteral("Source Data Type"), sourceTypeCombo_);
+    requiredLayout->addRow(QStringLiteral("Default Opr Call if not in source data"),
+                           defaultOprCallEdit_);
+    requiredLayout->addRow(QStringLiteral("Tolvex 2007 Full Path"),
+                           BrowseRow(hostPathEdit_, hostPathBrowseButton_, required));
+    requiredLayout->addRow(QStringLiteral("Source Database File"),
+                           BrowseRow(sourcePathEdit_, sourcePathBrowseButton_, required));
+
+    // Optional default values.
+    noteEdit_ = new QLineEdit(this);
+    noteEdit_->setObjectName(QStringLiteral("qsoNoteEdit"));
+    noteEdit_->setMaxLength(50);
+    special1Edit_ = new QLineEdit(this);
+    special1Edit_->setObjectName(QStringLiteral("specialField1Edit"));
+    special1Edit_->setMaxLength(25);
+    special2Edit_ = new QLineEdit(this);
+    special2Edit_->setObjectName(QStringLiteral("specialField2Edit"));
+    special2Edit_->setMaxLength(25);
+    qslSentFromDateCheck_ =
+        new QCheckBox(QStringLiteral("Populate QSO date in QSL sent Field"), this);
+    qslSentFromDateCheck_->setObjectName(QStringLiteral("qslSentFromDateCheck"));
+
+    auto* optional = new QGroupBox(QStringLiteral("Optional Default Values"), this);
+    optional->setObjectName(QStringLiteral("optionalDefaultsGroup"));
+    auto* optionalLayout = new QFormLayout(optional);
+    optionalLayout->addRow(QStringLiteral("QSO Note Field"), noteEdit_);
+    optionalLayout->addRow(QStringLiteral("Populate Special Field 1 "), special1Edit_);
+    optionalLayout->addRow(QStringLiteral("Populate Special Field 2"), special2Edit_);
+    optionalLayout->addRow(qslSentFromDateCheck_);
+
+    // Band and mode filter: ids are the filter choices.
+    auto* filterBox = new QGroupBox(QStringLiteral("Band and Mode Filter Selection"), this);
+    filterBox->setObjectName(QStringLiteral("filterGroup"));
+    filterGroup_ = new QButtonGroup(this);
+    auto* filterLayout = new QVBoxLayout(filterBox);
+    const struct {
+        FilterChoice choice;
+        const char* text;
+        const char* name;
+    } filters[] = {
+        {kFilterNone, "Do Not load any records", "filterNoneRadio"},
+        {kFilterAll, "Load All Records", "filterAllRadio"},
+        {kFilterNotConfirmed, "Load if not confirmed", "filterNotConfirmedRadio"},
+        {kFilterNotWorked, "Load if not worked", "filterNotWorkedRadio"},
+    };
+    for (const auto& filter : filters) {
+        auto* radio = new QRadioButton(QString::fromLatin1(filter.text), filterBox);
+        radio->setObjectName(QString::fromLatin1(filter.name));
+        filterGroup_->addButton(radio, filter.choice);
+        filterLayout->addWidget(radio);
+    }
+    filterLayout->addStretch(1);
+
+    // Operator calls whose contacts an ADIF file may bring.
+    auto* oprBox = new QGroupBox(QStringLiteral("QSOs for these OPR Calls"), this);
+    oprBox->setObjectName(QStringLiteral("oprCallGroup"));
+    oprCallList_ = new QListWidget(oprBox);
+    oprCallList_->setObjectName(QStringLiteral("oprCallList"));
+    oprCallList_->setEditTriggers(QAbstractItemView::DoubleClicked |
+                                  QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::AnyKeyPressed);
+    oprCallAddButton_ = new QPushButton(QStringLiteral("&New"), oprBox);
+    oprCallAddButton_->setObjectName(QStringLiteral("oprCallAddButton"));
+    oprCallAddButton_->setToolTip(QStringLiteral("Add an operator call to the list"));
+    oprCallRemoveButton_ = new QPushButton(QStringLiteral("&Delete"), oprBox);
+    oprCallRemoveButton_->setObjectName(QStringLiteral("oprCallRemoveButton"));
+    oprCallRemoveButton_->setToolTip(QStringLiteral("Remove the selected operator call"));
+    connect(oprCallAddButton_, &QPushButton::clicked, this, &CImportView::AddOprCall);
+    connect(oprCallRemoveButton_, &QPushButton::clicked, this, &CImportView::RemoveOprCall);
+    auto* oprButtons = new QVBoxLayout;
+    oprButtons->addWidget(oprCallAddButton_);
+    oprButtons->addWidget(oprCallRemoveButton_);
+    oprButtons->addStretch(1);
+    auto* oprLayout = new QHBoxLayout(oprBox);
+    oprLayout->addWidget(oprCallList_, 1);
+    oprLayout->addLayout(oprButtons);
+    oprCallList_->setMaximumHeight(oprCallList_->fontMetrics().height() * 6);
+
+    // Target, counters, busy animation.
+    targetPathLabel_ = new QLabel(this);
+    targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
+    targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* targetRow = new QHBoxLayout;
+    targetRow->addWidget(new QLabel(QStringLiteral("Target:"), this));
+    targetRow->addWidget(targetPathLabel_, 1);
+
+    recordsReadLabel_ = CounterLabel("recordsReadLabel", this);
+    recordsLoadedLabel_ = CounterLabel("recordsLoadedLabel", this);
+    recordsIgnoredLabel_ = CounterLabel("recordsIgnoredLabel", this);
+    errorsLabel_ = CounterLabel("errorsLabel", this);
+    warningsLabel_ = CounterLabel("warningsLabel", this);
+    auto* counters = new QGridLayout;
+    const struct {
+        const char* text;
+        QLabel* value;
+    } counterRows[] = {
+        {"Records Read", recordsReadLabel_},
+        {"Records Loaded", recordsLoadedLabel_},
+        {"Records Ignored", recordsIgnoredLabel_},
+        {"Errors", errorsLabel_},
+        {"Warnings", warningsLabel_},
+    };
+    int column = 0;
+    for (const auto& row : counterRows) {
+        counters->addWidget(new QLabel(QString::fromLatin1(row.text), this), 0, column);
+        counters->addWidget(row.value, 1, column);
+        ++column;
+    }
+    busyAnimation_ = new QProgressBar(this);
+    busyAnimation_->setObjectName(QStringLiteral("busyAnimation"));
+    busyAnimation_->setTextVisible(false);
+    busyAnimation_->setRange(0, 1);
+    busyAnimation_->reset();
+    counters->addWidget(busyAnimation_, 1, column);
+    counters->setColumnStretch(column, 1);
+
+    problemList_ = new QListWidget(this);
+    problemList_->setObjectName(QStringLiteral("problemList"));
+    problemList_->setUniformItemSizes(true);
+    problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    problemList_->setFont(fixed);
+
+    auto* top = new QGridLayout;
+    top->addWidget(required, 0, 0);
+    top->addWidget(filterBox, 0, 1);
+    top->addWidget(optional, 1, 0);
+    top->addWidget(oprBox, 1, 1);
+    top->setColumnStretch(0, 3);
+    top->setColumnStretch(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(targetRow);
+    layout->addLayout(top);
+    layout->addLayout(counters);
+    layout->addWidget(problemList_, 1);
+}
+
+void CImportView::OnInitialUpdate() {
+    targetPathLabel_->setText(Q(app_.m_strTargetPath));
+    if (QAbstractButton* all = filterGroup_->button(kFilterAll)) all->setChecked(true);
+
+    hostPathEdit_->setText(app_.m_strProgramPath.empty()
+                               ? QString()
+                               : Q(WithTrailingSeparator(app_.m_strProgramPath)));
+    defaultOprCallEdit_->setText(Q(app_.m_strOperatorCall));
+
+    counters_ = Counters{};
+    countersDirty_ = true;
+    FlushDisplay();
+    doc_.setTitle(QString());
+
+    oprCallList_->clear();
+    const QString oprCall = defaultOprCallEdit_->text().trimmed();
+    if (!oprCall.isEmpty()) oprCallList_->addItem(oprCall);
+    for (int i = 0; i < oprCallList_->count(); ++i)
+        oprCallList_->item(i)->setFlags(oprCallList_->item(i)->flags() | Qt::ItemIsEditable);
+
+    // A target that does not open is refused by Begin Import (32780).
+    session_->OpenTarget();
+}
+
+ImportOptions CImportView::CollectOptions() const {
+    ImportOptions options;
+    options.sourceType = sourceTypeCombo_->currentIndex();
+    options.sourcePath = S(sourcePathEdit_->text());
+    options.hostPath = S(hostPathEdit_->text());
+    options.defaultOprCall = S(defaultOprCallEdit_->text());
+    options.defaultNote = S(noteEdit_->text());
+    options.defaultSpec1 = S(special1Edit_->text());
+    options.defaultSpec2 = S(special2Edit_->text());
+    options.qslSentFromDate = qslSentFromDateCheck_->isChecked();
+    options.filter = filterGroup_->checkedId();
+    for (int i = 0; i < oprCallList_->count(); ++i) {
+        const QString call = oprCallList_->item(i)->text().trimmed();
+        if (!call.isEmpty()) options.oprCalls.push_back(S(call));
+    }
+    return options;
+}
+
+void CImportView::OnBeginImport() {
+    if (inRun_) return;
+    inRun_ = true;
+    hostPathAtBegin_ = hostPathEdit_->text();
+    try {
+        session_->BeginImport(CollectOptions());
+    } catch (const std::exception& e) {
+        // The session reports engine errors itself; anything else must not
+        // take the program down with the run.
+        session_->StopImport();
+        ShowMessage(this, QString::fromStdString(e.what()), MessageIcon::Stop);
+    }
+    inRun_ = false;
+    ShowHostPathWithSeparator();
+    runningChanged(false);
+}
+
+void CImportView::OnStopImport() {
+    session_->StopImport();
+}
+
+void CImportView::ShowHostPathWithSeparator() {
+    // The session adds the separator to the path it was given; show it when
+    // the field still holds that path.
+    const QString withSeparator = Q(session_->m_strHostPath);
+    if (hostPathEdit_->text() == hostPathAtBegin_ && withSeparator != hostPathAtBegin_ &&
+        withSeparator.startsWith(hostPathAtBegin_) &&
+        withSeparator.size() == hostPathAtBegin_.size() + 1)
+        hostPathEdit_->setText(withSeparator);
+}
+
+bool CImportView::ask(int, const std::string& text, MessageIcon icon) {
+    FlushDisplay();
+    return AskYesNo(window(), Q(text), icon);
+}
+
+void CImportView::notify(int, const std::string& text, MessageIcon icon) {
+    FlushDisplay();
+    ShowMessage(window(), Q(text), icon);
+}
+
+void CImportView::pump() {
+    // processEvents costs little, but once per record it adds up: a person
+    // does not notice 15 ms.
+    if (pumpClock_.isValid() && pumpClock_.elapsed() < kPumpIntervalMs) return;
+    FlushDisplay();
+    QCoreApplication::processEvents();
+    pumpClock_.start();
+}
+
+void CImportView::countersChanged(const Counters& counters) {
+    counters_ = counters;
+    countersDirty_ = true;
+    if (!running_) FlushDisplay();
+}
+
+void CImportView::problemAdded(const std::string& line) {
+    pendingLines_.append(Q(line));
+    if (!running_) FlushDisplay();
+}
+
+void CImportView::runningChanged(bool running) {
+    if (running == running_) {
+        FlushDisplay();
+        return;
+    }
+    running_ = running;
+    if (running) {
+        ShowHostPathWithSeparator();
+        busyAnimation_->setRange(0, 0);
+        pumpClock_.invalidate();
+    } else {
+        busyAnimation_->setRange(0, 1);
+        busyAnimation_->reset();
+    }
+    FlushDisplay();
+    emit importRunning(running);
+}
+
+void CImportView::FlushDisplay() {
+    if (countersDirty_) {
+        countersDirty_ = false;
+        recordsReadLabel_->setText(QString::number(counters_.recordsRead));
+        recordsLoadedLabel_->setText(QString::number(counters_.recordsLoaded));
+        recordsIgnoredLabel_->setText(QString::number(counters_.recordsIgnored));
+        errorsLabel_->setText(QString::number(counters_.errors));
+        warningsLabel_->setText(QString::number(counters_.warnings));
+    }
+    if (!pendingLines_.isEmpty()) {
+        std::reverse(pendingLines_.begin(), pendingLines_.end());
+        problemList_->insertItems(0, pendingLines_);
+        pendingLines_.clear();
+    }
+}
+
+QStringList CImportView::QtFilters(const std::string& filterList) {
+    QStringList parts = Q(filterList).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // "*.*" would hide files without a dot.
+        const QString pattern =
+            parts[i + 1] == QLatin1String("*.*") ? QStringLiteral("*") : parts[i + 1];
+        filters.append(parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    }
+    return filters;
+}
+
+void CImportView::BrowseSource() {
+    const QStringList filters = QtFilters(SourceFilterList(session_->sourceTypes()));
+    QString selected;
+    const int type = sourceTypeCombo_->currentIndex();
+    if (type >= 0 && type < static_cast<int>(session_->sourceTypes().size())) {
+        const QString prefix =
+            QString::fromUtf8(session_->sourceTypes()[type].filterName) + QStringLiteral(" (");
+        for (const QString& filter : filters)
+            if (filter.startsWith(prefix)) selected = filter;
+    }
+    QString start = sourcePathEdit_->text();
+    if (!start.isEmpty()) start = QFileInfo(start).absolutePath();
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Select Source Database"), start,
+                                     filters.join(QStringLiteral(";;")), &selected);
+    if (!path.isEmpty()) sourcePathEdit_->setText(QDir::toNativeSeparators(path));
+}
+
+void CImportView::BrowseHostPath() {
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Tolvex 2007 Full Path"), hostPathEdit_->text());
+    if (!dir.isEmpty())
+        hostPathEdit_->setText(Q(WithTrailingSeparator(S(QDir::toNativeSeparators(dir)))));
+}
+
+void CImportView::AddOprCall() {
+    auto* item = new QListWidgetItem(QString(), oprCallList_);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    oprCallList_->setCurrentItem(item);
+    oprCallList_->editItem(item);
+}
+
+void CImportView::RemoveOprCall() {
+    const QList<QListWidgetItem*> selected = oprCallList_->selectedItems();
+    for (QListWidgetItem* item : selected) delete item;
+}
+
+void CImportView::CopyProblemLines() {
+    QStringList lines;
+    for (int i = 0; i < problemList_->count(); ++i)
+        if (problemList_->item(i)->isSelected()) lines.append(problemList_->item(i)->text());
+    if (!lines.isEmpty()) QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+}  // namespace tvx

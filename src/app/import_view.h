@@ -1,0 +1,114 @@
+#pragma once
+// The import form: the options, the counters, the problem list and the busy
+// animation. The import itself is the core's session; the form shows what
+// the session asks it to show and keeps itself live during a run.
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import/host.h"
+#include "import/session.h"
+#include "import/settings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace tvx {
+
+class CImportDoc;
+
+class CImportView : public QWidget, public ImportHost {
+    Q_OBJECT
+  public:
+    CImportView(ApplicationPaths& app, CImportDoc& doc, std::vector<SourceType> types,
+                QWidget* parent = nullptr);
+    ~CImportView() override;
+
+    // Fills the controls from the application's paths and opens the target.
+    void OnInitialUpdate();
+
+    // The values of the controls as the session takes them.
+    ImportOptions CollectOptions() const;
+    // True from Begin Import until the session has finished the run.
+    bool IsRunning() const { return inRun_ || running_; }
+    ImportSession& session() { return *session_; }
+
+    // The file dialog's filter list in Qt's form ("Name (*.ext)").
+    static QStringList QtFilters(const std::string& filterList);
+
+    // ImportHost
+    bool ask(int messageId, const std::string& text, MessageIcon icon) override;
+    void notify(int messageId, const std::string& text, MessageIcon icon) override;
+    void pump() override;
+    void countersChanged(const Counters& counters) override;
+    void problemAdded(const std::string& line) override;
+    void runningChanged(bool running) override;
+
+  public slots:
+    void OnBeginImport();
+    void OnStopImport();
+    // Copies the selected problem lines to the clipboard.
+    void CopyProblemLines();
+
+  signals:
+    void importRunning(bool running);
+
+  private slots:
+    void BrowseSource();
+    void BrowseHostPath();
+    void AddOprCall();
+    void RemoveOprCall();
+
+  private:
+    void BuildForm();
+    // Brings the buffered counters and problem lines onto the screen.
+    void FlushDisplay();
+    void ShowHostPathWithSeparator();
+
+    ApplicationPaths& app_;
+    CImportDoc& doc_;
+    std::unique_ptr<ImportSession> session_;
+    QElapsedTimer pumpClock_;
+    Counters counters_;
+    bool countersDirty_ = false;
+    QStringList pendingLines_;  // oldest first
+    QString hostPathAtBegin_;
+    bool inRun_ = false;    // Begin Import is on the stack
+    bool running_ = false;  // between the session's run start and end
+
+    QLabel* targetPathLabel_ = nullptr;
+    QComboBox* sourceTypeCombo_ = nullptr;
+    QLineEdit* defaultOprCallEdit_ = nullptr;
+    QLineEdit* hostPathEdit_ = nullptr;
+    QToolButton* hostPathBrowseButton_ = nullptr;
+    QLineEdit* sourcePathEdit_ = nullptr;
+    QToolButton* sourcePathBrowseButton_ = nullptr;
+    QLineEdit* noteEdit_ = nullptr;
+    QLineEdit* special1Edit_ = nullptr;
+    QLineEdit* special2Edit_ = nullptr;
+    QCheckBox* qslSentFromDateCheck_ = nullptr;
+    QButtonGroup* filterGroup_ = nullptr;
+    QListWidget* oprCallList_ = nullptr;
+    QPushButton* oprCallAddButton_ = nullptr;
+    QPushButton* oprCallRemoveButton_ = nullptr;
+    QLabel* recordsReadLabel_ = nullptr;
+    QLabel* recordsLoadedLabel_ = nullptr;
+    QLabel* recordsIgnoredLabel_ = nullptr;
+    QLabel* errorsLabel_ = nullptr;
+    QLabel* warningsLabel_ = nullptr;
+    QProgressBar* busyAnimation_ = nullptr;
+    QListWidget* problemList_ = nullptr;
+};
+
+}  // namespace tvx

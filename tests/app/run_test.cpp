@@ -1,0 +1,338 @@
+// Begin Import and Stop Import through the real window: every refusal with
+// its message, the confirmations, runs of an ADIF file, Stop in mid-run.
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "gui_driver.h"
+#include "import/messages.h"
+#include "import/source_types.h"
+#include "import_doc.h"
+#include "import_view.h"
+#include "main_frame.h"
+
+namespace tvx::test {
+namespace {
+
+using RunTest = GuiWorld;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+int CountLines(const std::string& text) {
+    int n = 0;
+    for (char c : text) n += c == '\n' ? 1 : 0;
+    return n;
+}
+
+QString Text(int id) {
+    return QString::fromStdString(MessageText(id));
+}
+
+// One refusal of Begin Import: how the form is changed, the boxes expected
+// (message id, icon, answer) in order.
+struct Box {
+    int id;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButton answer;
+};
+struct RefusalCase {
+    const char* name;
+    std::function<void(GuiWorld&)> prepare;
+    std::vector<Box> boxes;
+};
+
+}  // namespace
+
+class BeginImportRefusal : public GuiWorld, public ::testing::WithParamInterface<RefusalCase> {};
+
+namespace {
+
+const QMessageBox::Icon kStop = QMessageBox::Critical;
+const QMessageBox::Icon kQuestion = QMessageBox::Question;
+
+}  // namespace
+
+TEST_P(BeginImportRefusal, ShowsItsMessageAndRunsNothing) {
+    StartAppOrFail();
+    const std::string source = write("data/log.adi", MakeAdif(5, 0));
+    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(0);
+    widget<QLineEdit>("sourcePathEdit")->setText(QString::fromStdString(source));
+    const RefusalCase& c = GetParam();
+    c.prepare(*this);
+    for (const Box& box : c.boxes) modal_->answerBox(box.answer);
+
+    action("beginImportAction")->trigger();
+
+    ASSERT_EQ(modal_->seen.size(), c.boxes.size());
+    for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+        EXPECT_EQ(modal_->seen[i].text, Text(c.boxes[i].id)) << "box " << i;
+        EXPECT_EQ(modal_->seen[i].icon, c.boxes[i].icon) << "box " << i;
+        EXPECT_EQ(modal_->seen[i].title, "Import");
+        const QStringList buttons =
+            c.boxes[i].answer == QMessageBox::Ok ? QStringList{"OK"} : QStringList{"Yes", "No"};
+        EXPECT_EQ(modal_->seen[i].buttons, buttons) << "box " << i;
+    }
+    EXPECT_EQ(counter("recordsReadLabel"), 0);
+    EXPECT_FALSE(std::filesystem::exists(file("data/ERRORS.TXT")));
+    EXPECT_TRUE(action("beginImportAction")->isEnabled());
+    EXPECT_NE(widget<QProgressBar>("busyAnimation")->maximum(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllRefusals, BeginImportRefusal,
+    ::testing::Values(
+        RefusalCase{
+            "NoSourceType",
+            [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(-1); },
+            {{kMsgSelectSourceType, kQuestion, QMessageBox::Ok}}},
+        RefusalCase{"NotAdifAnsweredNo",
+                    [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2); },
+                    {{kMsgNotAdifQuestion, kQuestion, QMessageBox::No}}},
+        RefusalCase{"NotAdifAnsweredYesThenNoSource",
+                    [](GuiWorld& t) {
+                        t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2);
+                        t.widget<QLineEdit>("sourcePathEdit")->clear();
+                    },
+                    {{kMsgNotAdifQuestion, kQuestion, QMessageBox::Yes},
+                     {kMsgSourceNotOpen, kStop, QMessageBox::Ok}}},
+        RefusalCase{"NoSourcePath",
+                    [](GuiWorld& t) { t.widget<QLineEdit>("sourcePathEdit")->clear(); },
+                    {{kMsgSourceNotOpen, kStop, QMessageBox::Ok}}},
+        RefusalCase{"BlankOperatorCall",
+                    [](GuiWorld& t) {
+                        t.widget<QLineEdit>("defaultOprCallEdit")->setText(QStringLiteral("   "));
+                    },
+                    {{kMsgOprCallRequired, kStop, QMessageBox::Ok}}},
+        RefusalCase{"NoProgramPath",
+                    [](GuiWorld& t) { t.widget<QLineEdit>("hostPathEdit")->clear(); },
+                    {{kMsgProgramPathEmpty, kStop, QMessageBox::Ok}}},
+        RefusalCase{"ProgramPathWithDatabaseName",
+                    [](GuiWorld& t) {
+                        t.widget<QLineEdit>("hostPathEdit")
+                            ->setText(QString::fromStdString(t.file("host/refdata.mdb")));
+                    },
+                    {{kMsgProgramPathHasMdb, kStop, QMessageBox::Ok}}},
+        RefusalCase{"BackupQuestionAnsweredNo",
+                    [](GuiWorld&) {},
+                    {{kMsgBackupQuestion, kQuestion, QMessageBox::No}}}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(RunTest, ProgramPathGainsItsSeparatorAndCapitalMdbPasses) {
+    // A folder whose name ends in ".MDB" is no database file name: the test
+    // for ".mdb" is case-sensitive.
+    std::filesystem::create_directories(file("HOST.MDB"));
+    std::filesystem::copy_file(hostDir() + "/refdata.sqlite", file("HOST.MDB/refdata.sqlite"));
+    StartAppOrFail();
+    FillForAdif(write("data/log.adi", MakeAdif(3, 0)));
+    widget<QLineEdit>("hostPathEdit")->setText(QString::fromStdString(file("HOST.MDB")));
+    modal_->answerBox(QMessageBox::No);  // the backup question
+    action("beginImportAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 1u);
+    EXPECT_EQ(modal_->seen[0].text, Text(kMsgBackupQuestion));
+    EXPECT_EQ(widget<QLineEdit>("hostPathEdit")->text().toStdString(), file("HOST.MDB") + "/");
+}
+
+TEST_F(RunTest, TargetThatDidNotOpenIsRefused) {
+    const std::string bad = write("data/BROKEN.mdb", "this is no database at all");
+    ASSERT_TRUE(StartApp(bad));
+    modal_->seen.clear();
+    FillForAdif(write("data/log.adi", MakeAdif(3, 0)));
+    modal_->answerBox(QMessageBox::Ok);
+    action("beginImportAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 1u);
+    EXPECT_EQ(modal_->seen[0].text, Text(kMsgTargetNotOpen));
+    EXPECT_EQ(modal_->seen[0].icon, QMessageBox::Critical);
+}
+
+TEST_F(RunTest, TypeWithoutReaderIsRefusedClearly) {
+    // A build whose table lacks a reader lists the type and refuses it.
+    std::vector<SourceType> types = SourceTypes();
+    types[12].reader = nullptr;
+    ApplicationPaths paths;
+    paths.m_strTargetPath = targetPath();
+    paths.m_strProgramPath = hostDir();
+    paths.m_strOperatorCall = "N0CALL";
+    CImportDoc doc;
+    CMainFrame frame(paths, doc, types);
+    frame.view()->OnInitialUpdate();
+    frame.findChild<QComboBox*>("sourceTypeCombo")->setCurrentIndex(12);
+    frame.findChild<QLineEdit*>("sourcePathEdit")->setText(QString::fromStdString(file("x.dbf")));
+    modal_->answerBox(QMessageBox::Ok);
+    frame.findChild<QAction*>("beginImportAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 1u);
+    EXPECT_EQ(modal_->seen[0].text, Text(kMsgReaderMissing));
+    EXPECT_EQ(modal_->seen[0].icon, QMessageBox::Critical);
+}
+
+TEST_F(RunTest, AdifRunUpdatesCountersListAndReport) {
+    StartAppOrFail();
+    const std::string source = write("data/log.adi", MakeAdif(40, 8));
+    FillForAdif(source);
+    modal_->answerBox(QMessageBox::Yes);  // backup made
+    modal_->answerBox(QMessageBox::Ok);   // remember to initialise tables
+    action("beginImportAction")->trigger();
+
+    ASSERT_EQ(modal_->seen.size(), 2u);
+    EXPECT_EQ(modal_->seen[0].text, Text(kMsgBackupQuestion));
+    EXPECT_EQ(modal_->seen[0].icon, QMessageBox::Question);
+    EXPECT_EQ(modal_->seen[1].text, Text(kMsgInitializeTables));
+    EXPECT_EQ(modal_->seen[1].icon, QMessageBox::Warning);
+    EXPECT_EQ(modal_->seen[1].buttons, QStringList{"OK"});
+
+    EXPECT_EQ(counter("recordsReadLabel"), 40);
+    EXPECT_EQ(counter("recordsLoadedLabel"), 35);
+    EXPECT_EQ(counter("errorsLabel"), 5);
+    EXPECT_EQ(counter("warningsLabel"), 0);
+    const QStringList lines = problemLines();
+    ASSERT_EQ(lines.size(), 5);
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.startsWith("ERROR:  Time? ")) << line.toStdString();
+    // Newest first: record 40 was the last faulty one.
+    const std::string report = ReadFile(file("data/ERRORS.TXT"));
+    EXPECT_EQ(CountLines(report), 5);
+    EXPECT_EQ(report.substr(report.rfind("ERROR:"), lines[0].size()), lines[0].toStdString());
+    EXPECT_EQ(report.substr(0, lines[4].size()), lines[4].toStdString());
+    EXPECT_TRUE(action("beginImportAction")->isEnabled());
+    EXPECT_NE(widget<QProgressBar>("busyAnimation")->maximum(), 0);
+
+    // Display Error File now opens this run's report.
+    UrlRecorder desktop;
+    action("displayErrorFileAction")->trigger();
+    ASSERT_EQ(desktop.urls.size(), 1u);
+    EXPECT_EQ(desktop.urls[0].toLocalFile().toStdString(), file("data/ERRORS.TXT"));
+
+    // A second run: the list keeps the first run's lines, the report holds
+    // only the second's, the counters grow.
+    write("data/log.adi", MakeAdif(10, 5));
+    modal_->answerBox(QMessageBox::Yes);
+    modal_->answerBox(QMessageBox::Ok);
+    action("beginImportAction")->trigger();
+    EXPECT_EQ(counter("recordsReadLabel"), 50);
+    EXPECT_EQ(counter("recordsLoadedLabel"), 43);
+    EXPECT_EQ(counter("errorsLabel"), 7);
+    EXPECT_EQ(problemLines().size(), 7);
+    EXPECT_EQ(problemLines().mid(2), lines);
+    EXPECT_EQ(CountLines(ReadFile(file("data/ERRORS.TXT"))), 2);
+}
+
+TEST_F(RunTest, TrialRunAsksNoBackupAndShowsSamples) {
+    StartAppOrFail();
+    FillForAdif(write("data/log.adi", MakeAdif(30, 0)));
+    widget<QRadioButton>("filterNoneRadio")->click();
+    action("beginImportAction")->trigger();
+    EXPECT_TRUE(modal_->seen.empty()) << modal_->texts().join(" / ").toStdString();
+    EXPECT_EQ(counter("recordsReadLabel"), 30);
+    EXPECT_EQ(counter("recordsLoadedLabel"), 0);
+    const QStringList lines = problemLines();
+    EXPECT_EQ(lines.size(), 15);
+    for (const QString& line : lines) EXPECT_TRUE(line.startsWith("Sample ")) << line.toStdString();
+}
+
+// Stop Import in the middle of a run; the abort question answered as given.
+class StopTest : public GuiWorld, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StopTest, StopInMidRun) {
+    const bool abort = GetParam();
+    const int total = 20000;
+    StartAppOrFail();
+    FillForAdif(write("data/big.adi", MakeAdif(total, 0)));
+
+    // Press Stop once the form shows some records read: that is mid-run.
+    bool pressed = false;
+    QTimer stopper;
+    stopper.setInterval(0);
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (!pressed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
+            pressed = true;
+            action("stopImportAction")->trigger();
+        }
+    });
+    stopper.start();
+
+    int readAtQuestion = -1;
+    bool beginEnabledInRun = true, stopEnabledInRun = false, busyInRun = false;
+    modal_->answerBox(QMessageBox::Yes);  // backup
+    modal_->expect([&](QWidget* modal) {
+        readAtQuestion = counter("recordsReadLabel");
+        beginEnabledInRun = action("beginImportAction")->isEnabled();
+        stopEnabledInRun = action("stopImportAction")->isEnabled();
+        auto* busy = widget<QProgressBar>("busyAnimation");
+        busyInRun = busy->minimum() == 0 && busy->maximum() == 0;
+        qobject_cast<QMessageBox*>(modal)
+            ->button(abort ? QMessageBox::Yes : QMessageBox::No)
+            ->click();
+    });
+    modal_->answerBox(QMessageBox::Ok);  // remember to initialise tables
+    action("beginImportAction")->trigger();
+    stopper.stop();
+
+    ASSERT_TRUE(pressed);
+    ASSERT_EQ(modal_->seen.size(), 3u) << modal_->texts().join(" / ").toStdString();
+    EXPECT_EQ(modal_->seen[1].text, Text(kMsgAbortQuestion));
+    EXPECT_EQ(modal_->seen[1].buttons, (QStringList{"Yes", "No"}));
+    EXPECT_EQ(modal_->seen[2].text, Text(kMsgInitializeTables));
+    EXPECT_GT(readAtQuestion, 0);
+    EXPECT_LT(readAtQuestion, total);
+    EXPECT_FALSE(beginEnabledInRun);
+    EXPECT_TRUE(stopEnabledInRun);
+    EXPECT_TRUE(busyInRun);
+
+    const int read = counter("recordsReadLabel");
+    if (abort) {
+        EXPECT_EQ(read, readAtQuestion);
+        EXPECT_LT(read, total);
+    } else {
+        EXPECT_EQ(read, total);
+    }
+    EXPECT_EQ(counter("recordsLoadedLabel"), read);
+    EXPECT_TRUE(action("beginImportAction")->isEnabled());
+    EXPECT_NE(widget<QProgressBar>("busyAnimation")->maximum(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AbortAnswer, StopTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Yes" : "No");
+                         });
+
+TEST_F(RunTest, ClosingTheWindowMidRunStopsInstead) {
+    StartAppOrFail();
+    FillForAdif(write("data/big.adi", MakeAdif(20000, 0)));
+    bool closed = false;
+    QTimer closer;
+    closer.setInterval(0);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (!closed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
+            closed = true;
+            frame()->close();
+        }
+    });
+    closer.start();
+    modal_->answerBox(QMessageBox::Yes);  // backup
+    modal_->answerBox(QMessageBox::Yes);  // abort
+    modal_->answerBox(QMessageBox::Ok);   // initialise tables
+    action("beginImportAction")->trigger();
+    closer.stop();
+    ASSERT_TRUE(closed);
+    ASSERT_EQ(modal_->seen.size(), 3u);
+    EXPECT_EQ(modal_->seen[1].text, Text(kMsgAbortQuestion));
+    EXPECT_TRUE(frame()->isVisible());
+    EXPECT_LT(counter("recordsReadLabel"), 20000);
+    // Idle again, the window closes.
+    EXPECT_TRUE(frame()->close());
+}
+
+}  // namespace tvx::test
