@@ -82,10 +82,20 @@ class Workspace {
     // Runs the command line on a log, as the README's run command does.
     CliRun Import(const std::string& source, const char* type) const {
         const std::string out = file("cli-output.txt");
-        std::vector<std::string> args = {TVX_CLI_PATH,  "import",     "--target",   target(),
-                                         "--host-path", file("host"), "--type",     type,
-                                         "--source",    source,       "--opr-call", "N0CALL",
-                                         "--yes"};
+        const std::string rss = file("peak-rss.txt");
+        std::vector<std::string> args;
+        // A spawned child inherits the parent's high-water mark across exec,
+        // so the peak is taken by time(1) when it is there: its child starts
+        // from a small process.
+        const bool timed = access("/usr/bin/time", X_OK) == 0;
+        if (timed) args = {"/usr/bin/time", "-f", "%M", "-o", rss};
+        for (const std::string& a :
+             {std::string(TVX_CLI_PATH), std::string("import"), std::string("--target"), target(),
+              std::string("--host-path"), file("host"), std::string("--type"), std::string(type),
+              std::string("--source"), source, std::string("--opr-call"), std::string("N0CALL"),
+              std::string("--yes")}) {
+            args.push_back(a);
+        }
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -111,9 +121,8 @@ class Workspace {
         posix_spawn_file_actions_destroy(&actions);
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-        // The child's peak: the parent holds nothing large while it runs, so
-        // what an exec carries over from the parent's peak stays below it.
-        run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;  // KiB
+        const long peakKib = timed ? std::atol(ReadText(rss).c_str()) : usage.ru_maxrss;
+        run.peakMegabytes = static_cast<double>(peakKib) / 1024.0;
         run.output = ReadText(out);
         return run;
     }
