@@ -64,6 +64,8 @@ public:
     const CTvx95PrefixSet* findPrefix(const std::string& prefix) const;
     bool hasState(const std::string& abbreviation) const;
     bool hasCounty(const std::string& state, const std::string& county) const;
+    // False when the county table is empty (reference data without counties).
+    bool hasCounties() const { return !counties_.empty(); }
     // Every row of [PREFIX-Pri] in table order, duplicates included.
     const std::vector<CTvx95PrefixSet>& prefixRows() const { return prefixRows_; }
 

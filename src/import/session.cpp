@@ -349,6 +349,9 @@ int ImportSession::LookupState(const std::string& abbreviation) {
 }
 
 int ImportSession::LookupCounty(const std::string& state, const std::string& county) {
+    // Reference data built from public country files has no counties at all;
+    // judging every county unknown would strip them from every contact.
+    if (!reference().hasCounties()) return 1;
     return reference().hasCounty(state, county) ? 1 : 0;
 }
 
@@ -447,6 +450,10 @@ bool ImportSession::WriteContact(const ResolutionRecord& rec) {
 
     try {
         importSet_.AddNew(row);
+    } catch (const DbBusyError&) {
+        // Another program holds the target: every record would wait and fail
+        // alike, so the run ends here with the engine's message.
+        throw;
     } catch (const DbError& e) {
         m_strProblem = m_strCall + " " + e.what();
         ReportProblem(ProblemKind::Error);

@@ -369,6 +369,23 @@ TEST_F(SessionTest, ErrorFileBesideTheSource) {
     EXPECT_EQ(f.app.m_strRefDataDir, f.hostPath() + "/");
 }
 
+TEST_F(SessionTest, CountyLookupNeedsBothColumnsAndKeepsCountiesWithoutATable) {
+    g_feed = {Contact("DL1ABC")};
+    ASSERT_TRUE(f.run(0, source));
+    EXPECT_EQ(f.session->LookupCounty("MA", "MIDDLESEX"), 1);
+    EXPECT_EQ(f.session->LookupCounty("CT", "MIDDLESEX"), 0);  // under another state
+    EXPECT_EQ(f.session->LookupCounty("MA", "O'BRIEN"), 0);    // a quote is just a value
+    EXPECT_EQ(f.session->LookupState("CT"), 0);
+    EXPECT_EQ(f.session->LookupState("XX"), 1);
+
+    auto noCounties = std::make_shared<ReferenceData>(test::SmallWorld());
+    ReferenceData empty;
+    for (const auto& row : noCounties->prefixRows()) empty.addPrefix(row);
+    f.session->SetReferenceOverride(std::make_shared<const ReferenceData>(empty));
+    ASSERT_TRUE(f.run(0, source));
+    EXPECT_EQ(f.session->LookupCounty("MA", "ANYWHERE"), 1);
+}
+
 TEST(SourceTypeTable, NamesFiltersAndCommandLine) {
     const auto& types = SourceTypes();
     ASSERT_EQ(types.size(), 14u);
