@@ -113,6 +113,7 @@ QAction* CMainFrame::MakeAction(const char* objectName, const QString& text,
     const Prompt parts = PromptOf(prompt);
     action->setStatusTip(parts.statusTip);
     action->setToolTip(parts.toolTip);
+    action->setIconText(parts.toolTip);
     return action;
 }
 
@@ -231,6 +232,8 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
     toolBar_->setMovable(true);
     toolBar_->setFloatable(true);
+    // Not every desktop has icons for every command: name them all.
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolBar_->addAction(cutAction_);
     toolBar_->addAction(copyAction_);
     toolBar_->addAction(pasteAction_);

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -290,6 +291,33 @@ TEST_F(FrameTest, EditCommandsWorkOnTheFocusedField) {
     action("pasteAction")->trigger();
     action("pasteAction")->trigger();
     EXPECT_EQ(note->text(), "hellohello");
+}
+
+}  // namespace
+}  // namespace tvx::test
+
+namespace tvx::test {
+namespace {
+
+TEST_F(FrameTest, HelpTopicsAndPrintSetupOpenTheirDialogs) {
+    StartAppOrFail();
+    QString helpText;
+    modal_->expect([&](QWidget* modal) {
+        auto* text = modal->findChild<QTextBrowser*>("helpText");
+        ASSERT_NE(text, nullptr);
+        helpText = text->toPlainText();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    action("helpTopicsAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 1u);
+    EXPECT_EQ(modal_->seen[0].title, "Import Help");
+    EXPECT_TRUE(helpText.contains("Begin Import"));
+
+    modal_->expect([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    action("printSetupAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 2u);
+    EXPECT_TRUE(modal_->seen[1].className.contains("PageSetup"))
+        << modal_->seen[1].className.toStdString();
 }
 
 }  // namespace

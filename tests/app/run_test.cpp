@@ -54,6 +54,9 @@ struct RefusalCase {
     std::function<void(GuiWorld&)> prepare;
     std::vector<Box> boxes;
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 }  // namespace
 
