@@ -281,8 +281,11 @@ void CImportView::OnInitialUpdate() {
     for (int i = 0; i < oprCallList_->count(); ++i)
         oprCallList_->item(i)->setFlags(oprCallList_->item(i)->flags() | Qt::ItemIsEditable);
 
-    // A target that does not open is refused by Begin Import (32780).
-    session_->OpenTarget();
+    // The form opens all the same; Begin Import then refuses (32780).
+    const std::string error = session_->OpenTarget();
+    if (!error.empty())
+        ShowMessage(window(), Q(MessageText(kMsgTargetDatabaseError) + "\n" + error),
+                    MessageIcon::Stop);
 }
 
 ImportOptions CImportView::CollectOptions() const {

@@ -53,6 +53,7 @@ std::string MessageText(int id) {
          "No import has run since the program started, so there is no error file to "
          "display yet."},
         {kMsgSourceDatabaseError, "The source database could not be opened."},
+        {kMsgTargetDatabaseError, "The target database could not be opened."},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

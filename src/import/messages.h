@@ -34,6 +34,9 @@ enum MessageId : int {
     // The box that shows the engine's description when a database source
     // (StationMaster, dBASE) cannot be opened.
     kMsgSourceDatabaseError = 40006,
+    // The box that shows the engine's description when the target chosen at
+    // start-up cannot be opened (Begin Import later refuses with 32780).
+    kMsgTargetDatabaseError = 40007,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -16,6 +16,7 @@
 #include "gui_driver.h"
 #include "import/messages.h"
 #include "import/source_types.h"
+#include "import_app.h"
 #include "import_doc.h"
 #include "import_view.h"
 #include "main_frame.h"
@@ -151,7 +152,17 @@ TEST_F(RunTest, ProgramPathGainsItsSeparatorAndCapitalMdbPasses) {
 
 TEST_F(RunTest, TargetThatDidNotOpenIsRefused) {
     const std::string bad = write("data/BROKEN.mdb", "this is no database at all");
-    ASSERT_TRUE(StartApp(bad));
+    modal_->chooseFile(QString::fromStdString(bad));
+    modal_->answerBox(QMessageBox::Ok);
+    app_ = std::make_unique<CImportApp>();
+    // The engine's description shows at start-up; the form still opens.
+    ASSERT_TRUE(app_->InitInstance({QStringLiteral("tolvex-import")}));
+    ASSERT_EQ(modal_->seen.size(), 2u);
+    EXPECT_TRUE(modal_->seen[1].text.startsWith(Text(kMsgTargetDatabaseError) + "\n"))
+        << modal_->seen[1].text.toStdString();
+    EXPECT_GT(modal_->seen[1].text.size(), Text(kMsgTargetDatabaseError).size() + 1);
+    EXPECT_EQ(modal_->seen[1].icon, QMessageBox::Critical);
+    EXPECT_TRUE(frame()->isVisible());
     modal_->seen.clear();
     FillForAdif(write("data/log.adi", MakeAdif(3, 0)));
     modal_->answerBox(QMessageBox::Ok);
@@ -336,6 +347,28 @@ TEST_F(RunTest, ClosingTheWindowMidRunStopsInstead) {
     EXPECT_LT(counter("recordsReadLabel"), 20000);
     // Idle again, the window closes.
     EXPECT_TRUE(frame()->close());
+}
+
+}  // namespace tvx::test
+
+namespace tvx::test {
+
+TEST_F(RunTest, JetTargetIsRefusedWithTheReason) {
+    std::string jet("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    jet.resize(4096, '\0');
+    const std::string target = write("data/OLDLOG.mdb", jet);
+    modal_->chooseFile(QString::fromStdString(target));
+    modal_->answerBox(QMessageBox::Ok);
+    app_ = std::make_unique<CImportApp>();
+    ASSERT_TRUE(app_->InitInstance({QStringLiteral("tolvex-import")}));
+    ASSERT_EQ(modal_->seen.size(), 2u);
+    EXPECT_TRUE(modal_->seen[1].text.contains("Jet")) << modal_->seen[1].text.toStdString();
+
+    FillForAdif(write("data/log.adi", MakeAdif(3, 0)));
+    modal_->answerBox(QMessageBox::Ok);
+    action("beginImportAction")->trigger();
+    ASSERT_EQ(modal_->seen.size(), 3u);
+    EXPECT_EQ(modal_->seen[2].text, Text(kMsgTargetNotOpen));
 }
 
 }  // namespace tvx::test
