@@ -16,6 +16,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The database stayed locked by another program for the whole busy wait:
+// every later write would wait and fail the same way.
+class DbBusyError : public DbError {
+public:
+    using DbError::DbError;
+};
+
 struct DbDate {
     int year = 0;
     int month = 0;

@@ -17,6 +17,10 @@ constexpr int kBusyTimeoutMs = 5000;
     throw DbError(db ? sqlite3_errmsg(db) : "out of memory");
 }
 
+bool isBusy(int rc) {
+    return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
+}
+
 void check(sqlite3* db, int rc) {
     if (rc != SQLITE_OK) fail(db);
 }
@@ -79,6 +83,7 @@ bool SqliteStatement::step() {
     if (rc == SQLITE_DONE) return false;
     std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_);  // ready for the next use; the error is reported once
+    if (isBusy(rc)) throw DbBusyError(message);
     throw DbError(message);
 }
 
@@ -166,6 +171,7 @@ void SqliteDb::exec(std::string_view sql) {
     if (rc != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db_);
         sqlite3_free(error);
+        if (isBusy(rc)) throw DbBusyError(message);
         throw DbError(message);
     }
 }
