@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 namespace tvx {
 
@@ -119,14 +120,20 @@ bool IsValidUtf8(std::string_view text) {
 std::string DecodeLegacy(std::string_view text, int codePage) {
     // One converter per code page and thread; iconv knows the DOS and
     // Windows pages that old logs were written in.
-    thread_local std::map<int, iconv_t> converters;
+    // They are closed with the thread, or the leak checker reports them.
+    struct Closer {
+        void operator()(void* cd) const {
+            if (cd != reinterpret_cast<void*>(-1)) iconv_close(static_cast<iconv_t>(cd));
+        }
+    };
+    thread_local std::map<int, std::unique_ptr<void, Closer>> converters;
     auto it = converters.find(codePage);
     if (it == converters.end()) {
         iconv_t cd = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
         if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "CP1252");
-        it = converters.emplace(codePage, cd).first;
+        it = converters.emplace(codePage, std::unique_ptr<void, Closer>(cd)).first;
     }
-    iconv_t cd = it->second;
+    iconv_t cd = static_cast<iconv_t>(it->second.get());
     std::string out;
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         for (char c : text) out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
