@@ -3,6 +3,7 @@
 #include "readers/adif.h"
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string_view>
@@ -21,7 +22,11 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // after a Ctrl-Z, which old DOS programs wrote as the end of the file.
 class AdifLineReader {
   public:
-    explicit AdifLineReader(const std::string& path) : in_(path, std::ios::binary) {}
+    explicit AdifLineReader(const std::string& path) {
+        // A folder opens like an empty file, but it is no source.
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) in_.open(path, std::ios::binary);
+    }
     bool IsOpen() const { return in_.is_open(); }
 
     bool Next(std::string& line) {
