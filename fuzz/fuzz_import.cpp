@@ -53,7 +53,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 // reference world and an empty target are made once, each run gets a fresh
 // copy of the target and an empty source folder.
 struct World {
-    std::string root, host, run, emptyTarget;
+    std::string root, host, run, emptyTarget, emptyTargetBytes;
     std::shared_ptr<const ReferenceData> reference;
 
     World() {
@@ -66,6 +66,7 @@ struct World {
         test::WriteSmallWorld(host + "/refdata.sqlite");
         emptyTarget = root + "/empty.sqlite";
         createTargetDatabase(emptyTarget);
+        emptyTargetBytes = ReadAll(emptyTarget);
         reference = std::make_shared<const ReferenceData>(test::SmallWorld());
         // A Jet read that stops producing is given up well inside the
         // fuzzer's timeout.
@@ -91,8 +92,10 @@ void RunImport(int sourceType, const std::vector<SourceFile>& files) {
     fs::remove_all(w.run, ec);
     fs::create_directories(w.run);
     for (const SourceFile& f : files) WriteAll(w.run + "/" + f.name, f.bytes);
+    // Written from memory: libFuzzer's timer signals interrupt
+    // std::filesystem::copy_file, which does not retry.
     const std::string target = w.run + "/target.sqlite";
-    fs::copy_file(w.emptyTarget, target);
+    WriteAll(target, w.emptyTargetBytes);
 
     YesHost host;
     ApplicationPaths app;
