@@ -119,6 +119,21 @@ void QsoRow::setTextOrNull(QsoCol col, const std::string& value) {
 
 // ---- CImportSet
 
+namespace {
+
+std::string pragmaText(SqliteDb& db, const char* sql) {
+    SqliteStatement st = db.prepare(sql);
+    return st.step() ? st.columnText(0) : std::string();
+}
+
+void runOnce(SqliteStatement& st) {
+    st.reset();
+    st.step();
+    st.reset();
+}
+
+}  // namespace
+
 std::size_t CImportSet::KeyHash::operator()(const QsoKey& k) const {
     std::hash<std::string> h;
     std::size_t seed = h(k.call);
@@ -148,6 +163,18 @@ void CImportSet::Open(const std::string& targetPath) {
     // Keep the batch in memory until commit, so that readers of the same file
     // (the statistics table) are never locked out in the middle of a batch.
     db->exec("PRAGMA cache_spill = OFF");
+    // A write-ahead log lets a commit append instead of rewriting pages
+    // through a rollback journal, and keeps the statistics reader apart from
+    // the writer; a killed import still leaves whole transactions only. The
+    // file gets its own journal mode back when the import closes it.
+    journalChanged_ = false;
+    if (pragmaText(*db, "PRAGMA journal_mode") != "wal") {
+        journalChanged_ = pragmaText(*db, "PRAGMA journal_mode=WAL") == "wal";
+    }
+    db->exec("PRAGMA synchronous=NORMAL");
+    savepoint_ = db->prepare("SAVEPOINT qso_row");
+    release_ = db->prepare("RELEASE qso_row");
+    rollbackTo_ = db->prepare("ROLLBACK TO qso_row");
     db_ = std::move(db);
     path_ = targetPath;
 }
@@ -162,6 +189,18 @@ void CImportSet::Close() {
     }
     insert_ = {};
     update_ = {};
+    savepoint_ = {};
+    release_ = {};
+    rollbackTo_ = {};
+    if (journalChanged_ && !failure) {
+        try {
+            db_->exec("PRAGMA journal_mode=DELETE");
+        } catch (const DbError&) {
+            // Another connection still reads the file; it stays in WAL mode,
+            // which every SQLite reader understands.
+        }
+    }
+    journalChanged_ = false;
     for (SqliteStatement& st : readText_) st = {};
     insertMask_ = updateMask_ = 0;
     index_.reset();
@@ -289,15 +328,15 @@ void CImportSet::replayBatch() {
 std::int64_t CImportSet::AddNew(const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     beginBatchIfNeeded();
-    db_->exec("SAVEPOINT qso_row");
+    runOnce(savepoint_);
     std::int64_t rowId = 0;
     try {
         rowId = insertRow(row);
-        db_->exec("RELEASE qso_row");
+        runOnce(release_);
     } catch (const DbError&) {
         if (!sqlite3_get_autocommit(db_->handle())) {
-            db_->exec("ROLLBACK TO qso_row");
-            db_->exec("RELEASE qso_row");
+            runOnce(rollbackTo_);
+            runOnce(release_);
         } else {
             inTransaction_ = false;
             replayBatch();
@@ -345,14 +384,14 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (index_ && keyChanges) oldKey = readKey(rowId);
 
     beginBatchIfNeeded();
-    db_->exec("SAVEPOINT qso_row");
+    runOnce(savepoint_);
     try {
         updateRow(rowId, row);
-        db_->exec("RELEASE qso_row");
+        runOnce(release_);
     } catch (const DbError&) {
         if (!sqlite3_get_autocommit(db_->handle())) {
-            db_->exec("ROLLBACK TO qso_row");
-            db_->exec("RELEASE qso_row");
+            runOnce(rollbackTo_);
+            runOnce(release_);
         } else {
             inTransaction_ = false;
             replayBatch();

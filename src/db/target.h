@@ -98,6 +98,10 @@ class CImportSet {
 
     std::unique_ptr<SqliteDb> db_;
     std::string path_;
+    // The per-row savepoint, prepared once: sent as SQL text for every row
+    // it costs as much as the insert itself.
+    SqliteStatement savepoint_, release_, rollbackTo_;
+    bool journalChanged_ = false;
     SqliteStatement insert_;
     std::uint64_t insertMask_ = 0;  // columns of insert_, bit per QsoCol
     SqliteStatement update_;
