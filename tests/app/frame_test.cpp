@@ -22,6 +22,7 @@
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
+#include <filesystem>
 
 #include "gui_driver.h"
 #include "import/messages.h"
@@ -318,6 +319,29 @@ TEST_F(FrameTest, HelpTopicsAndPrintSetupOpenTheirDialogs) {
     ASSERT_EQ(modal_->seen.size(), 2u);
     EXPECT_TRUE(modal_->seen[1].className.contains("PageSetup"))
         << modal_->seen[1].className.toStdString();
+}
+
+}  // namespace
+}  // namespace tvx::test
+
+namespace tvx::test {
+namespace {
+
+TEST_F(FrameTest, FolderBrowseFillsTheProgramPathWithItsSeparator) {
+    StartAppOrFail();
+    std::filesystem::create_directories(file("tolvex2007"));
+    const QString folder = QString::fromStdString(file("tolvex2007"));
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    modal_->expect([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        mode = dialog->fileMode();
+        dialog->selectFile(folder);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    widget<QToolButton>("hostPathBrowseButton")->click();
+    EXPECT_EQ(mode, QFileDialog::Directory);
+    EXPECT_EQ(widget<QLineEdit>("hostPathEdit")->text(), folder + "/");
 }
 
 }  // namespace
