@@ -243,6 +243,7 @@ void FinishAdifRecord(ImportSession& s) {
         return;
     }
 
+    DropStateOutsideUs(s, rec);
     if (s.m_strState.empty()) {
         if (rec.prefix == "KH6") {
             s.m_strState = "HI";
@@ -275,6 +276,10 @@ void FinishAdifRecord(ImportSession& s) {
     }
     if (loaded) s.CountRecordLoaded();
     s.ClearContact();
+}
+
+bool IsStatePrefix(const std::string& prefix) {
+    return prefix == "K" || prefix == "KH6" || prefix == "KL7";
 }
 
 void ResolvePhoneSideband(ImportSession& s) {
@@ -336,11 +341,18 @@ bool ValidateContact(ImportSession& s) {
     s.m_strQth = Left(s.m_strQth, 25);
     s.m_strSpec1 = Left(s.m_strSpec1, 25);
     s.m_strSpec2 = Left(s.m_strSpec2, 25);
-    if (!s.m_strState.empty() && s.m_strPrefix != "K" && s.m_strPrefix != "KH6" &&
-        s.m_strPrefix != "KL7") {
+    // A state means something only for the US prefixes. Without a prefix
+    // from the file the country is not known yet: judging the empty prefix
+    // here would drop the state of every US contact, so the resolved prefix
+    // decides after resolution (DropStateOutsideUs).
+    if (!s.m_strState.empty() && !s.m_strPrefix.empty() && !IsStatePrefix(s.m_strPrefix)) {
         s.m_strState.clear();
     }
     return true;
+}
+
+void DropStateOutsideUs(ImportSession& s, const ResolutionRecord& rec) {
+    if (!s.m_strState.empty() && !IsStatePrefix(rec.prefix)) s.m_strState.clear();
 }
 
 void ComposeNote(ImportSession& s) {

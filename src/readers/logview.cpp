@@ -64,7 +64,11 @@ void ConvertLogviewLine(ImportSession& s, std::string& line) {
     }
 
     FinishRules rules;
-    rules.stateRule = UsStateCheck();
+    rules.stateRule = [usCheck = UsStateCheck()](ImportSession& session,
+                                                 const ResolutionRecord& rec) {
+        DropStateOutsideUs(session, rec);
+        usCheck(session, rec);
+    };
     s.FinishContact(rules);
 }
 

@@ -13,6 +13,10 @@ void ReadAdifFile(ImportSession& s);
 void ImportAdif(ImportSession& s);  // BuildDxccPrefixMap, then ReadAdifFile
 // Shared with the Logview reader.
 bool ValidateContact(ImportSession& s);
+// States belong to the prefixes K, KH6 and KL7 only: any other resolved
+// prefix loses the state that ValidateContact could not judge yet.
+bool IsStatePrefix(const std::string& prefix);
+void DropStateOutsideUs(ImportSession& s, const ResolutionRecord& rec);
 
 // Text exports.
 void ImportLogWindows(ImportSession& s);

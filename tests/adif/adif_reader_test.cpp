@@ -258,9 +258,10 @@ TEST(AdifValidate, CompletesTheContact) {
     }
 }
 
+// Without a prefix from the file the state waits for the resolved prefix.
 TEST(AdifValidate, CutsTextsAndKeepsStatesOnlyForUsPrefixes) {
     const std::vector<std::pair<std::string, std::string>> prefixes = {
-        {"K", "MA"}, {"KH6", "MA"}, {"KL7", "MA"}, {"", ""}, {"VE", ""}, {"KP4", ""}};
+        {"K", "MA"}, {"KH6", "MA"}, {"KL7", "MA"}, {"", "MA"}, {"VE", ""}, {"KP4", ""}};
     for (const auto& [prefix, state] : prefixes) {
         BareSession b;
         FillGoodContact(b.s);
