@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 [ $# -gt 0 ] && shift
 scripts/install-deps.sh
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# Warnings are errors: the tree builds clean with -Wall -Wextra.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVX_WERROR=ON "$@" >/dev/null
 cmake --build "$BUILD_DIR" -j2
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 ${CTEST_ARGS:-}
