@@ -299,6 +299,24 @@ void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
     }
 }
 
+void CImportSet::inRowSavepoint(const std::function<void()>& write) {
+    runOnce(savepoint_);
+    try {
+        write();
+        runOnce(release_);
+    } catch (const DbError&) {
+        if (!sqlite3_get_autocommit(db_->handle())) {
+            runOnce(rollbackTo_);
+            runOnce(release_);
+        } else {
+            // The engine gave up the whole transaction: write the batch again.
+            inTransaction_ = false;
+            replayBatch();
+        }
+        throw;
+    }
+}
+
 void CImportSet::replayBatch() {
     std::vector<PendingWrite> writes = std::move(batch_);
     batch_.clear();
@@ -328,21 +346,8 @@ void CImportSet::replayBatch() {
 std::int64_t CImportSet::AddNew(const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     beginBatchIfNeeded();
-    runOnce(savepoint_);
     std::int64_t rowId = 0;
-    try {
-        rowId = insertRow(row);
-        runOnce(release_);
-    } catch (const DbError&) {
-        if (!sqlite3_get_autocommit(db_->handle())) {
-            runOnce(rollbackTo_);
-            runOnce(release_);
-        } else {
-            inTransaction_ = false;
-            replayBatch();
-        }
-        throw;
-    }
+    inRowSavepoint([&] { rowId = insertRow(row); });
     batch_.push_back(PendingWrite{false, rowId, row});
     ++pendingRows_;
     if (index_) {
@@ -384,20 +389,7 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (index_ && keyChanges) oldKey = readKey(rowId);
 
     beginBatchIfNeeded();
-    runOnce(savepoint_);
-    try {
-        updateRow(rowId, row);
-        runOnce(release_);
-    } catch (const DbError&) {
-        if (!sqlite3_get_autocommit(db_->handle())) {
-            runOnce(rollbackTo_);
-            runOnce(release_);
-        } else {
-            inTransaction_ = false;
-            replayBatch();
-        }
-        throw;
-    }
+    inRowSavepoint([&] { updateRow(rowId, row); });
     batch_.push_back(PendingWrite{true, rowId, row});
     ++pendingRows_;
     if (index_ && keyChanges) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,9 @@ class CImportSet {
     std::int64_t insertRow(const QsoRow& row);
     void updateRow(std::int64_t rowId, const QsoRow& row);
     void replayBatch();
+    // Runs one row's write inside its own savepoint; a failure rolls back
+    // that row alone and is rethrown.
+    void inRowSavepoint(const std::function<void()>& write);
     std::optional<QsoKey> readKey(std::int64_t rowId);
 
     // Writes of the open batch, kept until commit: when the engine rolls the

@@ -195,6 +195,10 @@ bool ReadModeName(ImportSession& s, const std::string& name, bool mapRty) {
     return true;
 }
 
+void CutInto(std::string& member, const std::string& value, std::size_t n) {
+    if (!value.empty()) member = Left(value, n);
+}
+
 void AppendNote(ImportSession& s, const std::string& text) {
     if (text.empty()) return;
     const std::size_t used = CharCount(s.m_strNote);

@@ -82,6 +82,9 @@ bool ReadModeName(ImportSession& s, const std::string& name, bool mapRty);
 // Appends to the note: note, a blank, and as much of text as keeps the
 // note within 50 characters. Nothing for an empty text.
 void AppendNote(ImportSession& s, const std::string& text);
+// An optional column: a value that is not empty goes to the member, cut to
+// n characters; an empty one leaves the member as it was.
+void CutInto(std::string& member, const std::string& value, std::size_t n);
 // The QSL-sent date of a date column, or "" for the empty date (year 1899,
 // or no date at all).
 std::string QslSentDateOf(const DbaseRow& row, std::size_t pos);

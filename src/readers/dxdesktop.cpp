@@ -50,15 +50,12 @@ bool ConvertDxDeskTopRow(ImportSession& s, const DbaseRow& row) {
     }
     s.ModeCodeFromName(modeName);
 
-    const std::string power = row.Text(kPower);
-    if (!power.empty()) s.m_strPower = Left(power, 4);
-    const std::string name = row.Text(kName);
-    if (!name.empty()) s.m_strName = Left(name, 15);
+    CutInto(s.m_strPower, row.Text(kPower), 4);
+    CutInto(s.m_strName, row.Text(kName), 15);
     AppendNote(s, row.Text(kRemarks));
     if (row.Text(kQslSent) != "N") s.m_bQslSent = 1;
     if (row.Text(kQslRcd) != "N") s.m_nConfirmed = 1;
-    const std::string state = row.Text(kState);
-    if (!state.empty()) s.m_strState = Left(state, 2);
+    CutInto(s.m_strState, row.Text(kState), 2);
     return true;
 }
 

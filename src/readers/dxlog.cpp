@@ -49,8 +49,7 @@ bool ConvertDxLogRow(ImportSession& s, const DbaseRow& row) {
     s.m_strRstRcvd = row.Text(kRstRx);
     if (row.IsTrue(kConfirm)) s.m_nConfirmed = 1;
     if (row.IsTrue(kSentQsl)) s.m_bQslSent = 1;
-    const std::string comments = row.Text(kComments);
-    if (!comments.empty()) s.m_strNote = Left(comments, 50);
+    CutInto(s.m_strNote, row.Text(kComments), 50);
     s.ModeCodeFromName(mode);
     return true;
 }

@@ -76,13 +76,10 @@ bool ConvertEasyLogRow(ImportSession& s, const DbaseRow& row) {
     s.m_strRstSent = row.Text(kRstSnd);
     s.m_strRstRcvd = row.Text(kRstRcv);
 
-    const std::string name = row.Text(kName);
-    if (!name.empty()) s.m_strName = Left(name, 15);
-    const std::string power = row.Text(kPower);
-    if (!power.empty()) s.m_strPower = Left(power, 4);
+    CutInto(s.m_strName, row.Text(kName), 15);
+    CutInto(s.m_strPower, row.Text(kPower), 4);
     AppendNote(s, row.Text(kNote));
-    const std::string qth = row.Text(kQth);
-    if (!qth.empty()) s.m_strQth = Left(qth, 25);
+    CutInto(s.m_strQth, row.Text(kQth), 25);
     const std::string locator = row.Text(kLocator);
     if (CharCount(locator) == 4 || CharCount(locator) == 6) s.m_strGrid = locator;
     const std::string iota = row.Text(kIotaRef);

@@ -38,12 +38,9 @@ bool ConvertHyperLogRow(ImportSession& s, const DbaseRow& row) {
     }
     if (!ReadModeName(s, row.Text(kMode), true)) return false;
 
-    const std::string power = row.Text(kPower);
-    if (!power.empty()) s.m_strPower = Left(power, 4);
-    const std::string name = row.Text(kName);
-    if (!name.empty()) s.m_strName = Left(name, 15);
-    const std::string qth = row.Text(kQth);
-    if (!qth.empty()) s.m_strQth = Left(qth, 25);
+    CutInto(s.m_strPower, row.Text(kPower), 4);
+    CutInto(s.m_strName, row.Text(kName), 15);
+    CutInto(s.m_strQth, row.Text(kQth), 25);
     AppendNote(s, row.Text(kRemarks));
     if (EqualsNoCase(row.Text(kQslSent), "Y")) {
         s.m_strQslSentDate = s.m_strDate;

@@ -62,13 +62,10 @@ bool ConvertLogPlusRow(ImportSession& s, const DbaseRow& row) {
     s.m_strRstSent = row.Text(kSent);
     s.m_strRstRcvd = row.Text(kRcvd);
 
-    const std::string name = row.Text(kName);
-    if (!name.empty()) s.m_strName = Left(name, 15);
-    const std::string power = row.Text(kPower);
-    if (!power.empty()) s.m_strPower = Left(power, 4);
+    CutInto(s.m_strName, row.Text(kName), 15);
+    CutInto(s.m_strPower, row.Text(kPower), 4);
     AppendNote(s, row.Text(kNote));
-    const std::string qth = row.Text(kQth);
-    if (!qth.empty()) s.m_strQth = Left(qth, 25);
+    CutInto(s.m_strQth, row.Text(kQth), 25);
     const std::string state = row.Text(kState);
     if (CharCount(state) == 2) s.m_strState = state;
     const std::string grid = row.Text(kGrid);

@@ -57,16 +57,11 @@ bool ConvertTopLogRow(ImportSession& s, const DbaseRow& row) {
     s.m_strRstRcvd = row.Text(kRstr);
     if (EqualsNoCase(row.Text(kQsli), "Y")) s.m_bQslSent = 1;
     if (EqualsNoCase(row.Text(kQslr), "Y")) s.m_nConfirmed = 1;
-    const std::string name = row.Text(kNome);
-    if (!name.empty()) s.m_strName = Left(name, 15);
-    const std::string qth = row.Text(kQth);
-    if (!qth.empty()) s.m_strQth = Left(qth, 25);
-    const std::string info = row.Text(kInfo);
-    if (!info.empty()) s.m_strNote = Left(info, 50);
-    const std::string continent = row.Text(kContinent);
-    if (!continent.empty()) s.m_strSpec1 = Left(continent, 25);
-    const std::string px = row.Text(kPx);
-    if (!px.empty()) s.m_strWpx = Left(px, 6);
+    CutInto(s.m_strName, row.Text(kNome), 15);
+    CutInto(s.m_strQth, row.Text(kQth), 25);
+    CutInto(s.m_strNote, row.Text(kInfo), 50);
+    CutInto(s.m_strSpec1, row.Text(kContinent), 25);
+    CutInto(s.m_strWpx, row.Text(kPx), 6);
     s.ModeCodeFromName(mode);
     return true;
 }
