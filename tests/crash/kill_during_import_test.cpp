@@ -50,7 +50,7 @@ std::vector<Contact> Contacts() {
         c.call = kPrefixes[i % 10];
         for (int n = i / 10, k = 0; k < 3; ++k, n /= 26) c.call += static_cast<char>('A' + n % 26);
         const std::chrono::year_month_day day{first + std::chrono::days{i / 1440}};
-        char date[9], time[7];
+        char date[32], time[32];
         std::snprintf(date, sizeof date, "%04d%02u%02u", static_cast<int>(day.year()),
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
         std::snprintf(time, sizeof time, "%02d%02d00", (i % 1440) / 60, i % 60);
