@@ -397,7 +397,7 @@ std::vector<BadInput> Cases() {
              WriteBytes(source,
                         kAdifHeader + Contact("G4ABC") + Contact("DL1ABC") + Contact("JA1XYZ"));
          },
-         1, "error: The import stopped because of a database error: database is locked", 0},
+         1, "error: database is locked", 0},
         {"target_journal_cannot_be_created", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              fs::create_directories(env.target() + "-journal");
