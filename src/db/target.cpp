@@ -169,7 +169,13 @@ void CImportSet::Open(const std::string& targetPath) {
     // file gets its own journal mode back when the import closes it.
     journalChanged_ = false;
     if (pragmaText(*db, "PRAGMA journal_mode") != "wal") {
-        journalChanged_ = pragmaText(*db, "PRAGMA journal_mode=WAL") == "wal";
+        try {
+            journalChanged_ = pragmaText(*db, "PRAGMA journal_mode=WAL") == "wal";
+        } catch (const DbError&) {
+            // Another program holds the file: keep its journal mode; the
+            // writes then wait for that program as they always would.
+            journalChanged_ = false;
+        }
     }
     db->exec("PRAGMA synchronous=NORMAL");
     savepoint_ = db->prepare("SAVEPOINT qso_row");
