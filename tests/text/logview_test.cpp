@@ -23,7 +23,7 @@ std::string Logview(std::vector<std::string> fields) {
 
 TEST(Logview, FixtureFileGivesRowsReportAndCounters) {
     ImportFixture fx;
-    ASSERT_TRUE(fx.run(kLogview, DataFile("logview.txt")));
+    ASSERT_TRUE(fx.run(kLogview, DataFile(fx, "logview.txt")));
     const auto rows = fx.rows();
     ASSERT_EQ(rows.size(), 4u);
 

@@ -22,7 +22,7 @@ std::string LogWin(std::vector<std::string> fields) {
 
 TEST(LogWindows, FixtureFileGivesRowsReportAndCounters) {
     ImportFixture fx;
-    ASSERT_TRUE(fx.run(kLogWindows, DataFile("logwin.asc")));
+    ASSERT_TRUE(fx.run(kLogWindows, DataFile(fx, "logwin.asc")));
     const auto rows = fx.rows();
     ASSERT_EQ(rows.size(), 6u);
 

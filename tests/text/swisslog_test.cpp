@@ -21,7 +21,7 @@ std::string Swisslog(std::vector<std::string> fields) {
 
 TEST(Swisslog, FixtureFileGivesRowsReportAndCounters) {
     ImportFixture fx;
-    ASSERT_TRUE(fx.run(kSwisslog, DataFile("swisslog.txt")));
+    ASSERT_TRUE(fx.run(kSwisslog, DataFile(fx, "swisslog.txt")));
     const auto rows = fx.rows();
     ASSERT_EQ(rows.size(), 4u);
 

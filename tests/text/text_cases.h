@@ -1,4 +1,6 @@
 #pragma once
+#include <fstream>
+#include <sstream>
 // Running text exports end to end, one source line or one fixture file at a
 // time, and checking the rows and report lines they give.
 
@@ -83,8 +85,13 @@ inline void CheckLineCase(int sourceType, const LineCase& c) {
     EXPECT_EQ(run.fx.host.counters.recordsLoaded, c.columns.empty() ? 0 : 1);
 }
 
-inline std::string DataFile(const std::string& name) {
-    return std::string(TVX_TEST_DATA_DIR) + "/text/" + name;
+// A copy of a fixture export in the fixture's own folder, so that the run's
+// ERRORS.TXT lands there and never in the source tree.
+inline std::string DataFile(const ImportFixture& fx, const std::string& name) {
+    std::ifstream in(std::string(TVX_TEST_DATA_DIR) + "/text/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return fx.writeSource(name, bytes.str());
 }
 
 }  // namespace tvx::test

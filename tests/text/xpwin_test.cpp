@@ -19,7 +19,7 @@ std::string XpWin(const std::string& date, const std::string& time, const std::s
 
 TEST(XpWin, FixtureFileGivesRowsReportAndCounters) {
     ImportFixture fx;
-    ASSERT_TRUE(fx.run(kXpWin, DataFile("xpwin.exp")));
+    ASSERT_TRUE(fx.run(kXpWin, DataFile(fx, "xpwin.exp")));
     const auto rows = fx.rows();
     ASSERT_EQ(rows.size(), 5u);
 
