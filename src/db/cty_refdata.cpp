@@ -15,6 +15,7 @@
 #include "db/reference.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
+#include "util/text.h"
 
 namespace tvx {
 
@@ -63,21 +64,6 @@ const std::map<std::string, std::string, std::less<>>& KeysByEntityNumber() {
         {"276", "FR/T"}, {"508", "FO/A"}, {"36", "FO/C"}, {"509", "FO/M"},
     };
     return keys;
-}
-
-std::string Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-        text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
 }
 
 std::optional<double> Number(const std::string& text) {
@@ -214,7 +200,7 @@ class CtyParser {
         std::size_t pos = exact ? 1 : 0;
         const std::size_t textEnd = token.find_first_of("([<{~", pos);
         CtyAlias a;
-        a.text = Upper(token.substr(pos, textEnd - pos));
+        a.text = ToUpper(token.substr(pos, textEnd - pos));
         if (a.text.empty()) fail("the alias '" + token + "' names no prefix or call");
         a.cqZone = e.cqZone;
         a.ituZone = e.ituZone;
@@ -530,7 +516,7 @@ std::vector<CtyEntity> ParseCtyCsv(std::istream& in, const std::string& sourceNa
 std::string CtyEntityKey(const CtyEntity& entity) {
     const auto& fixed = KeysByEntityNumber();
     if (const auto it = fixed.find(entity.number); it != fixed.end()) return it->second;
-    const std::string primary = Upper(entity.primary);
+    const std::string primary = ToUpper(entity.primary);
     if (primary.size() <= kKeyWidth) return primary;
     const std::size_t slash = primary.find('/');
     if (slash != std::string::npos && slash > 0 && primary.size() - slash <= kKeyWidth - 1) {

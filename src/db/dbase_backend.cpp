@@ -28,13 +28,6 @@ constexpr std::size_t kMemoBlockSize = 512;
 // without end marker from pulling in a whole damaged file for every row.
 constexpr std::size_t kMaxMemoSize = 64 * 1024;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
@@ -132,8 +125,7 @@ thread_local std::string t_shapelibError;
 
 SAFile OpenChosenTable(const char* filename, const char* access) {
     std::string_view name(filename);
-    bool asksForTable =
-        name.size() >= 4 && EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf");
+    bool asksForTable = name.size() >= 4 && EqualsNoCase(name.substr(name.size() - 4), ".dbf");
     if (!asksForTable || t_tablePath == nullptr) return nullptr;  // no code page side file
     return reinterpret_cast<SAFile>(std::fopen(t_tablePath->c_str(), access));
 }
@@ -212,7 +204,7 @@ std::string FindFileNoCase(const std::string& folder, const std::string& base,
     try {
         for (const auto& entry : fs::directory_iterator(folder)) {
             std::string name = entry.path().filename().string();
-            if (!EqualsIgnoringCase(name, wanted)) continue;
+            if (!EqualsNoCase(name, wanted)) continue;
             std::error_code typeEc;
             if (entry.is_directory(typeEc)) continue;
             if (name == wanted) return entry.path().string();
@@ -394,7 +386,7 @@ class DbaseFolder : public Database {
         try {
             for (const auto& entry : fs::directory_iterator(folder_)) {
                 std::string name = entry.path().filename().string();
-                if (name.size() > 4 && EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf"))
+                if (name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".dbf"))
                     names.push_back(name.substr(0, name.size() - 4));
             }
         } catch (const fs::filesystem_error& e) {
@@ -431,7 +423,7 @@ class DbaseFolder : public Database {
                 char fieldName[XBASE_FLDNAME_LEN_READ + 1] = {};
                 int width = 0;
                 DBFGetFieldInfo(dbf.get(), i, fieldName, &width, &c.decimals);
-                if (EqualsIgnoringCase(TrimBlanks(fieldName), TrimBlanks(name))) found = i;
+                if (EqualsNoCase(TrimBlanks(fieldName), TrimBlanks(name))) found = i;
             }
             if (found < 0) throw DbError("The table '" + table + "' has no column '" + name + "'.");
             c.field = found;

@@ -11,10 +11,6 @@
 namespace tvx {
 namespace {
 
-bool IsDigits(std::string_view s) {
-    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 std::string FormatDate(int year, int month, int day) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%-4.4d%-2.2d%-2.2d", year, month, day);
@@ -64,7 +60,7 @@ std::string DbaseRow::DateText(std::size_t pos) const {
     if (v.kind == Value::Kind::Date) return FormatDate(v.date.year, v.date.month, v.date.day);
     if (v.kind == Value::Kind::Text) {
         const std::string t = Trim(v.text);
-        if (t.size() == 8 && IsDigits(t)) return t;
+        if (t.size() == 8 && IsAllDigits(t)) return t;
     }
     return {};
 }

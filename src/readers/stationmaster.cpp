@@ -77,14 +77,6 @@ std::string Text(const Value& v) {
     return Trim(v.asText());
 }
 
-bool IsDigits(const std::string& s) {
-    if (s.empty()) return false;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
-
 // Steps 1 to 15 of a row: fill the contact and check it. False when a check
 // failed (it has been reported and the rest of the row is not read).
 bool ReadRow(ImportSession& s, const TableCursor& row) {
@@ -92,7 +84,7 @@ bool ReadRow(ImportSession& s, const TableCursor& row) {
     // 2000 to 2009 written as six digits are numbers of five digits or fewer
     // (050317 is 50317), so the leading zeros are put back first.
     std::string date = WholeText(row.at(kDate));
-    if (IsDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
+    if (IsAllDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
     if (date.size() == 6) {
         s.m_strDate = (LeadingInt(date.substr(0, 2)) >= 50 ? "19" : "20") + date;
     } else {

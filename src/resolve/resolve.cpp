@@ -47,13 +47,6 @@ std::string CutAtBlank(const std::string& part) {
     return part;
 }
 
-bool AllDigits(std::string_view text) {
-    if (text.empty()) return false;
-    for (char c : text)
-        if (!IsDigit(c)) return false;
-    return true;
-}
-
 bool StartsWith(std::string_view text, std::string_view head) {
     return text.substr(0, head.size()) == head;
 }
@@ -105,7 +98,7 @@ std::string PrefixOfTwoParts(const std::string& p1, const std::string& rawP2) {
     const std::size_t len2 = CharCount(p2);
     const char c2 = p2.empty() ? '\0' : p2[0];
 
-    if (len2 > 1 && AllDigits(p2)) return p1;
+    if (len2 > 1 && IsAllDigits(p2)) return p1;
     if (IsOneOf(p2, {"R", "B", "QRP"})) return p1;
     if (StartsWith(p1, "SV")) {
         if (c2 == '9') return "SV9";
@@ -277,7 +270,7 @@ std::string DeriveWpxPrefix(const std::string& callsign) {
             text = Fixed(p1, 5);
         } else if (p1 == "3DA") {
             return "3DA0";
-        } else if (AllDigits(p2)) {
+        } else if (IsAllDigits(p2)) {
             // The portable call area replaces the home one: W1ABC/4 is W4.
             const std::size_t last = p1.find_last_of("0123456789");
             text = (last == std::string::npos ? std::string() : p1.substr(0, last)) + p2;

@@ -52,6 +52,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool IsAllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 namespace {
 
 // Length of the UTF-8 sequence that starts with lead byte c (1 for stray bytes).

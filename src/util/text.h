@@ -12,6 +12,8 @@ std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 std::string ToUpper(std::string_view text);  // ASCII letters only
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// True for a non-empty text of ASCII digits only.
+bool IsAllDigits(std::string_view text);
 // The first n characters (UTF-8 code points), never splitting one.
 std::string Left(std::string_view text, std::size_t n);
 std::size_t CharCount(std::string_view text);
