@@ -57,6 +57,7 @@ bool CImportApp::InitInstance(const QStringList& arguments) {
 
 bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
     const HostSettings settings = ReadHostSettings(settingsPath);
+    paths_.m_strSettingsPath = settingsPath;
     paths_.m_strProgramPath = settings.programPath;
     paths_.m_strOperatorCall = settings.operatorCall;
     const std::string cutDataPath = CutDataPath(settings.dataPath);

@@ -176,6 +176,7 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     const HostSettings settings = ReadHostSettings(settingsPath);
 
     ApplicationPaths app;
+    app.m_strSettingsPath = settingsPath;
     app.m_strTargetPath = values["--target"];
     app.m_strProgramPath = settings.programPath;
     app.m_strOperatorCall = settings.operatorCall;

@@ -12,14 +12,20 @@ namespace tvx {
 
 // Any engine failure: the message is the engine's own description.
 class DbError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+  public:
+    explicit DbError(const std::string& what, int code = 0)
+        : std::runtime_error(what), code_(code) {}
+    // The engine's result code (SQLite's extended code); 0 when it gave none.
+    int code() const { return code_; }
+
+  private:
+    int code_;
 };
 
 // The database stayed locked by another program for the whole busy wait:
 // every later write would wait and fail the same way.
 class DbBusyError : public DbError {
-public:
+  public:
     using DbError::DbError;
 };
 
@@ -54,7 +60,7 @@ struct Value {
 
 // Rows of one table, read forward; columns in the order they were asked for.
 class TableCursor {
-public:
+  public:
     virtual ~TableCursor() = default;
     // Moves to the next row; false at the end. Throws DbError on damage.
     virtual bool next() = 0;
@@ -65,7 +71,7 @@ public:
 // A database opened for reading. Table and column names are matched without
 // regard to case; a missing table or column is a DbError that names it.
 class Database {
-public:
+  public:
     virtual ~Database() = default;
     virtual std::vector<std::string> tableNames() = 0;
     virtual std::unique_ptr<TableCursor> openTable(const std::string& table,

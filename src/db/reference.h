@@ -45,9 +45,11 @@ struct CTvx96StateSet {
 };
 
 class ReferenceData {
-public:
+  public:
     // Reads the five tables of a reference database (SQLite or Jet). Throws
-    // DbError when a table or column is missing or the file is damaged.
+    // DbError when the call map, alias prefix or prefix table is missing or
+    // damaged; a state or county table that cannot be read is left empty and
+    // its error kept.
     static ReferenceData Load(Database& db);
     // Opens the file (SQLite or Jet by its content) and loads it.
     static ReferenceData LoadFile(const std::string& path);
@@ -66,16 +68,21 @@ public:
     bool hasCounty(const std::string& state, const std::string& county) const;
     // False when the county table is empty (reference data without counties).
     bool hasCounties() const { return !counties_.empty(); }
+    // The engine's description of why the state or county table could not
+    // be read; "" when it was read.
+    const std::string& stateTableError() const { return stateError_; }
+    const std::string& countyTableError() const { return countyError_; }
     // Every row of [PREFIX-Pri] in table order, duplicates included.
     const std::vector<CTvx95PrefixSet>& prefixRows() const { return prefixRows_; }
 
-private:
+  private:
     std::unordered_map<std::string, CTvx95CallMapSet> callMap_;
     std::unordered_map<std::string, CTvx95MapPrefixSet> mapPrefix_;
     std::unordered_map<std::string, std::size_t> prefix_;
     std::vector<CTvx95PrefixSet> prefixRows_;
     std::unordered_set<std::string> states_;
     std::set<std::pair<std::string, std::string>> counties_;
+    std::string stateError_, countyError_;
 };
 
 }  // namespace tvx

@@ -14,7 +14,8 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 
 [[noreturn]] void fail(sqlite3* db) {
-    throw DbError(db ? sqlite3_errmsg(db) : "out of memory");
+    throw DbError(db ? sqlite3_errmsg(db) : "out of memory",
+                  db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM);
 }
 
 bool isBusy(int rc) {
@@ -36,7 +37,7 @@ SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
         std::string message = sqlite3_errmsg(db);
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
-        throw DbError(message);
+        throw DbError(message, rc);
     }
 }
 
@@ -83,8 +84,8 @@ bool SqliteStatement::step() {
     if (rc == SQLITE_DONE) return false;
     std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_);  // ready for the next use; the error is reported once
-    if (isBusy(rc)) throw DbBusyError(message);
-    throw DbError(message);
+    if (isBusy(rc)) throw DbBusyError(message, rc);
+    throw DbError(message, rc);
 }
 
 void SqliteStatement::reset() {
@@ -144,7 +145,7 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        throw DbError(message + ": " + path);
+        throw DbError(message + ": " + path, rc);
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
@@ -155,7 +156,7 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
     } catch (const DbError& e) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        throw DbError(std::string(e.what()) + ": " + path);
+        throw DbError(std::string(e.what()) + ": " + path, e.code());
     }
 }
 
@@ -171,8 +172,8 @@ void SqliteDb::exec(std::string_view sql) {
     if (rc != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db_);
         sqlite3_free(error);
-        if (isBusy(rc)) throw DbBusyError(message);
-        throw DbError(message);
+        if (isBusy(rc)) throw DbBusyError(message, rc);
+        throw DbError(message, rc);
     }
 }
 

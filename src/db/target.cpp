@@ -160,6 +160,14 @@ void CImportSet::Open(const std::string& targetPath) {
         throw DbError("The target database '" + db->path() + "' is read-only.");
     }
     requireColumns(*db, "QSO-TAB", qsoColumns());
+    {
+        SqliteStatement kind =
+            db->prepare("SELECT type FROM sqlite_master WHERE name = 'QSO-TAB' COLLATE NOCASE");
+        if (kind.step() && kind.columnText(0) != "table") {
+            throw DbError("[QSO-TAB] of '" + db->path() + "' is a " + kind.columnText(0) +
+                          ", not a table: rows cannot be added to it.");
+        }
+    }
     // Keep the batch in memory until commit, so that readers of the same file
     // (the statistics table) are never locked out in the middle of a batch.
     db->exec("PRAGMA cache_spill = OFF");
@@ -211,25 +219,62 @@ void CImportSet::Close() {
     insertMask_ = updateMask_ = 0;
     index_.reset();
     batch_.clear();
-    pendingRows_ = 0;
     inTransaction_ = false;
     db_.reset();  // rolls back whatever could not be committed
     if (failure) throw *failure;
 }
 
+namespace {
+
+// Result codes that concern the file or its storage, not the row's values.
+bool isTargetWide(int code) {
+    switch (code & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_READONLY:
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_PERM:
+        case SQLITE_NOMEM:
+        case SQLITE_PROTOCOL:
+        case SQLITE_NOLFS:
+        case SQLITE_AUTH:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Runs one write; an error of the whole target comes out as DbTargetError.
+template <typename Write>
+auto classified(Write write) {
+    try {
+        return write();
+    } catch (const DbTargetError&) {
+        throw;
+    } catch (const DbError& e) {
+        if (isTargetWide(e.code())) throw DbTargetError(e.what(), e.code());
+        throw;
+    }
+}
+
+}  // namespace
+
 void CImportSet::beginBatchIfNeeded() {
     if (inTransaction_) return;
-    db_->exec("BEGIN");
+    classified([&] { db_->exec("BEGIN"); });
     inTransaction_ = true;
-    pendingRows_ = 0;
     batch_.clear();
     batchStart_ = std::chrono::steady_clock::now();
 }
 
 void CImportSet::maybeCommit() {
     // steady_clock::now() is a vDSO read of a few nanoseconds: cheap per row.
-    if (pendingRows_ >= kBatchRows ||
-        std::chrono::steady_clock::now() - batchStart_ >= kBatchTime) {
+    if (inTransaction_ && (batch_.size() >= kBatchRows ||
+                           std::chrono::steady_clock::now() - batchStart_ >= kBatchTime)) {
         Commit();
     }
 }
@@ -239,17 +284,38 @@ void CImportSet::Commit() {
     try {
         db_->exec("COMMIT");
     } catch (const DbError&) {
-        if (sqlite3_get_autocommit(db_->handle())) {
-            // The engine gave the transaction up; write the batch again so the
-            // next commit can still keep it.
-            inTransaction_ = false;
-            replayBatch();
+        // One more try: a lock may have gone, or the engine gave the
+        // transaction up and the batch is written again. Never more, so a
+        // failing target cannot make every later row replay the batch.
+        try {
+            if (sqlite3_get_autocommit(db_->handle())) {
+                inTransaction_ = false;
+                replayBatch();
+            }
+            db_->exec("COMMIT");
+        } catch (const DbError& again) {
+            loseBatch(again);
         }
-        throw;
     }
     inTransaction_ = false;
-    pendingRows_ = 0;
     batch_.clear();
+}
+
+void CImportSet::loseBatch(const DbError& cause) {
+    if (!sqlite3_get_autocommit(db_->handle())) {
+        try {
+            db_->exec("ROLLBACK");
+        } catch (const DbError&) {
+            // Closing the connection rolls back all the same.
+        }
+    }
+    inTransaction_ = false;
+    index_.reset();  // it may name rows that are gone
+    std::vector<QsoRow> lost;
+    lost.reserve(batch_.size());
+    for (PendingWrite& w : batch_) lost.push_back(std::move(w.row));
+    batch_.clear();
+    throw DbCommitError(cause.what(), cause.code(), std::move(lost));
 }
 
 std::int64_t CImportSet::insertRow(const QsoRow& row) {
@@ -266,9 +332,14 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
             columns += columnName(c);
             values += "?" + std::to_string(parameter++);
         }
-        insert_ =
-            db_->prepare(mask ? "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + values + ")"
-                              : std::string("INSERT INTO [QSO-TAB] DEFAULT VALUES"));
+        try {
+            insert_ = db_->prepare(mask ? "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" +
+                                              values + ")"
+                                        : std::string("INSERT INTO [QSO-TAB] DEFAULT VALUES"));
+        } catch (const DbError& e) {
+            // The statement depends on the table alone: no row could be added.
+            throw DbTargetError(e.what(), e.code());
+        }
         insertMask_ = mask;
     }
     insert_.reset();
@@ -276,6 +347,10 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
     bindRow(insert_, row);
     insert_.step();
     insert_.reset();
+    if (sqlite3_changes(db_->handle()) == 0) {
+        // A trigger of the target chose to ignore the row.
+        throw DbError("The target database did not store the row.");
+    }
     return db_->lastInsertRowId();
 }
 
@@ -291,7 +366,11 @@ void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
             sql += columnName(c) + "=?" + std::to_string(parameter++);
         }
         sql += " WHERE rowid=?" + std::to_string(parameter);
-        update_ = db_->prepare(sql);
+        try {
+            update_ = db_->prepare(sql);
+        } catch (const DbError& e) {
+            throw DbTargetError(e.what(), e.code());
+        }
         updateMask_ = mask;
     }
     update_.reset();
@@ -306,18 +385,27 @@ void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
 }
 
 void CImportSet::inRowSavepoint(const std::function<void()>& write) {
-    runOnce(savepoint_);
+    classified([&] { runOnce(savepoint_); });
     try {
-        write();
-        runOnce(release_);
+        classified(write);
+        classified([&] { runOnce(release_); });
     } catch (const DbError&) {
         if (!sqlite3_get_autocommit(db_->handle())) {
-            runOnce(rollbackTo_);
-            runOnce(release_);
+            try {
+                runOnce(rollbackTo_);
+                runOnce(release_);
+            } catch (const DbError& e) {
+                loseBatch(e);
+            }
         } else {
-            // The engine gave up the whole transaction: write the batch again.
+            // The engine gave up the whole transaction (a trigger's ROLLBACK,
+            // a full disk): write the batch again, once.
             inTransaction_ = false;
-            replayBatch();
+            try {
+                replayBatch();
+            } catch (const DbError& e) {
+                loseBatch(e);
+            }
         }
         throw;
     }
@@ -326,36 +414,36 @@ void CImportSet::inRowSavepoint(const std::function<void()>& write) {
 void CImportSet::replayBatch() {
     std::vector<PendingWrite> writes = std::move(batch_);
     batch_.clear();
-    beginBatchIfNeeded();
-    try {
-        for (PendingWrite& w : writes) {
+    db_->exec("BEGIN");
+    inTransaction_ = true;
+    batchStart_ = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        PendingWrite& w = writes[i];
+        try {
             if (w.isUpdate) {
                 updateRow(w.rowId, w.row);
             } else if (insertRow(w.row) != w.rowId) {
                 index_.reset();  // numbers moved: index again on the next search
                 w.rowId = db_->lastInsertRowId();
             }
-            batch_.push_back(std::move(w));
-            ++pendingRows_;
+        } catch (const DbError&) {
+            // Keep every row of the batch in it, so the loss names them all.
+            for (std::size_t j = i; j < writes.size(); ++j) batch_.push_back(std::move(writes[j]));
+            throw;
         }
-    } catch (const DbError& e) {
-        if (!sqlite3_get_autocommit(db_->handle())) db_->exec("ROLLBACK");
-        inTransaction_ = false;
-        batch_.clear();
-        pendingRows_ = 0;
-        index_.reset();
-        throw DbError(std::string(e.what()) + " (the " + std::to_string(writes.size()) +
-                      " uncommitted rows before it could not be written again)");
+        batch_.push_back(std::move(w));
     }
 }
 
 std::int64_t CImportSet::AddNew(const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
+    // Commit before the next row, never after it: a commit that fails then
+    // concerns rows that were already counted, not the one in hand.
+    maybeCommit();
     beginBatchIfNeeded();
     std::int64_t rowId = 0;
     inRowSavepoint([&] { rowId = insertRow(row); });
     batch_.push_back(PendingWrite{false, rowId, row});
-    ++pendingRows_;
     if (index_) {
         QsoKey key;
         std::string* parts[] = {&key.call, &key.date, &key.time, &key.mode, &key.band};
@@ -370,7 +458,6 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
         }
         if (complete) index_->emplace(std::move(key), rowId);
     }
-    maybeCommit();
     return rowId;
 }
 
@@ -394,10 +481,10 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     std::optional<QsoKey> oldKey;
     if (index_ && keyChanges) oldKey = readKey(rowId);
 
+    maybeCommit();
     beginBatchIfNeeded();
     inRowSavepoint([&] { updateRow(rowId, row); });
     batch_.push_back(PendingWrite{true, rowId, row});
-    ++pendingRows_;
     if (index_ && keyChanges) {
         if (oldKey) {
             auto [first, last] = index_->equal_range(*oldKey);
@@ -410,7 +497,6 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
         }
         if (std::optional<QsoKey> newKey = readKey(rowId)) index_->emplace(*newKey, rowId);
     }
-    maybeCommit();
 }
 
 std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {

@@ -45,9 +45,32 @@ struct QsoKey {
     bool operator==(const QsoKey&) const = default;
 };
 
+// A failure of the whole target rather than of one row (a full disk, a
+// read-only file or folder, a lock another program holds, a damaged file, a
+// table that takes no inserts): every later row would fail alike.
+class DbTargetError : public DbError {
+  public:
+    using DbError::DbError;
+};
+
+// The open batch could not be committed, even written again once: its rows
+// are not in the target.
+class DbCommitError : public DbTargetError {
+  public:
+    DbCommitError(const std::string& what, int code, std::vector<QsoRow> lost)
+        : DbTargetError(what, code), lost_(std::move(lost)) {}
+    // The rows of the batch, in the order they were written.
+    const std::vector<QsoRow>& lost() const { return lost_; }
+
+  private:
+    std::vector<QsoRow> lost_;
+};
+
 // [QSO-TAB] of the target. Appends run inside one transaction that is
 // committed every 1,000 rows or half second, at commit() and on close; each
-// row has its own savepoint so a failed row rolls back alone.
+// row has its own savepoint so a failed row rolls back alone. A row that
+// fails alone throws DbError; a failure of the whole target throws
+// DbTargetError, and a batch lost for good DbCommitError.
 class CImportSet {
   public:
     CImportSet() = default;
@@ -76,8 +99,12 @@ class CImportSet {
     std::optional<std::int64_t> FindContact(const QsoKey& key);
     void DropIndex();
 
-    // Commits the pending batch (Stop Import, end of a run).
+    // Commits the pending batch (Stop Import, end of a run). When the engine
+    // refuses, the batch is written again and committed once more; when that
+    // fails too it is rolled back and DbCommitError names its rows.
     void Commit();
+    // Rows written since the last commit.
+    std::size_t PendingRows() const { return batch_.size(); }
     SqliteDb* db() { return db_.get(); }
 
   private:
@@ -86,6 +113,7 @@ class CImportSet {
     std::int64_t insertRow(const QsoRow& row);
     void updateRow(std::int64_t rowId, const QsoRow& row);
     void replayBatch();
+    [[noreturn]] void loseBatch(const DbError& cause);
     // Runs one row's write inside its own savepoint; a failure rolls back
     // that row alone and is rethrown.
     void inRowSavepoint(const std::function<void()>& write);
@@ -113,7 +141,6 @@ class CImportSet {
     std::vector<PendingWrite> batch_;
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
-    int pendingRows_ = 0;
     std::chrono::steady_clock::time_point batchStart_;
     struct KeyHash {
         std::size_t operator()(const QsoKey& k) const;

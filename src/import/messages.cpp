@@ -54,6 +54,15 @@ std::string MessageText(int id) {
          "display yet."},
         {kMsgSourceDatabaseError, "The source database could not be opened."},
         {kMsgTargetDatabaseError, "The target database could not be opened."},
+        {kMsgCommitFailed,
+         "The import stopped: the target database could not save the last contacts."},
+        {kMsgReportWriteFailed, "The import stopped: the error file could not be written."},
+        {kMsgOtherStationSkipped,
+         "records were left out because their station call is not in \"QSOs for these OPR "
+         "Calls\"."},
+        {kMsgNoRecordsFound, "No record could be read from the source file."},
+        {kMsgReferenceTableError,
+         "A table of the reference database could not be read; the import goes on without it."},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

@@ -37,6 +37,16 @@ enum MessageId : int {
     // The box that shows the engine's description when the target chosen at
     // start-up cannot be opened (Begin Import later refuses with 32780).
     kMsgTargetDatabaseError = 40007,
+    // The target could not keep the last batch of contacts: the run ends.
+    kMsgCommitFailed = 40008,
+    // A line could not be written to the report: the run ends.
+    kMsgReportWriteFailed = 40009,
+    // Contacts left out because they belong to another station of the user.
+    kMsgOtherStationSkipped = 40010,
+    // A source with content from which no record could be read.
+    kMsgNoRecordsFound = 40011,
+    // A reference table the state or county checks need could not be read.
+    kMsgReferenceTableError = 40012,
 };
 
 // The exact text of a message ("" for an unknown id).

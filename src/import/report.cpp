@@ -1,5 +1,12 @@
 #include "import/report.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace tvx {
 
 std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
@@ -31,18 +38,67 @@ std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
     return line;
 }
 
-bool ReportFile::Create(const std::string& path) {
-    Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    return file_ != nullptr;
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void ReportFile::WriteLine(const std::string& line) {
-    if (!file_) return;
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fwrite("\r\n", 1, 2, file_);
+// Why the opened report may not be written over; "" when it may.
+std::string Refusal(const struct stat& st, const std::vector<ReportFile::Guarded>& guarded) {
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    for (const auto& [path, what] : guarded) {
+        struct stat other {};
+        if (!path.empty() && ::stat(path.c_str(), &other) == 0 && SameFile(st, other)) {
+            return "it is " + what;
+        }
+    }
+    // Another name of the same file would lose its contents.
+    if (st.st_nlink > 1) return "it has other hard links";
+    return {};
+}
+
+}  // namespace
+
+std::string ReportFile::Create(const std::string& path, const std::vector<Guarded>& guarded) {
+    Close();
+    error_.clear();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+        if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    }
+    // No truncation before the checks, no following of a link that appeared
+    // since, and no waiting on a FIFO.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno == ELOOP ? std::string("it is a symbolic link") : std::strerror(errno);
+    }
+    std::string refusal;
+    if (::fstat(fd, &st) != 0) {
+        refusal = std::strerror(errno);
+    } else {
+        refusal = Refusal(st, guarded);
+    }
+    if (refusal.empty() && ::ftruncate(fd, 0) != 0) refusal = std::strerror(errno);
+    if (refusal.empty()) {
+        file_ = ::fdopen(fd, "wb");
+        if (!file_) refusal = std::strerror(errno);
+    }
+    if (!file_) ::close(fd);
+    return refusal;
+}
+
+bool ReportFile::WriteLine(const std::string& line) {
+    if (!file_) return true;
     // Keep the report readable while a long run goes on.
-    std::fflush(file_);
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
+        std::fwrite("\r\n", 1, 2, file_) != 2 || std::fflush(file_) != 0) {
+        error_ = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 void ReportFile::Close() {

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "import/contact.h"
 
@@ -15,21 +17,30 @@ std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
                               const WorkingContact& c);
 
 class ReportFile {
-public:
+  public:
     ReportFile() = default;
     ~ReportFile() { Close(); }
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
 
-    // Creates the file anew, empty. False when it cannot be created.
-    bool Create(const std::string& path);
+    // A file the report must never replace, with what it is ("the target
+    // database", ...).
+    using Guarded = std::pair<std::string, std::string>;
+
+    // Creates the file anew, empty. Only a regular file with no other link is
+    // replaced, never through a symbolic link, and never one of the guarded
+    // files. Returns "" on success, else why the file was refused.
+    std::string Create(const std::string& path, const std::vector<Guarded>& guarded = {});
     bool IsOpen() const { return file_ != nullptr; }
-    // Writes the line followed by CR LF.
-    void WriteLine(const std::string& line);
+    // Writes the line followed by CR LF. False when the write failed;
+    // error() then says why.
+    bool WriteLine(const std::string& line);
+    const std::string& error() const { return error_; }
     void Close();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
+    std::string error_;
 };
 
 }  // namespace tvx

@@ -1,6 +1,8 @@
 #include "import/session.h"
 
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 
 #include "import/source_types.h"
 
@@ -71,6 +73,60 @@ int BandOffset(long code) {
     }
 }
 
+// A line of the report could not be written: the run ends, since the report
+// would no longer account for every record.
+class ReportWriteError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The contact of a row that is gone, as far as a report line shows it.
+WorkingContact ContactOf(const QsoRow& row) {
+    WorkingContact c;
+    auto text = [&row](QsoCol col) {
+        const QsoRow::Cell& cell = row.cell(col);
+        if (!cell.set || cell.isNull) return std::string();
+        return cell.isLong ? std::to_string(cell.number) : cell.text;
+    };
+    c.m_strCall = text(kQsoCall);
+    c.m_strDate = text(kQsoDate);
+    c.m_strTime = text(kQsoTime);
+    c.m_strFreq = text(kQsoFreq);
+    c.m_strBand = text(kQsoBand);
+    c.m_strMode = text(kQsoMode);
+    c.m_strRstSent = text(kQsoRsts);
+    c.m_strRstRcvd = text(kQsoRstr);
+    c.m_strState = text(kQsoState);
+    c.m_strCounty = text(kQsoCounty);
+    return c;
+}
+
+// Why a source with content gave no record, as far as its first bytes tell.
+std::string LikelyReasonForNoRecords(const std::string& path, SourceFormat format) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64 * 1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.empty()) return {};
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
+        head.find('\0') != std::string::npos) {
+        return "It looks like UTF-16 text: save it as 8-bit or UTF-8 text and import it again.";
+    }
+    if (head.find('\r') != std::string::npos && head.find('\n') == std::string::npos) {
+        return "Its lines end in a carriage return alone: convert the line ends and import it "
+               "again.";
+    }
+    if (format == SourceFormat::Adif && !head.starts_with('<')) {
+        std::string lower = head;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (lower.find("<eoh>") == std::string::npos) {
+            return "No end of the header (<EOH>) was found, so the whole file was read as its "
+                   "header.";
+        }
+    }
+    return "Check that the chosen source type matches the file.";
+}
+
 }  // namespace
 
 StateRule UsStateCheck() {
@@ -114,10 +170,11 @@ void ImportSession::PublishCounters() {
 }
 
 void ImportSession::Notify(int messageId, MessageIcon icon) {
-    host_.notify(messageId, MessageText(messageId), icon);
+    NotifyText(messageId, MessageText(messageId), icon);
 }
 
 void ImportSession::NotifyText(int messageId, const std::string& text, MessageIcon icon) {
+    messageShown_ = true;
     host_.notify(messageId, text, icon);
 }
 
@@ -184,10 +241,11 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
 
     // The reference tables are read once per run; a host folder without a
     // usable reference database would fail every contact, so refuse now.
+    std::string refPath;
     if (refOverride_) {
         ref_ = refOverride_;
     } else {
-        std::string refPath = m_strHostPath + "refdata.mdb";
+        refPath = m_strHostPath + "refdata.mdb";
         std::error_code ec;
         if (!std::filesystem::exists(refPath, ec)) {
             const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
@@ -206,9 +264,20 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
     if (m_nFilter != kFilterNone && !Ask(kMsgBackupQuestion, MessageIcon::Question)) {
         return false;
     }
-    if (!report_.Create(m_strErrorFile)) {
-        NotifyText(kMsgErrorFileNotCreated,
-                   MessageText(kMsgErrorFileNotCreated) + ": " + m_strErrorFile, MessageIcon::Stop);
+    return CreateReport(refPath);
+}
+
+bool ImportSession::CreateReport(const std::string& refPath) {
+    const std::string reason =
+        report_.Create(m_strErrorFile, {{app_.m_strTargetPath, "the target database"},
+                                        {m_strSourcePath, "the source file"},
+                                        {refPath, "the reference database"},
+                                        {app_.m_strSettingsPath, "the settings file"}});
+    if (!reason.empty()) {
+        NotifyText(
+            kMsgErrorFileNotCreated,
+            MessageText(kMsgErrorFileNotCreated) + ": " + m_strErrorFile + " (" + reason + ")",
+            MessageIcon::Stop);
         return false;
     }
     return true;
@@ -222,23 +291,30 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
     m_bImporting = 1;
     host_.runningChanged(true);
     m_nSamplesShown = m_nFilter == kFilterNone ? 0 : 99;
+    loadedAtStart_ = m_nRecordsLoaded;
+    readAtStart_ = m_nRecordsRead;
+    messageShown_ = reportFailed_ = false;
+    stateErrorShown_ = countyErrorShown_ = false;
+    otherStationSkipped_ = 0;
 
     RunReader(types_[m_nSourceType].reader);
+    CommitRun();
 
     m_pDxccPrefixMap.reset();
     report_.Close();
-    try {
-        importSet_.Commit();
-    } catch (const DbError& e) {
-        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
-                   MessageIcon::Stop);
-    }
     importSet_.DropIndex();
     dxccSet_.ClearCache();
     m_bImporting = 0;
     running_ = false;
     host_.runningChanged(false);
     PublishCounters();
+    if (otherStationSkipped_ > 0) {
+        NotifyText(
+            kMsgOtherStationSkipped,
+            std::to_string(otherStationSkipped_) + " " + MessageText(kMsgOtherStationSkipped),
+            MessageIcon::Exclamation);
+    }
+    NoticeUnreadRecords();
     if (m_nRecordsLoaded > 0) Notify(kMsgInitializeTables, MessageIcon::Exclamation);
     return true;
 }
@@ -248,13 +324,67 @@ void ImportSession::RunReader(ReaderFn reader) {
     // written so far stays and is committed.
     try {
         reader(*this);
-    } catch (const DbError& e) {
-        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
+    } catch (const DbCommitError& e) {
+        LoseBatch(e);
+    } catch (const ReportWriteError& e) {
+        NotifyText(kMsgReportWriteFailed,
+                   MessageText(kMsgReportWriteFailed) + "\n" + m_strErrorFile + ": " + e.what(),
                    MessageIcon::Stop);
     } catch (const std::exception& e) {
         NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
                    MessageIcon::Stop);
     }
+}
+
+void ImportSession::CommitRun() {
+    try {
+        importSet_.Commit();
+    } catch (const DbCommitError& e) {
+        LoseBatch(e);
+    } catch (const DbError& e) {
+        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
+                   MessageIcon::Stop);
+    }
+}
+
+void ImportSession::LoseBatch(const DbCommitError& e) {
+    const int lost = static_cast<int>(e.lost().size());
+    m_nRecordsLoaded -= lost;
+    PublishCounters();
+    try {
+        for (const QsoRow& row : e.lost()) {
+            ++m_nErrors;
+            const std::string line = FormatProblemLine(
+                ProblemKind::Error, "Not saved by the target database", ContactOf(row));
+            host_.problemAdded(line);
+            WriteReportLine(line);
+        }
+    } catch (const ReportWriteError&) {
+        // The message below already ends the run; the list holds every line.
+    }
+    PublishCounters();
+    NotifyText(kMsgCommitFailed,
+               MessageText(kMsgCommitFailed) + "\n" +
+                   std::to_string(m_nRecordsLoaded - loadedAtStart_) +
+                   " contacts of this run were saved; the " + std::to_string(lost) +
+                   " after them were not (each is in the error file).\n" + e.what(),
+               MessageIcon::Stop);
+}
+
+void ImportSession::NoticeUnreadRecords() {
+    // Readers say themselves when a source is empty or cannot be read.
+    if (m_nRecordsRead != readAtStart_ || messageShown_) return;
+    const SourceType& type = types_[m_nSourceType];
+    if (type.format == SourceFormat::Database) return;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(m_strSourcePath, ec) ||
+        std::filesystem::file_size(m_strSourcePath, ec) == 0 || ec) {
+        return;
+    }
+    NotifyText(kMsgNoRecordsFound,
+               MessageText(kMsgNoRecordsFound) + " " +
+                   LikelyReasonForNoRecords(m_strSourcePath, type.format),
+               MessageIcon::Exclamation);
 }
 
 bool ImportSession::PumpAndCheckAbort() {
@@ -294,7 +424,13 @@ void ImportSession::ReportProblem(ProblemKind kind) {
     if (kind != ProblemKind::Sample) PublishCounters();
     const std::string line = FormatProblemLine(kind, m_strProblem, *this);
     host_.problemAdded(line);
-    report_.WriteLine(line);
+    WriteReportLine(line);
+}
+
+void ImportSession::WriteReportLine(const std::string& line) {
+    if (report_.WriteLine(line) || reportFailed_) return;
+    reportFailed_ = true;
+    throw ReportWriteError(report_.error());
 }
 
 void ImportSession::ReportError(const std::string& problem) {
@@ -344,11 +480,20 @@ int ImportSession::LookupStatistics(int column, const ResolutionRecord& rec) {
     return LeadingInt((*row)[column]) > 0 ? 0 : 1;
 }
 
+void ImportSession::NoticeReferenceTable(const std::string& error, bool& shown) {
+    if (error.empty() || shown) return;
+    shown = true;
+    NotifyText(kMsgReferenceTableError, MessageText(kMsgReferenceTableError) + "\n" + error,
+               MessageIcon::Exclamation);
+}
+
 int ImportSession::LookupState(const std::string& abbreviation) {
+    NoticeReferenceTable(reference().stateTableError(), stateErrorShown_);
     return reference().hasState(abbreviation) ? 0 : 1;
 }
 
 int ImportSession::LookupCounty(const std::string& state, const std::string& county) {
+    NoticeReferenceTable(reference().countyTableError(), countyErrorShown_);
     // Reference data built from public country files has no counties at all;
     // judging every county unknown would strip them from every contact.
     if (!reference().hasCounties()) return 1;
@@ -450,9 +595,10 @@ bool ImportSession::WriteContact(const ResolutionRecord& rec) {
 
     try {
         importSet_.AddNew(row);
-    } catch (const DbBusyError&) {
-        // Another program holds the target: every record would wait and fail
-        // alike, so the run ends here with the engine's message.
+    } catch (const DbTargetError&) {
+        // The whole target fails (a lock, a full disk, a read-only file):
+        // every record would fail alike, so the run ends here with the
+        // engine's message.
         throw;
     } catch (const DbError& e) {
         m_strProblem = m_strCall + " " + e.what();

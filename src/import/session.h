@@ -24,6 +24,9 @@ namespace tvx {
 class ImportSession;
 using ReaderFn = void (*)(ImportSession&);
 
+// How a source is stored: what a source without records most likely means.
+enum class SourceFormat { Adif, Text, Database };
+
 // One source type: its position in the "Source Data Type" list, its list
 // name, its file-dialog filter entry, its command-line name and its reader
 // (nullptr while the reader is not part of this build).
@@ -35,10 +38,16 @@ struct SourceType {
     const char* cliName;
     ReaderFn reader;
     int filterPosition;  // place of the entry in the file dialog's filter list
+    SourceFormat format = SourceFormat::Database;
 };
 
 // Filter choices of "Band and Mode Filter Selection".
-enum FilterChoice { kFilterNone = 0, kFilterAll = 1, kFilterNotConfirmed = 2, kFilterNotWorked = 3 };
+enum FilterChoice {
+    kFilterNone = 0,
+    kFilterAll = 1,
+    kFilterNotConfirmed = 2,
+    kFilterNotWorked = 3
+};
 
 // The values of the form's controls when Begin Import is pressed.
 struct ImportOptions {
@@ -70,7 +79,7 @@ struct FinishRules {
 StateRule UsStateCheck();
 
 class ImportSession : public WorkingContact {
-public:
+  public:
     ImportSession(ImportHost& host, ApplicationPaths& app, std::vector<SourceType> types);
     ~ImportSession();
     ImportSession(const ImportSession&) = delete;
@@ -109,6 +118,8 @@ public:
     void CountRecordRead();
     void CountRecordLoaded();
     void CountRecordIgnored();
+    // A record left out by rule: it belongs to another of the user's stations.
+    void CountOtherStationSkipped() { ++otherStationSkipped_; }
 
     // Reports m_strProblem with the working contact.
     void ReportProblem(ProblemKind kind);
@@ -154,10 +165,17 @@ public:
     // The ADIF reader's map from country identifier to prefix.
     std::unique_ptr<std::unordered_map<std::string, std::string>> m_pDxccPrefixMap;
 
-private:
+  private:
     bool ValidateOptions(const ImportOptions& options);
+    bool CreateReport(const std::string& refPath);
     void RunReader(ReaderFn reader);
+    void CommitRun();
+    void LoseBatch(const DbCommitError& e);
+    void NoticeUnreadRecords();
     void PublishCounters();
+    void WriteReportLine(const std::string& line);
+    // Shows a reference table's error the first time a lookup meets it.
+    void NoticeReferenceTable(const std::string& error, bool& shown);
 
     ImportHost& host_;
     ApplicationPaths& app_;
@@ -169,6 +187,14 @@ private:
     std::shared_ptr<const ReferenceData> refOverride_;
     ReportFile report_;
     bool running_ = false;
+    // Per run: where the counters stood, what was told, what was skipped.
+    int loadedAtStart_ = 0;
+    int readAtStart_ = 0;
+    bool messageShown_ = false;
+    bool reportFailed_ = false;
+    bool stateErrorShown_ = false;
+    bool countyErrorShown_ = false;
+    int otherStationSkipped_ = 0;
 };
 
 }  // namespace tvx

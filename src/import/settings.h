@@ -13,6 +13,7 @@ struct ApplicationPaths {
     std::string m_strRefDataDir;     // folder of the reference database, ends in '/'
     std::string m_strProgramPath;    // host setting PGMPATH
     std::string m_strOperatorCall;   // host setting OPRCALL
+    std::string m_strSettingsPath;   // the settings file read at start-up
 };
 
 struct HostSettings {

@@ -332,8 +332,12 @@ bool ValidateContact(ImportSession& s) {
         s.m_strQslRcvdDate.clear();
     }
     if (!s.m_strOwnCall.empty()) {
-        // A download for another of the user's stations: left out silently.
-        if (!IsListedOprCall(s, s.m_strOwnCall)) return false;
+        // A download for another of the user's stations: left out, and
+        // counted for the notice at the end of the run.
+        if (!IsListedOprCall(s, s.m_strOwnCall)) {
+            s.CountOtherStationSkipped();
+            return false;
+        }
         s.m_strOprCall = s.m_strOwnCall;
     }
     ComposeNote(s);
@@ -434,6 +438,8 @@ bool ApplyLotwConfirmation(ImportSession& s, std::int64_t rowId) {
         SetIfNotEmpty(row, kQsoLotwRec, s.m_strQslRcvdDate);
         set.Update(rowId, row);
         return true;
+    } catch (const DbTargetError&) {
+        throw;  // the run ends: no later confirmation could be saved either
     } catch (const DbError& e) {
         s.ReportError(s.m_strCall + " " + e.what());
         return false;

@@ -140,6 +140,8 @@ Make Bytes(std::string bytes) {
     return [bytes](CliEnv&, const std::string& source) { WriteBytes(source, bytes); };
 }
 
+constexpr int kAsAdded = -2;
+
 struct BadInput {
     const char* name;
     const char* type;
@@ -149,6 +151,7 @@ struct BadInput {
     const char* message;       // a line the program must print ("" for none in particular)
     int rows;                  // rows added; -1 when any number of whole rows will do
     bool targetUsable = true;  // false: the case damages the target itself
+    int loaded = -1;  // "Records Loaded" on stdout; -1: not checked; kAsAdded: the rows added
 };
 
 const char* const kUnableSource = "error: Unable to open the source file";
@@ -411,6 +414,120 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, kAdifHeader + Contact("G4ABC"));
          },
          1, "error: Unable to create the error file", 0},
+        // The report never replaces another file
+        {"errors_txt_links_to_the_target", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             fs::create_symlink(env.target(), env.source("ERRORS.TXT"));
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+         },
+         1, "ERRORS.TXT (it is a symbolic link)", 0},
+        {"errors_txt_is_a_hard_link_of_the_target", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             fs::create_hard_link(env.target(), env.source("ERRORS.TXT"));
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+         },
+         1, "ERRORS.TXT (it is the target database)", 0},
+        {"errors_txt_is_a_hard_link_of_another_file", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             WriteBytes(env.dir.file("notes.txt"), "keep");
+             fs::create_hard_link(env.dir.file("notes.txt"), env.source("ERRORS.TXT"));
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+         },
+         1, "ERRORS.TXT (it has other hard links)", 0},
+        {"source_named_errors_txt", "adif", "ERRORS.TXT",
+         Bytes(kAdifHeader + Contact("G4ABC")), 1, "ERRORS.TXT (it is the source file)", 0},
+        // The target fails as a whole or rows one by one
+        {"target_trigger_ignores_a_row", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             SqliteDb(env.target(), SqliteDb::Mode::ReadWrite)
+                 .exec("CREATE TRIGGER skip BEFORE INSERT ON [QSO-TAB] "
+                       "WHEN NEW.[QSO-CALL] = 'DL1ABC' BEGIN SELECT RAISE(IGNORE); END");
+             WriteBytes(source,
+                        kAdifHeader + Contact("G4ABC") + Contact("DL1ABC") + Contact("JA1XYZ"));
+         },
+         0, "", 2, true, 2},
+        {"target_table_is_a_view", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             SqliteDb db(env.target(), SqliteDb::Mode::ReadWrite);
+             db.exec("ALTER TABLE [QSO-TAB] RENAME TO [QSO-DATA]");
+             db.exec("CREATE VIEW [QSO-TAB] AS SELECT * FROM [QSO-DATA]");
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+         },
+         1, "is a view, not a table", 0, false},
+        {"disk_full_at_the_first_record", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             env.fileSizeLimit = 2048;
+             WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
+         },
+         1, "error: The import stopped because of a database error: disk I/O error", 0, true, 0},
+        {"disk_full_at_the_first_commit", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             env.fileSizeLimit = 64 * 1024;
+             std::string log = kAdifHeader;
+             for (int i = 0; i < 1500; ++i) log += Contact("G4A" + std::to_string(1000 + i));
+             WriteBytes(source, log);
+         },
+         1, "error: The import stopped: the target database could not save the last contacts.", 0,
+         true, 0},
+        {"target_read_by_another_program", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             env.held = std::make_unique<SqliteDb>(env.target(), SqliteDb::Mode::ReadOnly);
+             env.held->exec("BEGIN");
+             env.held->exec("SELECT count(*) FROM [QSO-TAB]");
+             WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
+         },
+         1, "error: The import stopped: the target database could not save the last contacts.", 0,
+         true, 0},
+        {"disk_full_in_the_middle_of_a_run", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             env.fileSizeLimit = 512 * 1024;
+             std::string log = kAdifHeader;
+             for (int i = 0; i < 20000; ++i) log += Contact("G4A" + std::to_string(10000 + i));
+             WriteBytes(source, log);
+         },
+         1, "error: The import stopped: the target database could not save the last contacts.", -1,
+         true, kAsAdded},
+        {"report_cannot_be_written", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             env.fileSizeLimit = 300;
+             std::string log = kAdifHeader;
+             for (int i = 0; i < 20; ++i) log += Contact("Q" + std::to_string(i));
+             WriteBytes(source, log);
+         },
+         1, "error: The import stopped: the error file could not be written.", 0},
+        // Reference tables the checks can do without
+        {"reference_without_state_table", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             SqliteDb(env.host() + "/refdata.sqlite", SqliteDb::Mode::ReadWrite)
+                 .exec("DROP TABLE [STATE-TABLE]");
+             WriteBytes(source, kAdifHeader + Contact("W1AW", Tag("STATE", "CT")) +
+                                    Contact("K2ABC", Tag("STATE", "NY")));
+         },
+         0, "notice: A table of the reference database could not be read", 2, true, 2},
+        {"reference_without_county_table", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             SqliteDb(env.host() + "/refdata.sqlite", SqliteDb::Mode::ReadWrite)
+                 .exec("DROP TABLE [COUNTY-TAB]");
+             WriteBytes(source, kAdifHeader + Contact("W1AW", Tag("CNTY", "CT,HARTFORD")));
+         },
+         0, "notice: A table of the reference database could not be read", 1, true, 1},
+        // Every record read is accounted for
+        {"records_of_another_station", "adif", "log.adi",
+         Bytes(kAdifHeader + Contact("G4ABC", Tag("APP_LOTW_OWNCALL", "K1XYZ")) + Contact("DL1ABC")), 0,
+         "notice: 1 records were left out because their station call", 1, true, 1},
+        {"adif_without_end_of_header", "adif", "log.adi",
+         Bytes("Log of the station\n<ADIF_VER:5>3.1.4\n" + Contact("G4ABC")), 0,
+         "No end of the header (<EOH>) was found", 0},
+        {"adif_in_utf16", "adif", "log.adi",
+         [](CliEnv&, const std::string& source) {
+             std::string wide = "\xFF\xFE";
+             for (char ch : kAdifHeader + Contact("G4ABC")) wide += std::string{ch, '\0'};
+             WriteBytes(source, wide);
+         },
+         0, "It looks like UTF-16 text", 0},
+        {"adif_with_cr_line_ends", "adif", "log.adi",
+         Bytes("Log\r<ADIF_VER:5>3.1.4 <EOH>\r" + Contact("G4ABC").replace(Contact("G4ABC").size() - 1, 1, "\r")),
+         0, "carriage return alone", 0},
     };
     cases.insert(cases.end(), more.begin(), more.end());
     return cases;
@@ -440,8 +557,16 @@ TEST_P(BadInputs, EndWithTheirMessageAndLeaveTheTargetWhole) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << "no message " << c.message;
     EXPECT_EQ(r.err.find("terminate called"), std::string::npos);
     EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos);
+    if (c.loaded >= 0) {
+        EXPECT_NE(r.out.find("Records Loaded: " + std::to_string(c.loaded) + " "),
+                  std::string::npos);
+    }
     if (!c.targetUsable) return;
     const int added = env.CheckTarget();
+    if (c.loaded == kAsAdded) {
+        EXPECT_NE(r.out.find("Records Loaded: " + std::to_string(added) + " "), std::string::npos);
+        EXPECT_GT(added, 0);
+    }
     if (c.rows >= 0) {
         EXPECT_EQ(added, c.rows);
     }

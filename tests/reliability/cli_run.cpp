@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,7 +29,8 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
-CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds) {
+CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds,
+                        long fileSizeLimit) {
     TempDir io;
     const std::string outPath = io.file("out"), errPath = io.file("err");
     const pid_t pid = fork();
@@ -39,6 +41,13 @@ CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds) 
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         dup2(in, STDIN_FILENO);
+        if (fileSizeLimit > 0) {
+            // Writes beyond the limit fail with EFBIG instead of killing.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(TVX_CLI_PATH));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -104,7 +113,7 @@ CliResult CliEnv::Import(const std::string& type, const std::string& sourcePath,
                                      dir.file("none.ini"),
                                      "--yes"};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunCliProgram(args);
+    return RunCliProgram(args, 120, fileSizeLimit);
 }
 
 std::string RowText(SqliteStatement& stmt) {

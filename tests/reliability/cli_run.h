@@ -20,8 +20,10 @@ struct CliResult {
 };
 
 // Runs the command line with the arguments; a run longer than the limit is
-// killed and reported as not exited.
-CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120);
+// killed and reported as not exited. A file size limit (bytes, 0 for none)
+// makes every file the program writes full at that size, as a full disk does.
+CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120,
+                        long fileSizeLimit = 0);
 
 class CliEnv {
   public:
@@ -33,6 +35,8 @@ class CliEnv {
     std::string source(const std::string& name) const { return dir.file("src/" + name); }
     // Keeps a connection (a lock, say) open while the program runs.
     std::unique_ptr<SqliteDb> held;
+    // Bytes at which every file the program writes is full; 0 for no limit.
+    long fileSizeLimit = 0;
 
     // import --target --host-path --type --source --opr-call N0CALL --yes.
     CliResult Import(const std::string& type, const std::string& sourcePath,
