@@ -149,9 +149,10 @@ class JetFile {
         }
         // Jet writes whole pages only: anything else was cut short.
         struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && mdb_->fmt->pg_size > 0 &&
-            st.st_size % mdb_->fmt->pg_size != 0) {
-            throw damaged("the file is cut short");
+        if (::stat(path.c_str(), &st) == 0 && mdb_->fmt->pg_size > 0) {
+            if (st.st_size % mdb_->fmt->pg_size != 0) throw damaged("the file is cut short");
+            pageCount_ = static_cast<std::uint64_t>(st.st_size) /
+                         static_cast<std::uint64_t>(mdb_->fmt->pg_size);
         }
         if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
             throw ChildError{"The Jet database " + quoted(path) +
@@ -193,10 +194,12 @@ class JetFile {
 
     MdbHandle* handle() const { return mdb_; }
     const std::string& path() const { return path_; }
+    std::uint64_t pageCount() const { return pageCount_; }
 
   private:
     std::string path_;
     MdbHandle* mdb_ = nullptr;
+    std::uint64_t pageCount_ = 0;
 };
 
 std::uint32_t le32(const unsigned char* p) {
@@ -350,6 +353,172 @@ void putValue(PipeWriter& out, JetFile& file, MdbTableDef* table, MdbColumn* col
     }
 }
 
+// ------------------------------------------------------------ the table scan
+
+// The two high bits of a row-offset table entry of a data page. A row that
+// an update made longer moves: its entry gets kRowMoved and its first bytes
+// name the new copy, whose own entry has kRowDeleted so that a scan meets
+// the row once, in the place of the old entry. kRowDeleted alone or with
+// kRowMoved is a deleted row (or a copy left behind by a later move).
+constexpr unsigned kRowDeleted = 0x8000;
+constexpr unsigned kRowMoved = 0x4000;
+constexpr unsigned kRowOffsetMask = 0x1fff;
+
+unsigned le16(const unsigned char* p) {
+    return static_cast<unsigned>(p[0]) | static_cast<unsigned>(p[1]) << 8;
+}
+
+// The table scan that the Jet format defines: data pages in the order of
+// the table's usage map, on each page the entries of its row-offset table
+// in order, deleted entries and left-behind copies skipped, a moved row
+// read from its copy in its own place. libmdb 1.0 has the two flag bits the
+// wrong way round (it skips the moved rows and reads every copy in place,
+// which brings deleted rows back and stale copies twice), so the pages are
+// walked here; libmdb finds the pages and decodes the rows found. For each
+// row, `row` is called with the row's page in libmdb's page buffer.
+class TableScan {
+  public:
+    TableScan(JetFile& file, MdbTableDef* table)
+        : file_(file),
+          table_(table),
+          mdb_(file.handle()),
+          pageSize_(static_cast<unsigned>(mdb_->fmt->pg_size)),
+          countAt_(mdb_->fmt->row_count_offset),
+          page_(pageSize_) {}
+
+    template <typename Row>
+    void run(Row&& row) {
+        std::uint32_t pg = 0;
+        while (nextPage(pg)) {
+            std::memcpy(page_.data(), mdb_->pg_buf, pageSize_);
+            const unsigned entries = entryCount(page_.data());
+            for (unsigned n = 0; n < entries; ++n) {
+                Span span = spanOf(page_.data(), entries, n);
+                if (span.flags & kRowDeleted) continue;
+                std::uint32_t rowPage = pg;
+                unsigned rowNumber = n;
+                if (span.flags & kRowMoved) {
+                    if (!span.valid || span.size < 4) throw movedRowLost();
+                    const unsigned char* p = page_.data() + span.start;
+                    rowNumber = p[0];
+                    rowPage = static_cast<std::uint32_t>(p[1]) |
+                              static_cast<std::uint32_t>(p[2]) << 8 |
+                              static_cast<std::uint32_t>(p[3]) << 16;
+                    // The copy is one hop away and marked as a copy; anything
+                    // else (a page of another table, a chain, a live row) is
+                    // damage, not something to guess at.
+                    if (!load(rowPage)) throw movedRowLost();
+                    const unsigned there = entryCount(mdb_->pg_buf);
+                    if (rowNumber >= there) throw movedRowLost();
+                    span = spanOf(mdb_->pg_buf, there, rowNumber);
+                    if ((span.flags & (kRowDeleted | kRowMoved)) != kRowDeleted || !span.valid ||
+                        span.size == 0) {
+                        throw movedRowLost();
+                    }
+                } else {
+                    // libmdb skips empty entries the same way.
+                    if (span.valid && span.size == 0) continue;
+                    if (!span.valid) {
+                        throw file_.damaged("a row of table " + quoted(table_->name) +
+                                            " lies outside its page");
+                    }
+                    load(pg);  // a copy read before may have replaced it
+                }
+                const std::uint64_t key = static_cast<std::uint64_t>(rowPage) << 16 | rowNumber;
+                if (!seen_.insert(key).second) {
+                    throw file_.damaged("table " + quoted(table_->name) + " repeats its rows");
+                }
+                row(static_cast<int>(span.start), static_cast<std::size_t>(span.size));
+            }
+        }
+    }
+
+  private:
+    struct Span {
+        unsigned flags = 0, start = 0, size = 0;
+        bool valid = false;
+    };
+
+    // The next data page of the table after `pg`, loaded; false at the end.
+    // Like libmdb: pages of the usage map that are not this table's data
+    // pages are passed over, and a map of unknown kind gives way to a walk
+    // over every page. Page numbers only grow, so the walk ends.
+    bool nextPage(std::uint32_t& pg) {
+        for (;;) {
+            std::uint64_t next = static_cast<std::uint64_t>(pg) + 1;
+            if (!bruteForce_) {
+                const gint32 found =
+                    table_->usage_map && table_->map_sz > 0
+                        ? mdb_map_find_next(mdb_, table_->usage_map,
+                                            static_cast<unsigned>(table_->map_sz), pg)
+                        : -1;
+                if (found == 0) return false;
+                if (found < 0) {
+                    bruteForce_ = true;
+                } else if (static_cast<std::uint32_t>(found) <= pg) {
+                    throw file_.damaged("the page list of table " + quoted(table_->name) +
+                                        " runs in a circle");
+                } else {
+                    next = static_cast<std::uint32_t>(found);
+                }
+            }
+            // A page past the end ends the scan as in libmdb; the row count
+            // of the table definition tells whether rows were lost.
+            if (next >= file_.pageCount() || next > UINT32_MAX) return false;
+            pg = static_cast<std::uint32_t>(next);
+            if (load(pg)) return true;
+        }
+    }
+
+    // Reads page `pg` into libmdb's page buffer: true when it is a data page
+    // of this table.
+    bool load(std::uint32_t pg) {
+        if (pg == 0 || pg >= file_.pageCount()) return false;
+        if (mdb_read_pg(mdb_, pg) != static_cast<ssize_t>(pageSize_)) {
+            throw file_.damaged("page " + std::to_string(pg) + " cannot be read");
+        }
+        return mdb_->pg_buf[0] == MDB_PAGE_DATA &&
+               le32(mdb_->pg_buf + 4) == static_cast<std::uint32_t>(table_->entry->table_pg);
+    }
+
+    unsigned entryCount(const unsigned char* page) const {
+        const unsigned entries = le16(page + countAt_);
+        if (countAt_ + 2 + 2 * static_cast<std::size_t>(entries) > pageSize_) {
+            throw file_.damaged("a data page of table " + quoted(table_->name) +
+                                " has more rows than room");
+        }
+        return entries;
+    }
+
+    // Entry n of a page: row n ends where row n - 1 begins, row 0 at the
+    // end of the page.
+    Span spanOf(const unsigned char* page, unsigned entries, unsigned n) const {
+        const unsigned raw = le16(page + countAt_ + 2 + 2 * n);
+        const unsigned end = n == 0 ? pageSize_ : le16(page + countAt_ + 2 * n) & kRowOffsetMask;
+        Span s;
+        s.flags = raw & (kRowDeleted | kRowMoved);
+        s.start = raw & kRowOffsetMask;
+        s.valid = s.start >= countAt_ + 2 + 2 * entries && s.start <= end && end <= pageSize_;
+        s.size = s.valid ? end - s.start : 0;
+        return s;
+    }
+
+    ChildError movedRowLost() const {
+        return file_.damaged("a moved row of table " + quoted(table_->name) +
+                             " points to a row that is not there");
+    }
+
+    JetFile& file_;
+    MdbTableDef* table_;
+    MdbHandle* mdb_;
+    unsigned pageSize_;
+    unsigned countAt_;
+    std::vector<unsigned char> page_;
+    bool bruteForce_ = false;
+    // Each row is read once; a second pointer to the same copy is damage.
+    std::unordered_set<std::uint64_t> seen_;
+};
+
 void childListTables(PipeWriter& out, const std::string& path) {
     JetFile file(path);
     const auto names = file.tableNames();
@@ -386,31 +555,12 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
     out.u32(static_cast<std::uint32_t>(positions.size()));
     out.flush();
 
-    MdbHandle* mdb = file.handle();
     std::vector<MdbField> fields(table->num_cols);
-    // A table scan visits each (page, row) once; seeing one again means the
-    // page chain of a damaged file runs in a circle.
-    std::unordered_set<std::uint64_t> seen;
-    mdb_rewind_table(table);
     std::size_t rowsRead = 0;
-    while (mdb_fetch_row(table)) {
+    TableScan(file, table).run([&](int start, std::size_t size) {
         ++rowsRead;
-        const int row = static_cast<int>(table->cur_row) - 1;
-        const std::uint64_t key =
-            static_cast<std::uint64_t>(table->cur_phys_pg) << 16 | static_cast<std::uint32_t>(row);
-        if (!seen.insert(key).second)
-            throw file.damaged("table " + quoted(table->name) + " repeats its rows");
-        // libmdb's bound text cannot tell NULL from "": crack the row again
-        // for its null mask and read each value from the page ourselves.
-        int start = 0;
-        std::size_t size = 0;
-        if (row < 0 || mdb_find_row(mdb, row, &start, &size) != 0) {
-            throw file.damaged("a row of table " + quoted(table->name) + " cannot be found");
-        }
-        start &= 0x1fff;
-        if (start + size > static_cast<std::size_t>(mdb->fmt->pg_size)) {
-            throw file.damaged("a row of table " + quoted(table->name) + " lies outside its page");
-        }
+        // libmdb's bound text cannot tell NULL from "": the null mask of the
+        // cracked row can, and each value is read from the page here.
         std::memset(fields.data(), 0, fields.size() * sizeof(MdbField));
         if (mdb_crack_row(table, start, size, fields.data()) < 0) {
             throw file.damaged("a row of table " + quoted(table->name) + " cannot be read");
@@ -422,9 +572,9 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
         }
         out.endRow();
         out.maybeFlush();
-    }
-    // libmdb ends a scan quietly at a page it cannot read; the table's own
-    // row count tells that rows were lost.
+    });
+    // A scan ends quietly at a page past the end of the file; the table's
+    // own row count tells that rows were lost.
     if (rowsRead < table->num_rows) {
         throw file.damaged("table " + quoted(table->name) + " holds " +
                            std::to_string(table->num_rows) + " rows, only " +

@@ -107,6 +107,41 @@ TEST(JetWhole, LostRowsAreNoticed) {
     EXPECT_NE(error.find("13 rows"), std::string::npos) << error;
 }
 
+// A moved row's pointer that names anything but the row's copy refuses the
+// file: a page past the end or of no data, an entry that is not there, a
+// live row, another pointer, a copy that another pointer names.
+TEST_F(JetDamage, BadPointersOfMovedRows) {
+    TVX_REQUIRE_JET_FILE("stationmaster-edited.mdb");
+    const std::string bytes = test::ReadBytes(JetFile("stationmaster-edited.mdb"));
+    // Entry 2 of data page 26 is a moved row (G3XYZ) whose copy is entry 15.
+    const std::size_t page = 26 * 4096;
+    const unsigned entry2 = static_cast<unsigned char>(bytes[page + 0x12]) |
+                            static_cast<unsigned char>(bytes[page + 0x13]) << 8;
+    ASSERT_EQ(entry2 & 0xC000, 0x4000u);
+    const std::size_t pointer = page + (entry2 & 0x1FFF);
+    ASSERT_EQ(bytes[pointer], 15);
+    const struct {
+        int row, page;
+        const char* error;
+    } cases[] = {{15, 26, ""},          {15, 4000, "moved row"},     {15, 0, "moved row"},
+                 {15, 2, "moved row"},  {21, 26, "moved row"},       {1, 26, "moved row"},
+                 {10, 26, "moved row"}, {16, 26, "repeats its rows"}};
+    for (const auto& c : cases) {
+        std::string copy = bytes;
+        copy[pointer] = static_cast<char>(c.row);
+        for (int i = 0; i < 3; ++i) copy[pointer + 1 + i] = static_cast<char>(c.page >> 8 * i);
+        const std::string path = dir_.write("pointer.mdb", copy);
+        const std::string error = ReadEverything(path);
+        if (!*c.error) {
+            EXPECT_EQ(error, "");
+            continue;
+        }
+        EXPECT_NE(error.find(c.error), std::string::npos)
+            << c.row << "/" << c.page << ": " << error;
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
+}
+
 TEST_F(JetDamage, GarbagePages) {
     for (const char* name : kFiles) {
         if (!std::filesystem::exists(JetFile(name))) GTEST_SKIP() << "no " << JetFile(name);

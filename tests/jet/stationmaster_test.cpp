@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "db/target.h"
@@ -135,6 +136,44 @@ TEST_F(StationMaster, ImportsTheLog) {
     EXPECT_FALSE(f_.host.saw(kMsgSourceDatabaseError));
     EXPECT_FALSE(f_.host.saw(kMsgEngineError));
     EXPECT_TRUE(f_.host.saw(kMsgInitializeTables));
+}
+
+// Edited files with deleted rows, moved rows and stale copies, the log as the
+// source and the reference database in the host folder: only live rows count.
+TEST_F(StationMaster, EditedFilesGiveTheLiveRowsOnly) {
+    TVX_REQUIRE_JET_FILE("stationmaster-edited.mdb");
+    TVX_REQUIRE_JET_FILE("refdata-edited.mdb");
+    std::filesystem::copy_file(JetFile("refdata-edited.mdb"), f_.hostPath() + "/refdata.mdb",
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string log = f_.dir.file("EDITED.MDB");
+    std::filesystem::copy_file(JetFile("stationmaster-edited.mdb"), log);
+    ASSERT_TRUE(f_.run(kStationMaster, log));
+    EXPECT_EQ(f_.session->counters().recordsRead, 13);
+    const auto rows = f_.rows();
+    std::string calls;
+    for (const auto& r : rows) calls += r.at("QSO-CALL").value_or("") + " ";
+    EXPECT_EQ(calls, "DL1ABC G3XYZ JA1XYZ VE3ABC VK2ABC SV1ABC/9 KH6ABC DK1XYZ JH1ABC ");
+    ASSERT_EQ(rows.size(), 9u);
+    // Moved rows read from their current copies; G gets ITU 27 from its
+    // current copy, VE3ABC goes through VE (the alias VE3 is deleted).
+    const std::tuple<int, const char*, const char*> checks[] = {{1, "QSO-QTH", "MANCHESTER"},
+                                                                {1, "QSO-ITU-ZONE", "27"},
+                                                                {3, "QSO-CQ-ZONE", "05"},
+                                                                {3, "QSO-ITU-ZONE", "09"},
+                                                                {6, "QSO-QTH", "KAILUA-KONA"}};
+    for (const auto& [row, column, value] : checks) {
+        EXPECT_EQ(rows[row].at(column), value) << row << " " << column;
+    }
+    EXPECT_EQ(f_.reportLines().size(), 4u);  // F5ABC, I2ABC, EA3ABC, ZZ9ZZZ as before
+
+    // The call map row of 4U1UN is deleted, and no prefix of the call is known.
+    const std::string adif =
+        f_.writeSource("un.adi",
+                       "<EOH><CALL:5>4U1UN <QSO_DATE:8>20230415 <TIME_ON:4>1234 <BAND:3>20M "
+                       "<MODE:2>CW <EOR>\n");
+    ASSERT_TRUE(f_.run(0, adif));
+    ASSERT_EQ(f_.reportLines().size(), 1u);
+    EXPECT_EQ(f_.reportLines()[0].rfind("ERROR:  Prefix? 4U1UN ", 0), 0u) << f_.reportLines()[0];
 }
 
 TEST_F(StationMaster, DoNotLoadShowsSamples) {
