@@ -65,6 +65,19 @@ void readTable(Database& db, const ReferenceTableDef& def, Fill fill) {
     }
 }
 
+// A table the run can do without: when it cannot be read, what was read of
+// it is dropped and the engine's description kept.
+template <typename Fill, typename Rows>
+void readOptionalTable(Database& db, const ReferenceTableDef& def, Fill fill, Rows& rows,
+                       std::string& error) {
+    try {
+        readTable(db, def, fill);
+    } catch (const DbError& e) {
+        rows.clear();
+        error = e.what();
+    }
+}
+
 }  // namespace
 
 ReferenceData ReferenceData::Load(Database& db) {
@@ -133,39 +146,31 @@ ReferenceData ReferenceData::Load(Database& db) {
               });
     // The state and county checks go on without their tables (they then find
     // nothing); resolution cannot, so the other three tables are required.
-    try {
-        readTable(db, countyTable(),
-                  [&](std::vector<std::string>& t, const std::vector<bool>&,
-                      const std::vector<bool>& null) {
-                      CTvx96CountySet r;
-                      r.m_CNTY_ST_ABV = std::move(t[0]);
-                      r.m_CNTY_LAT = std::move(t[1]);
-                      r.m_CNTY_LON = std::move(t[2]);
-                      r.m_CNTY_NAME = std::move(t[3]);
-                      if (!null[0] && !null[3]) ref.addCounty(std::move(r));
-                  });
-    } catch (const DbError& e) {
-        ref.counties_.clear();
-        ref.countyError_ = e.what();
-    }
-    try {
-        readTable(db, stateTable(),
-                  [&](std::vector<std::string>& t, const std::vector<bool>&,
-                      const std::vector<bool>& null) {
-                      CTvx96StateSet r;
-                      r.m_STATE_ABV = std::move(t[0]);
-                      r.m_STATE_NAME = std::move(t[1]);
-                      r.m_CQ_ZONE = std::move(t[2]);
-                      r.m_STATE_LAT = std::move(t[3]);
-                      r.m_STATE_LON = std::move(t[4]);
-                      r.m_ITU_ZONE = std::move(t[5]);
-                      r.m_TIMEDIFF = std::move(t[6]);
-                      if (!null[0]) ref.addState(std::move(r));
-                  });
-    } catch (const DbError& e) {
-        ref.states_.clear();
-        ref.stateError_ = e.what();
-    }
+    readOptionalTable(
+        db, countyTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx96CountySet r;
+            r.m_CNTY_ST_ABV = std::move(t[0]);
+            r.m_CNTY_LAT = std::move(t[1]);
+            r.m_CNTY_LON = std::move(t[2]);
+            r.m_CNTY_NAME = std::move(t[3]);
+            if (!null[0] && !null[3]) ref.addCounty(std::move(r));
+        },
+        ref.counties_, ref.countyError_);
+    readOptionalTable(
+        db, stateTable(),
+        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
+            CTvx96StateSet r;
+            r.m_STATE_ABV = std::move(t[0]);
+            r.m_STATE_NAME = std::move(t[1]);
+            r.m_CQ_ZONE = std::move(t[2]);
+            r.m_STATE_LAT = std::move(t[3]);
+            r.m_STATE_LON = std::move(t[4]);
+            r.m_ITU_ZONE = std::move(t[5]);
+            r.m_TIMEDIFF = std::move(t[6]);
+            if (!null[0]) ref.addState(std::move(r));
+        },
+        ref.states_, ref.stateError_);
     return ref;
 }
 

@@ -116,13 +116,11 @@ std::string LikelyReasonForNoRecords(const std::string& path, SourceFormat forma
         return "Its lines end in a carriage return alone: convert the line ends and import it "
                "again.";
     }
-    if (format == SourceFormat::Adif && !head.starts_with('<')) {
-        std::string lower = head;
-        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (lower.find("<eoh>") == std::string::npos) {
-            return "No end of the header (<EOH>) was found, so the whole file was read as its "
-                   "header.";
-        }
+    // The reader knows the end of the header in these two spellings only.
+    if (format == SourceFormat::Adif && !head.starts_with('<') &&
+        head.find("<EOH>") == std::string::npos && head.find("<eoh>") == std::string::npos) {
+        return "No end of the header (<EOH>) was found, so the whole file was read as its "
+               "header.";
     }
     return "Check that the chosen source type matches the file.";
 }

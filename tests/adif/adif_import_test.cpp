@@ -62,7 +62,7 @@ TEST(AdifFile, HeadersMarksAndSegments) {
         {"header ended by EOH", kHeader + rec, 0, 1, 1, {}},
         {"header ended by eoh", "Log\n<eoh>\n" + rec, 0, 1, 1, {}},
         {"rest of the EOH line is not read", "Log\n<EOH>" + rec + rec, 0, 1, 1, {}},
-        {"mixed-case Eoh is no end of header", "Log\n<Eoh>\n" + rec, 0, 0, 0, {}},
+        {"mixed-case Eoh is no end of header", "Log\n<Eoh>\n" + rec, 0, 0, 0, {kMsgNoRecordsFound}},
         {"no header", rec + rec, 0, 2, 2, {}},
         {"blank lines before a headerless file", "\n\r\n\n" + rec, 0, 1, 1, {}},
         {"blank first line starts a header", "   \n" + rec + "<EOH>\n" + rec, 0, 1, 1, {}},
