@@ -295,7 +295,8 @@ class RowExporter {
         if (text == nullptr) return {};
         return {text, static_cast<std::size_t>(sqlite3_column_bytes(row_, col))};
     }
-    bool IsNull(QsoCol col) const { return sqlite3_column_type(row_, col) == SQLITE_NULL; }
+    // NULL gives no text at all, an empty text an empty one.
+    bool IsNull(QsoCol col) const { return sqlite3_column_text(row_, col) == nullptr; }
 
     void Damaged(QsoCol col) {
         damaged_ = true;
@@ -569,7 +570,12 @@ AdifExportResult ExportAdifFile(const std::string& targetPath, const std::string
         throw DbError("The ADIF file '" + outPath +
                       "' would replace a database; choose another file name.");
     }
-    const ReferenceData reference = ReferenceData::LoadFile(refPath);
+    ReferenceData reference;
+    try {
+        reference = ReferenceData::LoadFile(refPath);
+    } catch (const DbError& e) {
+        throw DbError("The reference database '" + refPath + "' cannot be read: " + e.what());
+    }
 
     const std::string partPath = outPath + ".part";
     std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
