@@ -26,124 +26,51 @@ namespace {
 // Lines end in CR LF, as in the files of the Windows loggers most users move to.
 constexpr std::string_view kLineEnd = "\r\n";
 
-// The ADIF submodes a digital contact may carry, with their modes.
-struct SubmodeOf {
-    std::string_view submode, mode;
+// The ADIF submodes a digital contact may carry, by their modes.
+struct AdifSubmodes {
+    std::string_view mode, submodes;  // blank-separated
 };
-constexpr SubmodeOf kAdifSubmodes[] = {
-    {"PSK31", "PSK"},
-    {"PSK63", "PSK"},
-    {"PSK63F", "PSK"},
-    {"PSK125", "PSK"},
-    {"PSK250", "PSK"},
-    {"PSK500", "PSK"},
-    {"PSK1000", "PSK"},
-    {"PSK10", "PSK"},
-    {"BPSK31", "PSK"},
-    {"BPSK63", "PSK"},
-    {"BPSK125", "PSK"},
-    {"BPSK250", "PSK"},
-    {"BPSK500", "PSK"},
-    {"BPSK1000", "PSK"},
-    {"QPSK31", "PSK"},
-    {"QPSK63", "PSK"},
-    {"QPSK125", "PSK"},
-    {"QPSK250", "PSK"},
-    {"QPSK500", "PSK"},
-    {"8PSK125", "PSK"},
-    {"8PSK250", "PSK"},
-    {"8PSK500", "PSK"},
-    {"8PSK1000", "PSK"},
-    {"PSKAM10", "PSK"},
-    {"PSKAM31", "PSK"},
-    {"PSKAM50", "PSK"},
-    {"PSKFEC31", "PSK"},
-    {"SIM31", "PSK"},
-    {"FSK31", "PSK"},
-    {"FT4", "MFSK"},
-    {"FST4", "MFSK"},
-    {"FST4W", "MFSK"},
-    {"JS8", "MFSK"},
-    {"JTMS", "MFSK"},
-    {"Q65", "MFSK"},
-    {"FSQCALL", "MFSK"},
-    {"MFSK4", "MFSK"},
-    {"MFSK8", "MFSK"},
-    {"MFSK11", "MFSK"},
-    {"MFSK16", "MFSK"},
-    {"MFSK22", "MFSK"},
-    {"MFSK31", "MFSK"},
-    {"MFSK32", "MFSK"},
-    {"MFSK64", "MFSK"},
-    {"MFSK64L", "MFSK"},
-    {"MFSK128", "MFSK"},
-    {"MFSK128L", "MFSK"},
-    {"JT65A", "JT65"},
-    {"JT65B", "JT65"},
-    {"JT65B2", "JT65"},
-    {"JT65C", "JT65"},
-    {"JT65C2", "JT65"},
-    {"JT9-1", "JT9"},
-    {"JT9-2", "JT9"},
-    {"JT9-5", "JT9"},
-    {"JT9-10", "JT9"},
-    {"JT9-30", "JT9"},
-    {"JT4A", "JT4"},
-    {"JT4B", "JT4"},
-    {"JT4C", "JT4"},
-    {"JT4D", "JT4"},
-    {"JT4E", "JT4"},
-    {"JT4F", "JT4"},
-    {"JT4G", "JT4"},
-    {"ISCAT-A", "ISCAT"},
-    {"ISCAT-B", "ISCAT"},
-    {"QRA64A", "QRA64"},
-    {"QRA64B", "QRA64"},
-    {"QRA64C", "QRA64"},
-    {"QRA64D", "QRA64"},
-    {"QRA64E", "QRA64"},
-    {"CHIP64", "CHIP"},
-    {"CHIP128", "CHIP"},
-    {"DOMINOEX", "DOMINO"},
-    {"DOMINOF", "DOMINO"},
-    {"HELL80", "HELL"},
-    {"FMHELL", "HELL"},
-    {"FSKHELL", "HELL"},
-    {"HELLX5", "HELL"},
-    {"HELLX9", "HELL"},
-    {"HFSK", "HELL"},
-    {"PSKHELL", "HELL"},
-    {"SLOWHELL", "HELL"},
-    {"THOR4", "THOR"},
-    {"THOR5", "THOR"},
-    {"THOR8", "THOR"},
-    {"THOR11", "THOR"},
-    {"THOR16", "THOR"},
-    {"THOR22", "THOR"},
-    {"THOR-M", "THOR"},
-    {"THRBX", "THRB"},
-    {"THROB1", "THRB"},
-    {"THROB2", "THRB"},
-    {"THROB4", "THRB"},
-    {"AMTORFEC", "TOR"},
-    {"GTOR", "TOR"},
-    {"NAVTEX", "TOR"},
-    {"SITORB", "TOR"},
-    {"PAC2", "PAC"},
-    {"PAC3", "PAC"},
-    {"PAC4", "PAC"},
-    {"PAX2", "PAX"},
-    {"ROS-EME", "ROS"},
-    {"ROS-HF", "ROS"},
-    {"ROS-MF", "ROS"},
-    {"C4FM", "DIGITALVOICE"},
-    {"DMR", "DIGITALVOICE"},
-    {"DSTAR", "DIGITALVOICE"},
-    {"FREEDV", "DIGITALVOICE"},
-    {"M17", "DIGITALVOICE"},
-    {"OPERA-BEACON", "OPERA"},
-    {"OPERA-QSO", "OPERA"},
+constexpr AdifSubmodes kAdifSubmodes[] = {
+    {"PSK",
+     "PSK31 PSK63 PSK63F PSK125 PSK250 PSK500 PSK1000 PSK10 BPSK31 BPSK63 BPSK125 BPSK250 BPSK500 "
+     "BPSK1000 QPSK31 QPSK63 QPSK125 QPSK250 QPSK500 8PSK125 8PSK250 8PSK500 8PSK1000 PSKAM10 "
+     "PSKAM31 PSKAM50 PSKFEC31 SIM31 FSK31"},
+    {"MFSK",
+     "FT4 FST4 FST4W JS8 JTMS Q65 FSQCALL MFSK4 MFSK8 MFSK11 MFSK16 MFSK22 MFSK31 MFSK32 MFSK64 "
+     "MFSK64L MFSK128 MFSK128L"},
+    {"JT65", "JT65A JT65B JT65B2 JT65C JT65C2"},
+    {"JT9", "JT9-1 JT9-2 JT9-5 JT9-10 JT9-30"},
+    {"JT4", "JT4A JT4B JT4C JT4D JT4E JT4F JT4G"},
+    {"ISCAT", "ISCAT-A ISCAT-B"},
+    {"QRA64", "QRA64A QRA64B QRA64C QRA64D QRA64E"},
+    {"CHIP", "CHIP64 CHIP128"},
+    {"DOMINO", "DOMINOEX DOMINOF"},
+    {"HELL", "HELL80 FMHELL FSKHELL HELLX5 HELLX9 HFSK PSKHELL SLOWHELL"},
+    {"THOR", "THOR4 THOR5 THOR8 THOR11 THOR16 THOR22 THOR-M"},
+    {"THRB", "THRBX THROB1 THROB2 THROB4"},
+    {"TOR", "AMTORFEC GTOR NAVTEX SITORB"},
+    {"PAC", "PAC2 PAC3 PAC4"},
+    {"PAX", "PAX2"},
+    {"ROS", "ROS-EME ROS-HF ROS-MF"},
+    {"DIGITALVOICE", "C4FM DMR DSTAR FREEDV M17"},
+    {"OPERA", "OPERA-BEACON OPERA-QSO"},
 };
+
+// The ADIF mode of a submode; empty when ADIF knows no such submode.
+std::string_view ModeOfSubmode(std::string_view submode) {
+    if (submode.empty() || submode.find(' ') != std::string_view::npos) return {};
+    for (const auto& [mode, submodes] : kAdifSubmodes) {
+        for (std::size_t at = submodes.find(submode); at != std::string_view::npos;
+             at = submodes.find(submode, at + 1)) {
+            const std::size_t after = at + submode.size();
+            if ((at == 0 || submodes[at - 1] == ' ') &&
+                (after == submodes.size() || submodes[after] == ' ')) {
+                return mode;
+            }
+        }
+    }
+    return {};
+}
 
 // ADIF modes that are digital modes of their own.
 constexpr std::string_view kAdifDigitalModes[] = {
@@ -335,12 +262,11 @@ class RowExporter {
         const std::string_view submode = Text(kQsoSubmode);
         if (mode == "6") {
             if (ReadsBackAsDigital(submode)) {
-                for (const auto& [sub, parent] : kAdifSubmodes) {
-                    if (sub == submode) {
-                        out.Field("MODE", parent);
-                        out.Field("SUBMODE", submode);
-                        return;
-                    }
+                const std::string_view parent = ModeOfSubmode(submode);
+                if (!parent.empty()) {
+                    out.Field("MODE", parent);
+                    out.Field("SUBMODE", submode);
+                    return;
                 }
                 if (Contains(kAdifDigitalModes, submode)) {
                     out.Field("MODE", submode);
