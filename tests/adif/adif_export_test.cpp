@@ -163,7 +163,6 @@ ParsedAdif ParseAdif(const std::string& text) {
     std::map<std::string, std::string> fields;
     std::size_t pos = text.find('<');
     file.preamble = text.substr(0, pos);
-    bool inHeader = true;
     while (pos != std::string::npos) {
         const std::size_t close = text.find('>', pos);
         std::string tag = ToUpper(text.substr(pos + 1, close - pos - 1));
@@ -171,7 +170,6 @@ ParsedAdif ParseAdif(const std::string& text) {
         if (tag == "EOH" || tag == "EOR") {
             if (tag == "EOH") file.header = std::exchange(fields, {});
             if (tag == "EOR") file.records.push_back(std::exchange(fields, {}));
-            inHeader = inHeader && tag != "EOH";
         } else {
             const std::size_t colon = tag.find(':');
             const std::size_t length = std::stoul(tag.substr(colon + 1));
@@ -195,11 +193,10 @@ TEST(AdifExport, SampleReadsBackWithThePublishedFormat) {
 
     EXPECT_NE(adif.preamble.find("CR LF"), std::string::npos);
     EXPECT_EQ(adif.between.find_first_not_of(" \r\n"), std::string::npos);
-    std::size_t lineEnds = 0;
-    for (std::size_t at = 0; (at = bytes.find('\n', at)) != std::string::npos; ++at, ++lineEnds) {
-        EXPECT_EQ(bytes[at - 1], '\r');
-    }
-    EXPECT_EQ(lineEnds, rows.size() + 3);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'),
+              static_cast<std::ptrdiff_t>(rows.size() + 3));
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'),
+              static_cast<std::ptrdiff_t>(rows.size() + 3));
     EXPECT_EQ(adif.header.at("PROGRAMID"), "tolvex-import");
     EXPECT_EQ(adif.header.at("ADIF_VER").substr(0, 4), "3.1.");
     EXPECT_EQ(adif.header.at("CREATED_TIMESTAMP").size(), 15u);
