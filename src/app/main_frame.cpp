@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "about_dlg.h"
+#include "export/adif_export.h"
 #include "import/messages.h"
 #include "import_doc.h"
 #include "import_view.h"
@@ -95,8 +97,10 @@ CMainFrame::CMainFrame(ApplicationPaths& app, CImportDoc& doc, std::vector<Sourc
     CreateToolBar();
     CreateStatusBar();
 
-    connect(view_, &CImportView::importRunning, this,
-            [this](bool running) { beginImportAction_->setEnabled(!running); });
+    connect(view_, &CImportView::importRunning, this, [this](bool running) {
+        beginImportAction_->setEnabled(!running);
+        exportAdifAction_->setEnabled(!running);
+    });
     connect(&doc_, &CImportDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle();
     qApp->installEventFilter(this);
@@ -132,6 +136,11 @@ void CMainFrame::CreateActions() {
     displayErrorFileAction_->setIcon(
         ThemeIcon("text-x-generic", QStyle::SP_FileDialogContentsView, st));
     connect(displayErrorFileAction_, &QAction::triggered, this, &CMainFrame::OnDisplayErrorFile);
+
+    exportAdifAction_ =
+        MakeAction("exportAdifAction", QStringLiteral("&Export ADIF..."),
+                   QStringLiteral("Write the target QSO database as an ADIF file\nExport ADIF"));
+    connect(exportAdifAction_, &QAction::triggered, this, &CMainFrame::OnExportAdif);
 
     exitAction_ = MakeAction("exitAction", QStringLiteral("E&xit"),
                              QStringLiteral("Quit the application\nExit"));
@@ -199,6 +208,7 @@ void CMainFrame::CreateMenus() {
     file->addAction(printSetupAction_);
     file->addSeparator();
     file->addAction(displayErrorFileAction_);
+    file->addAction(exportAdifAction_);
     file->addSeparator();
     file->addAction(exitAction_);
 
@@ -290,6 +300,26 @@ void CMainFrame::OnDisplayErrorFile() {
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(app_.m_strErrorFilePath)));
+}
+
+void CMainFrame::OnExportAdif() {
+    QFileDialog dialog(this, QStringLiteral("Export ADIF"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("ADIF (*.adi *.adif)"));
+    dialog.setDefaultSuffix(QStringLiteral("adi"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string outPath = dialog.selectedFiles().constFirst().toStdString();
+    std::string hostPath = view_->CollectOptions().hostPath;
+    if (hostPath.empty()) hostPath = app_.m_strProgramPath;
+    try {
+        const AdifExportResult result = ExportAdifFile(app_.m_strTargetPath, hostPath, outPath);
+        QString text = QStringLiteral("Records written: %1").arg(result.recordsWritten);
+        const std::string warning = result.WarningLine();
+        if (!warning.empty()) text += QLatin1Char('\n') + QString::fromStdString(warning);
+        ShowMessage(this, text, warning.empty() ? MessageIcon::None : MessageIcon::Exclamation);
+    } catch (const DbError& e) {
+        ShowMessage(this, QString::fromStdString(e.what()), MessageIcon::Stop);
+    }
 }
 
 void CMainFrame::OnAppAbout() {

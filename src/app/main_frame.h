@@ -29,6 +29,7 @@ class CMainFrame : public QMainWindow {
 
   public slots:
     void OnDisplayErrorFile();
+    void OnExportAdif();
     void OnAppAbout();
     void OnHelpTopics();
     void OnPrintSetup();
@@ -59,6 +60,7 @@ class CMainFrame : public QMainWindow {
 
     QAction* printSetupAction_ = nullptr;
     QAction* displayErrorFileAction_ = nullptr;
+    QAction* exportAdifAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* undoAction_ = nullptr;
     QAction* cutAction_ = nullptr;

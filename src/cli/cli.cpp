@@ -11,6 +11,7 @@
 
 #include "db/cty_refdata.h"
 #include "db/schema.h"
+#include "export/adif_export.h"
 #include "import/source_types.h"
 
 namespace tvx {
@@ -29,6 +30,7 @@ constexpr const char* kUsage =
     "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
     "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
     "      [--settings FILE] [--yes]\n"
+    "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] OUT.adi\n"
     "  tolvex-import-cli init-target FILE\n"
     "  tolvex-import-cli init-refdata FILE\n"
     "  tolvex-import-cli build-refdata --cty FILE OUT\n"
@@ -219,6 +221,37 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     return host.stopShown() ? 1 : 0;
 }
 
+int RunExportAdif(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::map<std::string, std::string> values;
+    std::string outPath;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--target" || arg == "--host-path" || arg == "--settings") {
+            if (i + 1 >= args.size()) return Usage(err, arg + " needs a value");
+            values[arg] = args[++i];
+        } else if (arg.starts_with("--") || !outPath.empty()) {
+            return Usage(err, "export-adif: unexpected " + arg);
+        } else {
+            outPath = arg;
+        }
+    }
+    if (!values.count("--target")) return Usage(err, "--target is required");
+    if (outPath.empty()) return Usage(err, "export-adif needs the OUT file");
+    std::string hostPath = values["--host-path"];
+    if (hostPath.empty()) {
+        const std::string settingsPath =
+            values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
+        hostPath = ReadHostSettings(settingsPath).programPath;
+    }
+    if (hostPath.empty()) return Usage(err, "--host-path is required (no PGMPATH in settings)");
+
+    const AdifExportResult result = ExportAdifFile(values["--target"], hostPath, outPath);
+    const std::string warning = result.WarningLine();
+    if (!warning.empty()) err << warning << '\n';
+    out << "Records written: " << result.recordsWritten << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -227,6 +260,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const std::string& command = args[0];
     try {
         if (command == "import") return RunImport(args, in, out, err, interactive);
+        if (command == "export-adif") return RunExportAdif(args, out, err);
         if (command == "init-target" || command == "init-refdata") {
             if (args.size() != 2) return Usage(err, command + " takes one FILE");
             if (command == "init-target") {

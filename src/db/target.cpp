@@ -151,6 +151,12 @@ CImportSet::~CImportSet() {
     }
 }
 
+std::unique_ptr<SqliteDb> OpenTargetForReading(const std::string& targetPath) {
+    auto db = openTarget(targetPath, SqliteDb::Mode::ReadOnly);
+    requireColumns(*db, "QSO-TAB", qsoColumns());
+    return db;
+}
+
 void CImportSet::Open(const std::string& targetPath) {
     Close();
     auto db = openTarget(targetPath, SqliteDb::Mode::ReadWrite);

@@ -148,6 +148,10 @@ class CImportSet {
     std::unique_ptr<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>> index_;
 };
 
+// Opens the target for reading [QSO-TAB] only, with the refusals of
+// CImportSet::Open (Jet, missing file, missing columns); throws DbError.
+std::unique_ptr<SqliteDb> OpenTargetForReading(const std::string& targetPath);
+
 // [QSO-NOTES] of the target: opened and checked, never written by the import.
 class CNotes98Set {
   public:

@@ -243,12 +243,7 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
     if (refOverride_) {
         ref_ = refOverride_;
     } else {
-        refPath = m_strHostPath + "refdata.mdb";
-        std::error_code ec;
-        if (!std::filesystem::exists(refPath, ec)) {
-            const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
-            if (std::filesystem::exists(sqlitePath, ec)) refPath = sqlitePath;
-        }
+        refPath = HostReferencePath(m_strHostPath);
         try {
             ref_ = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
         } catch (const DbError& e) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "import/contact.h"
 
@@ -72,6 +73,16 @@ bool IsRefdataOfDataPath(const std::string& target, const std::string& cutDataPa
         return ToUpper(s);
     };
     return normal(target) == normal(cutDataPath + "refdata.mdb");
+}
+
+std::string HostReferencePath(const std::string& hostPath) {
+    const std::string folder = WithTrailingSeparator(hostPath);
+    std::error_code ec;
+    if (!std::filesystem::exists(folder + "refdata.mdb", ec) &&
+        std::filesystem::exists(folder + "refdata.sqlite", ec)) {
+        return folder + "refdata.sqlite";
+    }
+    return folder + "refdata.mdb";
 }
 
 }  // namespace tvx

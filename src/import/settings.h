@@ -39,5 +39,8 @@ bool IsRefdataOfDataPath(const std::string& target, const std::string& cutDataPa
 std::size_t LastSeparator(const std::string& path);
 // Adds the platform separator when the path ends in neither separator.
 std::string WithTrailingSeparator(const std::string& path);
+// The reference database of a host program folder: its refdata.mdb, or its
+// refdata.sqlite when it has no refdata.mdb.
+std::string HostReferencePath(const std::string& hostPath);
 
 }  // namespace tvx

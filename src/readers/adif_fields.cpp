@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "readers/adif_tables.h"
+
 namespace tvx {
 namespace {
 
@@ -44,13 +46,8 @@ void SetMode(ImportSession& s, const std::string& value) {
         s.m_strMode = "99";
         return;
     }
-    static const std::pair<std::string_view, const char*> kModes[] = {
-        {"CW", "2"},   {"SSB", "89"},    {"RTTY", "5"},   {"LSB", "1"},  {"USB", "0"},
-        {"AM", "4"},   {"FM", "3"},      {"SSTV", "7"},   {"MTTY", "5"}, {"FSK", "5"},
-        {"PHO", "89"}, {"DIGITAL", "6"}, {"PHONE", "89"},
-    };
     const std::string upper = ToUpper(value);
-    for (const auto& [name, code] : kModes) {
+    for (const auto& [name, code] : kAdifModes) {
         if (upper == name) {
             s.m_strMode = code;
             return;
@@ -108,12 +105,7 @@ void SetCounty(ImportSession& s, const std::string& value) {
 // QSL_VIA carries a route keyword, not a manager's callsign.
 void SetQslVia(ImportSession& s, const std::string& value) {
     if (value.empty()) return;
-    static const std::pair<std::string_view, const char*> kRoutes[] = {
-        {"D", "1"},       {"B", "0"},        {"$", "2"},        {"M", "3"},      {"O", "4"},
-        {"Mgr$$", "8"},   {"QSL-SVC", "7"},  {"Mgr-Buro", "6"}, {"None", "5"},   {"Other", "4"},
-        {"Manager", "3"}, {"Direct$$", "2"}, {"Direct", "1"},   {"Bureau", "0"},
-    };
-    for (const auto& [name, code] : kRoutes) {
+    for (const auto& [name, code] : kAdifQslRoutes) {
         if (EqualsNoCase(value, name)) {
             s.m_strQslVia = code;
             return;
@@ -241,16 +233,8 @@ std::string AdifFrequencyToKhz(const std::string& mhz) {
 }
 
 std::string AdifBandCode(const std::string& name) {
-    // 35CM stands for the 33 cm band; 33CM itself is not a name it knows.
-    static const std::pair<std::string_view, const char*> kBands[] = {
-        {"160M", "10"}, {"80M", "9"},    {"40M", "8"},   {"30M", "7"},   {"20M", "6"},
-        {"17M", "5"},   {"15M", "4"},    {"12M", "3"},   {"10M", "2"},   {"6M", "1"},
-        {"2M", "0"},    {"1.25M", "11"}, {"70CM", "12"}, {"35CM", "13"}, {"23CM", "14"},
-        {"13CM", "15"}, {"9CM", "16"},   {"6CM", "17"},  {"3CM", "18"},  {"1.25CM", "19"},
-        {"6MM", "20"},  {"4MM", "21"},   {"4M", "22"},   {"60M", "23"},
-    };
     const std::string trimmed = TrimLeft(name);
-    for (const auto& [band, code] : kBands) {
+    for (const auto& [band, code] : kAdifBands) {
         if (EqualsNoCase(trimmed, band)) return code;
     }
     return "99";

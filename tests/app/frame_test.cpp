@@ -52,7 +52,7 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder) {
     }
     ASSERT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Import", "&Help"}));
     EXPECT_EQ(MenuTexts(menus[0]),
-              (QStringList{"P&rint Setup...", "&Display Error File", "E&xit"}));
+              (QStringList{"P&rint Setup...", "&Display Error File", "&Export ADIF...", "E&xit"}));
     EXPECT_EQ(MenuTexts(menus[1]), (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste"}));
     EXPECT_EQ(MenuTexts(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
     EXPECT_EQ(MenuTexts(menus[3]), (QStringList{"&Begin Import", "&Stop Import"}));
