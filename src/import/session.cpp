@@ -114,6 +114,11 @@ void ImportSession::PublishCounters() {
 }
 
 void ImportSession::Notify(int messageId, MessageIcon icon) {
+    // A file that cannot be opened is named, or the user is left guessing.
+    if (messageId == kMsgSourceFileNotOpen && !m_strSourcePath.empty()) {
+        host_.notify(messageId, MessageText(messageId) + ":\n" + m_strSourcePath, icon);
+        return;
+    }
     host_.notify(messageId, MessageText(messageId), icon);
 }
 
@@ -188,16 +193,25 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
         ref_ = refOverride_;
     } else {
         std::string refPath = m_strHostPath + "refdata.mdb";
+        const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
         std::error_code ec;
-        if (!std::filesystem::exists(refPath, ec)) {
-            const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
-            if (std::filesystem::exists(sqlitePath, ec)) refPath = sqlitePath;
-        }
+        const bool mdbExists = std::filesystem::exists(refPath, ec);
+        if (!mdbExists && std::filesystem::exists(sqlitePath, ec)) refPath = sqlitePath;
         try {
             ref_ = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
         } catch (const DbError& e) {
-            NotifyText(kMsgReferenceNotOpen,
-                       MessageText(kMsgReferenceNotOpen) + "\n" + refPath + ": " + e.what(),
+            // A folder with neither file is the usual case on a new machine:
+            // say which names are looked for and how to make one.
+            const std::string detail =
+                !mdbExists && refPath != sqlitePath
+                    ? "The folder " + m_strHostPath +
+                          " holds neither refdata.mdb nor refdata.sqlite. Choose the host "
+                          "program's folder, or build refdata.sqlite there with\n"
+                          "tolvex-import-cli build-refdata --cty "
+                          "/usr/share/hamradio-files/cty.csv " +
+                          sqlitePath
+                    : refPath + ": " + e.what();
+            NotifyText(kMsgReferenceNotOpen, MessageText(kMsgReferenceNotOpen) + "\n" + detail,
                        MessageIcon::Stop);
             return false;
         }
@@ -220,6 +234,7 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
 
     running_ = true;
     m_bImporting = 1;
+    positionShown_ = {};
     host_.runningChanged(true);
     m_nSamplesShown = m_nFilter == kFilterNone ? 0 : 99;
 
@@ -264,6 +279,16 @@ bool ImportSession::PumpAndCheckAbort() {
         m_bImporting = 1;
     }
     return true;
+}
+
+void ImportSession::ReportPosition(std::int64_t done, std::int64_t total) {
+    // Readers call this once per line or row; the display needs far less.
+    constexpr auto kInterval = std::chrono::milliseconds(15);
+    const bool end = total > 0 && done >= total;
+    const auto now = std::chrono::steady_clock::now();
+    if (!end && now - positionShown_ < kInterval) return;
+    positionShown_ = now;
+    host_.progressChanged(done, total);
 }
 
 bool ImportSession::NextRecord() {

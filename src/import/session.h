@@ -4,6 +4,8 @@
 // The Qt form and the command line each own one and talk to it through the
 // host interface.
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -106,6 +108,9 @@ public:
     bool NextRecord();
     // Pump and the abort question only. False: leave the loop.
     bool PumpAndCheckAbort();
+    // The reader's position in its source (bytes or rows) out of total; the
+    // host hears of it at most every few milliseconds, and always of the end.
+    void ReportPosition(std::int64_t done, std::int64_t total);
     void CountRecordRead();
     void CountRecordLoaded();
     void CountRecordIgnored();
@@ -169,6 +174,7 @@ private:
     std::shared_ptr<const ReferenceData> refOverride_;
     ReportFile report_;
     bool running_ = false;
+    std::chrono::steady_clock::time_point positionShown_{};
 };
 
 }  // namespace tvx
