@@ -101,6 +101,8 @@ constexpr qint64 kPumpIntervalMs = 15;
 // The bar's range: fine enough for a smooth bar, and no int overflow for
 // sources of more than 2 GB.
 constexpr int kProgressSteps = 1000;
+// New problem lines join the list at most this often during a run.
+constexpr qint64 kListIntervalMs = 100;
 
 }  // namespace
 
@@ -396,7 +398,7 @@ void CImportView::pump() {
     // processEvents costs little, but once per record it adds up: a person
     // does not notice 15 ms.
     if (pumpClock_.isValid() && pumpClock_.elapsed() < kPumpIntervalMs) return;
-    FlushDisplay();
+    FlushDisplay(false);
     QCoreApplication::processEvents();
     pumpClock_.start();
 }
@@ -426,6 +428,7 @@ void CImportView::runningChanged(bool running) {
         progressBar_->setRange(0, 0);
         progressBar_->show();
         pumpClock_.invalidate();
+        listClock_.invalidate();
         runClock_.start();
     } else {
         progressBar_->setRange(0, kProgressSteps);
@@ -444,7 +447,7 @@ void CImportView::progressChanged(std::int64_t done, std::int64_t total) {
     progressDirty_ = true;
 }
 
-void CImportView::FlushDisplay() {
+void CImportView::FlushDisplay(bool now) {
     if (countersDirty_) {
         countersDirty_ = false;
         recordsReadLabel_->setText(QString::number(counters_.recordsRead));
@@ -453,14 +456,21 @@ void CImportView::FlushDisplay() {
         errorsLabel_->setText(QString::number(counters_.errors));
         warningsLabel_->setText(QString::number(counters_.warnings));
     }
-    if (!pendingLines_.isEmpty()) {
+    if (!pendingLines_.isEmpty() &&
+        (now || !listClock_.isValid() || listClock_.elapsed() >= listIntervalMs_)) {
+        QElapsedTimer cost;
+        cost.start();
         std::reverse(pendingLines_.begin(), pendingLines_.end());
         problemList_->insertItems(0, pendingLines_);
         pendingLines_.clear();
-        // The view lays its rows out from a zero-time timer, which a run
-        // that pumps events every few milliseconds keeps from ever firing:
-        // the list would stay blank until the run ends.
+        // An insert drops the view's layout and schedules a new one for
+        // later; the repaint of the next pump came first every time, so the
+        // list stayed blank for the whole run. Lay it out now.
         problemList_->doItemsLayout();
+        // The layout takes longer the longer the list: keep it to about a
+        // twentieth of the run.
+        listIntervalMs_ = std::max(kListIntervalMs, 20 * cost.elapsed());
+        listClock_.start();
     }
     if (progressDirty_ && running_) {
         progressDirty_ = false;

@@ -80,8 +80,9 @@ class CImportView : public QWidget, public ImportHost {
 
   private:
     void BuildForm();
-    // Brings the buffered counters and problem lines onto the screen.
-    void FlushDisplay();
+    // Brings the buffered counters and problem lines onto the screen; the
+    // lines only when the list is due (or now).
+    void FlushDisplay(bool now = true);
     void ShowHostPathWithSeparator();
 
     ApplicationPaths& app_;
@@ -99,6 +100,8 @@ class CImportView : public QWidget, public ImportHost {
     std::int64_t progressTotal_ = 0;
     bool progressDirty_ = false;
     QElapsedTimer runClock_;
+    QElapsedTimer listClock_;
+    qint64 listIntervalMs_ = 0;
 
     QLabel* targetPathLabel_ = nullptr;
     QComboBox* sourceTypeCombo_ = nullptr;
