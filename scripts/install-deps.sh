@@ -4,7 +4,8 @@
 set -eu
 PKGS="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 qt6-base-dev libsqlite3-dev libshp-dev mdbtools-dev libinih-dev \
-hamradio-files sqlite3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core"
+hamradio-files sqlite3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core \
+dpkg-dev"
 missing=""
 for p in $PKGS; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileDialog>
+#include <cstdio>
 
 #include "import/messages.h"
 #include "import/source_types.h"
@@ -26,6 +27,7 @@ bool CImportApp::InitInstance(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Imports amateur-radio logs into a Tolvex 2007 QSO database."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
         QStringLiteral("Read the host settings from <file> instead of Tvx2007.ini."),
@@ -33,6 +35,13 @@ bool CImportApp::InitInstance(const QStringList& arguments) {
     parser.addOption(settingsOption);
     if (!parser.parse(arguments)) {
         ShowMessage(nullptr, parser.errorText(), MessageIcon::Stop);
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        // For scripts and package checks: on stdout, no window.
+        std::fputs(qPrintable(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                              QCoreApplication::applicationVersion() + QLatin1Char('\n')),
+                   stdout);
         return false;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -66,8 +75,10 @@ bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
     dialog.setObjectName(QStringLiteral("targetFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Tolvex 2007 (*.mdb)"));
-    dialog.setDefaultSuffix(QStringLiteral("mdb"));
+    // The targets this program writes are SQLite files; a host's .mdb is
+    // listed too, so that a Jet one is refused with its reason.
+    dialog.setNameFilters({QStringLiteral("SQLite databases (*.sqlite *.db)"),
+                           QStringLiteral("Tolvex 2007 (*.mdb)"), QStringLiteral("All files (*)")});
     if (!cutDataPath.empty()) {
         // The settings come from Windows: either separator may appear.
         QString folder = QString::fromStdString(cutDataPath);

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -26,6 +27,7 @@
 #include <exception>
 
 #include "import/messages.h"
+#include "import/progress.h"
 #include "import/source_types.h"
 #include "import_doc.h"
 #include "message_box.h"
@@ -41,6 +43,29 @@ class UpperCaseValidator : public QValidator {
     State validate(QString& input, int&) const override {
         input = input.toUpper();
         return Acceptable;
+    }
+};
+
+// Operator calls in the list are edited like the "Default Opr Call" field.
+class OprCallDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            edit->setMaxLength(15);
+            edit->setValidator(new UpperCaseValidator(edit));
+        }
+        return editor;
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            model->setData(index, edit->text().trimmed().toUpper(), Qt::EditRole);
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
     }
 };
 
@@ -73,6 +98,11 @@ QLabel* CounterLabel(const char* objectName, QWidget* parent) {
 }
 
 constexpr qint64 kPumpIntervalMs = 15;
+// The bar's range: fine enough for a smooth bar, and no int overflow for
+// sources of more than 2 GB.
+constexpr int kProgressSteps = 1000;
+// New problem lines join the list at most this often during a run.
+constexpr qint64 kListIntervalMs = 100;
 
 }  // namespace
 
@@ -181,6 +211,12 @@ void CImportView::BuildForm() {
     oprBox->setObjectName(QStringLiteral("oprCallGroup"));
     oprCallList_ = new QListWidget(oprBox);
     oprCallList_->setObjectName(QStringLiteral("oprCallList"));
+    auto* oprDelegate = new OprCallDelegate(oprCallList_);
+    oprCallList_->setItemDelegate(oprDelegate);
+    // A row left blank is no call: it goes when its editor closes. Queued,
+    // because the view still holds the row while it emits.
+    connect(oprDelegate, &QAbstractItemDelegate::closeEditor, this,
+            &CImportView::PruneBlankOprCalls, Qt::QueuedConnection);
     oprCallList_->setEditTriggers(QAbstractItemView::DoubleClicked |
                                   QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::AnyKeyPressed);
@@ -201,7 +237,7 @@ void CImportView::BuildForm() {
     oprLayout->addLayout(oprButtons);
     oprCallList_->setMaximumHeight(oprCallList_->fontMetrics().height() * 6);
 
-    // Target, counters, busy animation.
+    // Target, counters, progress.
     targetPathLabel_ = new QLabel(this);
     targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
     targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -231,12 +267,16 @@ void CImportView::BuildForm() {
         counters->addWidget(row.value, 1, column);
         ++column;
     }
-    busyAnimation_ = new QProgressBar(this);
-    busyAnimation_->setObjectName(QStringLiteral("busyAnimation"));
-    busyAnimation_->setTextVisible(false);
-    busyAnimation_->setRange(0, 1);
-    busyAnimation_->reset();
-    counters->addWidget(busyAnimation_, 1, column);
+    // Shown only during a run; idle, an empty bar looked like a text box.
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("progressBar"));
+    progressBar_->setRange(0, kProgressSteps);
+    progressBar_->reset();
+    QSizePolicy keepPlace = progressBar_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progressBar_->setSizePolicy(keepPlace);
+    progressBar_->hide();
+    counters->addWidget(progressBar_, 1, column);
     counters->setColumnStretch(column, 1);
 
     problemList_ = new QListWidget(this);
@@ -321,6 +361,10 @@ void CImportView::OnBeginImport() {
     inRun_ = false;
     ShowHostPathWithSeparator();
     runningChanged(false);
+    if (closeWhenStopped_) {
+        closeWhenStopped_ = false;
+        window()->close();
+    }
 }
 
 void CImportView::OnStopImport() {
@@ -337,9 +381,12 @@ void CImportView::ShowHostPathWithSeparator() {
         hostPathEdit_->setText(withSeparator);
 }
 
-bool CImportView::ask(int, const std::string& text, MessageIcon icon) {
+bool CImportView::ask(int messageId, const std::string& text, MessageIcon icon) {
     FlushDisplay();
-    return AskYesNo(window(), Q(text), icon);
+    const bool yes = AskYesNo(window(), Q(text), icon);
+    // The run goes on: so does the window.
+    if (messageId == kMsgAbortQuestion && !yes) closeWhenStopped_ = false;
+    return yes;
 }
 
 void CImportView::notify(int, const std::string& text, MessageIcon icon) {
@@ -351,7 +398,7 @@ void CImportView::pump() {
     // processEvents costs little, but once per record it adds up: a person
     // does not notice 15 ms.
     if (pumpClock_.isValid() && pumpClock_.elapsed() < kPumpIntervalMs) return;
-    FlushDisplay();
+    FlushDisplay(false);
     QCoreApplication::processEvents();
     pumpClock_.start();
 }
@@ -375,17 +422,32 @@ void CImportView::runningChanged(bool running) {
     running_ = running;
     if (running) {
         ShowHostPathWithSeparator();
-        busyAnimation_->setRange(0, 0);
+        // Busy until the reader tells its position.
+        progressDone_ = progressTotal_ = 0;
+        progressDirty_ = false;
+        progressBar_->setRange(0, 0);
+        progressBar_->show();
         pumpClock_.invalidate();
+        listClock_.invalidate();
+        runClock_.start();
     } else {
-        busyAnimation_->setRange(0, 1);
-        busyAnimation_->reset();
+        progressBar_->setRange(0, kProgressSteps);
+        progressBar_->reset();
+        progressBar_->hide();
+        runClock_.invalidate();
+        emit progressText(QString());
     }
     FlushDisplay();
     emit importRunning(running);
 }
 
-void CImportView::FlushDisplay() {
+void CImportView::progressChanged(std::int64_t done, std::int64_t total) {
+    progressDone_ = done;
+    progressTotal_ = total;
+    progressDirty_ = true;
+}
+
+void CImportView::FlushDisplay(bool now) {
     if (countersDirty_) {
         countersDirty_ = false;
         recordsReadLabel_->setText(QString::number(counters_.recordsRead));
@@ -394,10 +456,31 @@ void CImportView::FlushDisplay() {
         errorsLabel_->setText(QString::number(counters_.errors));
         warningsLabel_->setText(QString::number(counters_.warnings));
     }
-    if (!pendingLines_.isEmpty()) {
+    if (!pendingLines_.isEmpty() &&
+        (now || !listClock_.isValid() || listClock_.elapsed() >= listIntervalMs_)) {
+        QElapsedTimer cost;
+        cost.start();
         std::reverse(pendingLines_.begin(), pendingLines_.end());
         problemList_->insertItems(0, pendingLines_);
         pendingLines_.clear();
+        // An insert drops the view's layout and schedules a new one for
+        // later; the repaint of the next pump came first every time, so the
+        // list stayed blank for the whole run. Lay it out now.
+        problemList_->doItemsLayout();
+        // The layout takes longer the longer the list: keep it to about a
+        // twentieth of the run.
+        listIntervalMs_ = std::max(kListIntervalMs, 20 * cost.elapsed());
+        listClock_.start();
+    }
+    if (progressDirty_ && running_) {
+        progressDirty_ = false;
+        if (progressTotal_ > 0) {
+            const std::int64_t done = std::clamp<std::int64_t>(progressDone_, 0, progressTotal_);
+            progressBar_->setRange(0, kProgressSteps);
+            progressBar_->setValue(static_cast<int>(done * kProgressSteps / progressTotal_));
+        }
+        emit progressText(Q(ProgressSummary(counters_.recordsRead, progressDone_, progressTotal_,
+                                            runClock_.isValid() ? runClock_.elapsed() : 0)));
     }
 }
 
@@ -448,6 +531,13 @@ void CImportView::AddOprCall() {
 void CImportView::RemoveOprCall() {
     const QList<QListWidgetItem*> selected = oprCallList_->selectedItems();
     for (QListWidgetItem* item : selected) delete item;
+}
+
+void CImportView::PruneBlankOprCalls() {
+    for (int i = oprCallList_->count() - 1; i >= 0; --i) {
+        QListWidgetItem* item = oprCallList_->item(i);
+        if (item->text().trimmed().isEmpty()) delete item;
+    }
 }
 
 void CImportView::CopyProblemLines() {

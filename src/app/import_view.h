@@ -1,11 +1,12 @@
 #pragma once
-// The import form: the options, the counters, the problem list and the busy
-// animation. The import itself is the core's session; the form shows what
+// The import form: the options, the counters, the problem list and the
+// progress bar. The import itself is the core's session; the form shows what
 // the session asks it to show and keeps itself live during a run.
 
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ class CImportView : public QWidget, public ImportHost {
     ImportOptions CollectOptions() const;
     // True from Begin Import until the session has finished the run.
     bool IsRunning() const { return inRun_ || running_; }
+    // The window is to close once the run has stopped (unless the user
+    // answers No to the abort question).
+    void CloseWhenStopped() { closeWhenStopped_ = true; }
     ImportSession& session() { return *session_; }
 
     // The file dialog's filter list in Qt's form ("Name (*.ext)").
@@ -54,6 +58,7 @@ class CImportView : public QWidget, public ImportHost {
     void countersChanged(const Counters& counters) override;
     void problemAdded(const std::string& line) override;
     void runningChanged(bool running) override;
+    void progressChanged(std::int64_t done, std::int64_t total) override;
 
   public slots:
     void OnBeginImport();
@@ -63,17 +68,21 @@ class CImportView : public QWidget, public ImportHost {
 
   signals:
     void importRunning(bool running);
+    // Records per second and the time left, for the status bar; empty when idle.
+    void progressText(const QString& text);
 
   private slots:
     void BrowseSource();
     void BrowseHostPath();
     void AddOprCall();
     void RemoveOprCall();
+    void PruneBlankOprCalls();
 
   private:
     void BuildForm();
-    // Brings the buffered counters and problem lines onto the screen.
-    void FlushDisplay();
+    // Brings the buffered counters and problem lines onto the screen; the
+    // lines only when the list is due (or now).
+    void FlushDisplay(bool now = true);
     void ShowHostPathWithSeparator();
 
     ApplicationPaths& app_;
@@ -86,6 +95,13 @@ class CImportView : public QWidget, public ImportHost {
     QString hostPathAtBegin_;
     bool inRun_ = false;    // Begin Import is on the stack
     bool running_ = false;  // between the session's run start and end
+    bool closeWhenStopped_ = false;
+    std::int64_t progressDone_ = 0;
+    std::int64_t progressTotal_ = 0;
+    bool progressDirty_ = false;
+    QElapsedTimer runClock_;
+    QElapsedTimer listClock_;
+    qint64 listIntervalMs_ = 0;
 
     QLabel* targetPathLabel_ = nullptr;
     QComboBox* sourceTypeCombo_ = nullptr;
@@ -107,7 +123,7 @@ class CImportView : public QWidget, public ImportHost {
     QLabel* recordsIgnoredLabel_ = nullptr;
     QLabel* errorsLabel_ = nullptr;
     QLabel* warningsLabel_ = nullptr;
-    QProgressBar* busyAnimation_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     QListWidget* problemList_ = nullptr;
 };
 

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvex-import"));
-    QApplication::setApplicationVersion(QStringLiteral("1.02"));
+    QApplication::setApplicationVersion(QStringLiteral(TVX_VERSION));
     QApplication::setWindowIcon(tvx::AppIcon());
 
     tvx::CImportApp app;

@@ -6,7 +6,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -69,7 +71,10 @@ const char kHelpText[] =
     "<li>Choose the <b>Source Data Type</b>: the program that wrote the log. ADIF gives the "
     "best results where the old program can export it.</li>"
     "<li>Check the <b>Default Opr Call</b>: it is used where the source names no operator.</li>"
-    "<li>Check the <b>Tolvex 2007 Full Path</b>: the folder that holds refdata.mdb.</li>"
+    "<li>Check the <b>Tolvex 2007 Full Path</b>: the folder that holds the reference "
+    "database, either the host program's own refdata.mdb or a refdata.sqlite built from the "
+    "public country file with<br><tt>tolvex-import-cli build-refdata --cty "
+    "/usr/share/hamradio-files/cty.csv FOLDER/refdata.sqlite</tt></li>"
     "<li>Choose the <b>Source Database File</b>.</li>"
     "<li>Choose a <b>Band and Mode Filter Selection</b>. <i>Do Not load any records</i> makes "
     "a trial run that only writes the error file and shows a few sample contacts.</li>"
@@ -101,6 +106,7 @@ CMainFrame::CMainFrame(ApplicationPaths& app, CImportDoc& doc, std::vector<Sourc
         beginImportAction_->setEnabled(!running);
         exportAdifAction_->setEnabled(!running);
     });
+    connect(view_, &CImportView::progressText, progressPane_, &QLabel::setText);
     connect(&doc_, &CImportDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle();
     qApp->installEventFilter(this);
@@ -269,6 +275,9 @@ void CMainFrame::CreateStatusBar() {
     auto* ready = new QLabel(QStringLiteral("Ready"), bar);
     ready->setObjectName(QStringLiteral("statusMessagePane"));
     bar->addWidget(ready, 1);
+    progressPane_ = new QLabel(bar);
+    progressPane_->setObjectName(QStringLiteral("progressPane"));
+    bar->addWidget(progressPane_);
     capIndicator_ = Indicator("CAP", "capIndicator", bar);
     numIndicator_ = Indicator("NUM", "numIndicator", bar);
     scrlIndicator_ = Indicator("SCRL", "scrlIndicator", bar);
@@ -299,7 +308,13 @@ void CMainFrame::OnDisplayErrorFile() {
                     MessageIcon::Exclamation);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(app_.m_strErrorFilePath)));
+    const QString path = QString::fromStdString(app_.m_strErrorFilePath);
+    // Without a desktop handler for text files nothing would happen at all.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowMessage(this,
+                    QStringLiteral("The error file could not be opened. It is:\n") +
+                        QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+                    MessageIcon::Exclamation);
 }
 
 void CMainFrame::OnExportAdif() {
@@ -351,9 +366,11 @@ void CMainFrame::OnPrintSetup() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // The run sits below us on the stack: closing now would pull the form
-    // from under it. Ask it to stop instead; the user closes once it has.
+    // from under it. Ask it to stop; the form closes the window once the run
+    // has finished its closing steps.
     if (view_->IsRunning()) {
         event->ignore();
+        view_->CloseWhenStopped();
         view_->OnStopImport();
         return;
     }

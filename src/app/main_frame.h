@@ -71,6 +71,7 @@ class CMainFrame : public QMainWindow {
     QAction* stopImportAction_ = nullptr;
     QAction* helpTopicsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QLabel* progressPane_ = nullptr;
 };
 
 }  // namespace tvx

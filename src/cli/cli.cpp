@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -12,6 +14,7 @@
 #include "db/cty_refdata.h"
 #include "db/schema.h"
 #include "export/adif_export.h"
+#include "import/progress.h"
 #include "import/source_types.h"
 
 namespace tvx {
@@ -51,7 +54,9 @@ class CliHost : public ImportHost {
           err_(err),
           interactive_(interactive),
           yes_(yes),
-          progress_(interactive && isatty(STDERR_FILENO)) {}
+          // The \r-updated line is for a person watching a terminal; a log
+          // file or a pipe gets none of it.
+          progress_(&err == &std::cerr && isatty(STDERR_FILENO)) {}
 
     void attach(ImportSession* session) { session_ = session; }
     bool stopShown() const { return stopShown_; }
@@ -87,8 +92,27 @@ class CliHost : public ImportHost {
         if (now - lastProgress_ < std::chrono::milliseconds(200)) return;
         lastProgress_ = now;
         err_ << "\rRecords Read: " << counters_.recordsRead
-             << "  Records Loaded: " << counters_.recordsLoaded << std::flush;
+             << "  Records Loaded: " << counters_.recordsLoaded;
+        if (total_ > 0) err_ << "  " << std::min<std::int64_t>(done_ * 100 / total_, 100) << "%";
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - runStart_).count();
+        const std::string summary = ProgressSummary(counters_.recordsRead, done_, total_, elapsed);
+        if (!summary.empty()) err_ << "  " << summary;
+        err_ << "\033[K" << std::flush;
         progressShown_ = true;
+    }
+
+    void runningChanged(bool running) override {
+        if (running) {
+            runStart_ = std::chrono::steady_clock::now();
+            done_ = total_ = 0;
+        } else {
+            clearProgress();
+        }
+    }
+    void progressChanged(std::int64_t done, std::int64_t total) override {
+        done_ = done;
+        total_ = total;
     }
 
     void countersChanged(const Counters& counters) override { counters_ = counters; }
@@ -112,6 +136,9 @@ class CliHost : public ImportHost {
     Counters counters_;
     ImportSession* session_ = nullptr;
     std::chrono::steady_clock::time_point lastProgress_{};
+    std::chrono::steady_clock::time_point runStart_{};
+    std::int64_t done_ = 0;
+    std::int64_t total_ = 0;
 };
 
 int Usage(std::ostream& err, const std::string& problem) {
@@ -145,6 +172,10 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     };
     std::map<std::string, std::string> values;
     for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            out << kUsage;
+            return 0;
+        }
         const auto it = kOptions.find(args[i]);
         if (it == kOptions.end()) return Usage(err, "unknown option " + args[i]);
         if (it->second) {
@@ -281,6 +312,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         }
         if (command == "--help" || command == "-h" || command == "help") {
             out << kUsage;
+            return 0;
+        }
+        if (command == "--version") {
+            out << "tolvex-import-cli " << TVX_VERSION << '\n';
             return 0;
         }
     } catch (const DbError& e) {

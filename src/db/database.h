@@ -66,6 +66,9 @@ class TableCursor {
     virtual bool next() = 0;
     virtual std::size_t columnCount() const = 0;
     virtual const Value& at(std::size_t column) const = 0;
+    // Rows the table holds as its header counts them (deleted ones too), for
+    // showing progress; 0 when the backend cannot tell.
+    virtual std::int64_t rowCount() const { return 0; }
 };
 
 // A database opened for reading. Table and column names are matched without

@@ -264,6 +264,7 @@ class DbaseCursor : public TableCursor {
         if (column >= values_.size()) throw DbError("No column " + std::to_string(column) + ".");
         return values_[column];
     }
+    std::int64_t rowCount() const override { return records_; }
 
   private:
     Value read(const Column& c) {

@@ -553,6 +553,7 @@ void childReadTable(PipeWriter& out, const std::string& path, const std::string&
     }
     out.tag(kTagHeader);
     out.u32(static_cast<std::uint32_t>(positions.size()));
+    out.i64(static_cast<std::int64_t>(table->num_rows));
     out.flush();
 
     std::vector<MdbField> fields(table->num_cols);
@@ -789,8 +790,8 @@ std::vector<std::string> readNames(ChildStream& in) {
 
 class JetCursor : public TableCursor {
   public:
-    JetCursor(std::unique_ptr<ChildStream> in, std::size_t columns)
-        : in_(std::move(in)), row_(columns) {}
+    JetCursor(std::unique_ptr<ChildStream> in, std::size_t columns, std::int64_t rows)
+        : in_(std::move(in)), row_(columns), rows_(rows) {}
 
     bool next() override {
         if (done_) return false;
@@ -807,6 +808,7 @@ class JetCursor : public TableCursor {
     }
 
     std::size_t columnCount() const override { return row_.size(); }
+    std::int64_t rowCount() const override { return rows_; }
 
     const Value& at(std::size_t column) const override {
         if (column >= row_.size()) {
@@ -853,6 +855,7 @@ class JetCursor : public TableCursor {
 
     std::unique_ptr<ChildStream> in_;
     std::vector<Value> row_;
+    std::int64_t rows_ = 0;
     bool done_ = false;
 };
 
@@ -879,7 +882,9 @@ class JetDatabase : public Database {
         const char t = in->tag();
         if (t == kTagError) in->childFailed();
         if (t != kTagHeader || in->u32() != columns.size()) in->protocolError();
-        return std::make_unique<JetCursor>(std::move(in), columns.size());
+        const std::int64_t rows = in->i64();
+        if (rows < 0) in->protocolError();
+        return std::make_unique<JetCursor>(std::move(in), columns.size(), rows);
     }
 
   private:

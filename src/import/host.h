@@ -2,6 +2,7 @@
 // The only way the core reaches a person: the desktop form, the command line
 // and the tests each implement it.
 
+#include <cstdint>
 #include <string>
 
 namespace tvx {
@@ -30,6 +31,12 @@ public:
     virtual void problemAdded(const std::string& line) = 0;
     // A run begins or ends (busy animation, button states).
     virtual void runningChanged(bool running) { (void)running; }
+    // How far the reader is through its source: bytes of a text file or rows
+    // of a table, out of total (0 when the size is unknown).
+    virtual void progressChanged(std::int64_t done, std::int64_t total) {
+        (void)done;
+        (void)total;
+    }
 };
 
 }  // namespace tvx

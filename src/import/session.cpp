@@ -168,6 +168,11 @@ void ImportSession::PublishCounters() {
 }
 
 void ImportSession::Notify(int messageId, MessageIcon icon) {
+    // A file that cannot be opened is named, or the user is left guessing.
+    if (messageId == kMsgSourceFileNotOpen && !m_strSourcePath.empty()) {
+        NotifyText(messageId, MessageText(messageId) + ":\n" + m_strSourcePath, icon);
+        return;
+    }
     NotifyText(messageId, MessageText(messageId), icon);
 }
 
@@ -244,11 +249,24 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
         ref_ = refOverride_;
     } else {
         refPath = HostReferencePath(m_strHostPath);
+        const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
+        std::error_code ec;
+        const bool mdbExists = std::filesystem::exists(m_strHostPath + "refdata.mdb", ec);
         try {
             ref_ = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
         } catch (const DbError& e) {
-            NotifyText(kMsgReferenceNotOpen,
-                       MessageText(kMsgReferenceNotOpen) + "\n" + refPath + ": " + e.what(),
+            // A folder with neither file is the usual case on a new machine:
+            // say which names are looked for and how to make one.
+            const std::string detail =
+                !mdbExists && refPath != sqlitePath
+                    ? "The folder " + m_strHostPath +
+                          " holds neither refdata.mdb nor refdata.sqlite. Choose the host "
+                          "program's folder, or build refdata.sqlite there with\n"
+                          "tolvex-import-cli build-refdata --cty "
+                          "/usr/share/hamradio-files/cty.csv " +
+                          sqlitePath
+                    : refPath + ": " + e.what();
+            NotifyText(kMsgReferenceNotOpen, MessageText(kMsgReferenceNotOpen) + "\n" + detail,
                        MessageIcon::Stop);
             return false;
         }
@@ -282,6 +300,7 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
 
     running_ = true;
     m_bImporting = 1;
+    positionShown_ = {};
     host_.runningChanged(true);
     m_nSamplesShown = m_nFilter == kFilterNone ? 0 : 99;
     loadedAtStart_ = m_nRecordsLoaded;
@@ -387,6 +406,16 @@ bool ImportSession::PumpAndCheckAbort() {
         m_bImporting = 1;
     }
     return true;
+}
+
+void ImportSession::ReportPosition(std::int64_t done, std::int64_t total) {
+    // Readers call this once per line or row; the display needs far less.
+    constexpr auto kInterval = std::chrono::milliseconds(15);
+    const bool end = total > 0 && done >= total;
+    const auto now = std::chrono::steady_clock::now();
+    if (!end && now - positionShown_ < kInterval) return;
+    positionShown_ = now;
+    host_.progressChanged(done, total);
 }
 
 bool ImportSession::NextRecord() {

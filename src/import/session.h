@@ -4,6 +4,8 @@
 // The Qt form and the command line each own one and talk to it through the
 // host interface.
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -115,6 +117,9 @@ class ImportSession : public WorkingContact {
     bool NextRecord();
     // Pump and the abort question only. False: leave the loop.
     bool PumpAndCheckAbort();
+    // The reader's position in its source (bytes or rows) out of total; the
+    // host hears of it at most every few milliseconds, and always of the end.
+    void ReportPosition(std::int64_t done, std::int64_t total);
     void CountRecordRead();
     void CountRecordLoaded();
     void CountRecordIgnored();
@@ -195,6 +200,7 @@ class ImportSession : public WorkingContact {
     bool stateErrorShown_ = false;
     bool countyErrorShown_ = false;
     int otherStationSkipped_ = 0;
+    std::chrono::steady_clock::time_point positionShown_{};
 };
 
 }  // namespace tvx

@@ -2,7 +2,9 @@
 
 #include "readers/adif.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,15 +24,20 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // after a Ctrl-Z, which old DOS programs wrote as the end of the file.
 class AdifLineReader {
   public:
-    explicit AdifLineReader(const std::string& path) {
+    AdifLineReader(ImportSession& s, const std::string& path) : s_(s) {
         // A folder opens like an empty file, but it is no source.
         std::error_code ec;
         if (!std::filesystem::is_directory(path, ec)) in_.open(path, std::ios::binary);
+        const auto size = std::filesystem::file_size(path, ec);
+        size_ = ec ? 0 : static_cast<std::int64_t>(size);
     }
     bool IsOpen() const { return in_.is_open(); }
 
     bool Next(std::string& line) {
         if (ended_ || !std::getline(in_, line)) return false;
+        // The line and its line feed; the last line may have none.
+        done_ = std::min(done_ + static_cast<std::int64_t>(line.size()) + 1, size_);
+        s_.ReportPosition(done_, size_);
         if (first_) {
             first_ = false;
             if (line.starts_with(kUtf8Bom)) line.erase(0, kUtf8Bom.size());
@@ -46,7 +53,10 @@ class AdifLineReader {
     }
 
   private:
+    ImportSession& s_;
     std::ifstream in_;
+    std::int64_t size_ = 0;
+    std::int64_t done_ = 0;
     bool first_ = true;
     bool ended_ = false;
 };
@@ -156,7 +166,7 @@ int ParseAdifSegment(ImportSession& s, const std::string& segment) {
 }
 
 void ReadAdifFile(ImportSession& s) {
-    AdifLineReader reader(s.m_strSourcePath);
+    AdifLineReader reader(s, s.m_strSourcePath);
     if (!reader.IsOpen()) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
         s.m_bImporting = 0;

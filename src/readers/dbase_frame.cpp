@@ -134,8 +134,15 @@ void ImportDbaseTable(ImportSession& s, const DbaseSource& source) {
 
     // A read error in the middle of the table passes to the session, which
     // shows it and keeps what was written.
+    const std::int64_t total = rows->rowCount();
+    std::int64_t done = 0;
+    bool stopped = false;
     while (rows->next()) {
-        if (!s.NextRecord()) break;
+        s.ReportPosition(++done, total);
+        if (!s.NextRecord()) {
+            stopped = true;
+            break;
+        }
         const DbaseRow row(*rows);
         if (!source.convert(s, row)) continue;
         if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = DefaultReport(s.m_strMode);
@@ -146,6 +153,8 @@ void ImportDbaseTable(ImportSession& s, const DbaseSource& source) {
         }
         s.FinishContact(source.rules);
     }
+    // Deleted rows are counted in the total but never read.
+    if (!stopped) s.ReportPosition(total, total);
     s.m_bImporting = 0;
 }
 

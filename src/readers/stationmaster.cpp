@@ -246,7 +246,10 @@ void ImportStationMaster(ImportSession& s) {
     }
 
     const FinishRules rules{KeepUsState, true};
+    const std::int64_t total = rows->rowCount();
+    std::int64_t done = 0;
     while (rows->next()) {
+        s.ReportPosition(++done, total);
         if (!s.NextRecord()) break;
         if (ReadRow(s, *rows)) s.FinishContact(rules);
     }

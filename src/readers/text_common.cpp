@@ -33,12 +33,15 @@ bool TextLineReader::Open(const std::string& path) {
     }
     buffer_.resize(kBufferBytes);
     pos_ = end_ = 0;
+    consumed_ = 0;
+    size_ = static_cast<std::int64_t>(st.st_size);
     firstLine_ = true;
     return true;
 }
 
 bool TextLineReader::Fill() {
     if (!file_) return false;
+    consumed_ += static_cast<std::int64_t>(end_);
     end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
     return end_ > 0;
@@ -95,6 +98,7 @@ void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLine
     }
     TextLine line;
     while (reader.Next(line)) {
+        s.ReportPosition(reader.position(), reader.size());
         if (SkipsTextLine(line, skipFirstChars)) continue;
         if (!s.NextRecord()) break;
         if (line.tooLong) {

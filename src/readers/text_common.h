@@ -5,6 +5,7 @@
 // than one of them writes.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ class TextLineReader {
     bool Open(const std::string& path);
     // The next line; false at the end of the file.
     bool Next(TextLine& line);
+    // Bytes read up to the end of the last line, and the file's size.
+    std::int64_t position() const { return consumed_ + static_cast<std::int64_t>(pos_); }
+    std::int64_t size() const { return size_; }
 
   private:
     bool Fill();
@@ -45,6 +49,8 @@ class TextLineReader {
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    std::int64_t consumed_ = 0;  // bytes of the buffers before this one
+    std::int64_t size_ = 0;
     bool firstLine_ = true;
 };
 

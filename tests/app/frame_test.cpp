@@ -266,12 +266,26 @@ TEST_F(FrameTest, OprCallListIsEditable) {
     ASSERT_EQ(list->count(), 2);
     auto* editor = list->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
-    QTest::keyClicks(editor, QStringLiteral("DL1XYZ"));
+    // Typed like the "Default Opr Call": capitals, at most 15 characters.
+    QTest::keyClicks(editor, QStringLiteral("dl1xyz/p234567890"));
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();  // the delegate commits by a queued call
-    EXPECT_EQ(list->item(1)->text(), "DL1XYZ");
+    EXPECT_EQ(list->item(1)->text(), "DL1XYZ/P2345678");
+    list->item(1)->setText(QStringLiteral("DL1XYZ"));
     const ImportOptions options = view()->CollectOptions();
     EXPECT_EQ(options.oprCalls, (std::vector<std::string>{"N0CALL", "DL1XYZ"}));
+
+    // A new row left blank goes again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the old editor
+    widget<QPushButton>("oprCallAddButton")->click();
+    ASSERT_EQ(list->count(), 3);
+    auto* blank = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(blank, nullptr);
+    QTest::keyClicks(blank, QStringLiteral("   "));
+    QTest::keyClick(blank, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list->count(), 2);
 
     list->setCurrentRow(0);
     widget<QPushButton>("oprCallRemoveButton")->click();

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
@@ -51,7 +52,7 @@ TEST_F(DocsScreenshot, FormDuringRun) {
     const std::string adif = ReadText(samples + "sample.adi");
     const std::size_t body = adif.find("<EOH>") + 5;
     std::string big = adif.substr(0, body);
-    for (int i = 0; i < 150; ++i) big += adif.substr(body);
+    for (int i = 0; i < 300; ++i) big += adif.substr(body);
 
     StartAppOrFail();
     frame()->resize(980, 720);
@@ -63,7 +64,10 @@ TEST_F(DocsScreenshot, FormDuringRun) {
     QTimer grabber;
     grabber.setInterval(0);
     QObject::connect(&grabber, &QTimer::timeout, [&] {
-        if (stopped || !view()->IsRunning() || counter("recordsReadLabel") < 9000) return;
+        // Once the status bar has a rate to show.
+        if (stopped || !view()->IsRunning() || counter("recordsReadLabel") < 9000 ||
+            widget<QLabel>("progressPane")->text().isEmpty())
+            return;
         frame()->repaint();
         QCoreApplication::processEvents();
         QScreen* screen = QGuiApplication::primaryScreen();

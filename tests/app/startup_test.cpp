@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <filesystem>
 
+#include "db/schema.h"
 #include "gui_driver.h"
 #include "import/messages.h"
 #include "import_app.h"
@@ -54,7 +55,13 @@ TEST_F(StartupTest, TargetDialogHasTitleFolderAndFilter) {
     EXPECT_EQ(title, "Select Target Tolvex .mdb QSO database");
     // DATAPATH names a file: the dialog opens in its folder.
     EXPECT_EQ(folder, QDir(QString::fromStdString(dataDir())).absolutePath());
-    EXPECT_EQ(filters, QStringList{"Tolvex 2007 (*.mdb)"});
+    EXPECT_EQ(filters, (QStringList{"SQLite databases (*.sqlite *.db)", "Tolvex 2007 (*.mdb)",
+                                    "All files (*)"}));
+    // The first filter shows the targets that init-target makes.
+    createTargetDatabase(dataDir() + "/target.sqlite");
+    const QStringList shown = QDir(QString::fromStdString(dataDir()))
+                                  .entryList({QStringLiteral("*.sqlite"), QStringLiteral("*.db")});
+    EXPECT_EQ(shown, QStringList{"target.sqlite"});
     EXPECT_EQ(mode, QFileDialog::ExistingFile);
     EXPECT_EQ(app_->paths().m_strTargetPath, targetPath());
     EXPECT_EQ(app_->paths().m_strStartDir, QDir::currentPath().toStdString());

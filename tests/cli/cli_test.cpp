@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -74,6 +76,16 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         const Result r = Run(args);
         EXPECT_EQ(r.code, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    }
+}
+
+TEST_F(CliTest, VersionAndHelpGoToStdout) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"import", "--help"}, {"import", "--target", "t", "-h"}}) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, 0) << args.back();
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_EQ(r.out.find(args[0] == "--version" ? "tolvex-import-cli 1." : "usage:"), 0u);
     }
 }
 
@@ -169,6 +181,10 @@ TEST_F(CliTest, RealProgramRunsAndReports) {
     EXPECT_EQ(out,
               "Records Read: 3  Records Loaded: 2  Records Ignored: 0  Errors: 1  Warnings: 0\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("ERRORS.TXT")));
+    // Progress is drawn on a terminal only, never into a file.
+    std::ifstream errFile(dir.file("stderr.txt"));
+    const std::string errText((std::istreambuf_iterator<char>(errFile)), {});
+    EXPECT_EQ(errText.find('\r'), std::string::npos) << errText;
 
     // A source that cannot be opened: the stop message makes the exit code 1.
     std::string bad = std::string(TVX_CLI_PATH) + " import --target " + target + " --host-path " +

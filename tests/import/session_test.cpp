@@ -92,6 +92,12 @@ TEST_F(SessionTest, RefusalsShowTheirMessageAndRunNothing) {
         // The text is the table's, sometimes followed by the engine's details.
         EXPECT_EQ(f.host.messages[0].text.rfind(MessageText(c.message), 0), 0u) << c.what;
         EXPECT_EQ(f.host.messages[0].icon, c.icon) << c.what;
+        // A missing reference database: both names and how to build one.
+        if (c.message == kMsgReferenceNotOpen) {
+            for (const char* part : {"refdata.mdb", "refdata.sqlite", "build-refdata"}) {
+                EXPECT_NE(f.host.messages[0].text.find(part), std::string::npos) << part;
+            }
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(f.dir.file("ERRORS.TXT")));
     EXPECT_EQ(f.session->m_nRecordsRead, 0);

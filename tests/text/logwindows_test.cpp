@@ -257,7 +257,7 @@ TEST(LogWindows, MissingFileIsRefusedWithStopMessage) {
     ASSERT_TRUE(fx.host.saw(kMsgSourceFileNotOpen));
     for (const auto& m : fx.host.messages) {
         if (m.id == kMsgSourceFileNotOpen) {
-            EXPECT_EQ(m.text, "Unable to open the source file");
+            EXPECT_EQ(m.text, "Unable to open the source file:\n" + fx.dir.file("missing.asc"));
             EXPECT_EQ(m.icon, MessageIcon::Stop);
         }
     }
