@@ -189,7 +189,7 @@ TEST_F(Reference, MissingTableOrColumnIsAnErrorOnlyForResolution) {
     EXPECT_FALSE(withoutCounties.hasCounties());
     EXPECT_NE(withoutCounties.countyTableError().find("[COUNTY-TAB]"), std::string::npos);
     EXPECT_EQ(withoutCounties.stateTableError(), "");
-    db_->exec("DROP TABLE [MAP-Prefix]");
+    SqliteDb(path_, SqliteDb::Mode::ReadWrite).exec("DROP TABLE [MAP-Prefix]");
     try {
         load();
         FAIL();
