@@ -166,6 +166,7 @@ TEST(AdifFile, LegacyTextAndLongLines) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(Col(rows[0], "QSO-NAME"), "J\xC3\xB6rg");
     EXPECT_EQ(Col(rows[1], "QSO-NOTE"), std::string(50, 'c'));
+    EXPECT_TRUE(f.host.reachedEnd());
 }
 
 TEST(AdifFile, ValueWithALessThanSignIsCutThere) {

@@ -139,6 +139,8 @@ TEST(HyperLog, DeletedRowsAreNeitherReadNorCounted) {
     EXPECT_EQ(out.rows[1].at("QSO-CALL"), "DL1CCC");
     EXPECT_EQ(out.counters.recordsRead, 2);
     EXPECT_EQ(out.counters.recordsLoaded, 2);
+    // The deleted row counts in the table's size, and the run still ends at 3 of 3.
+    EXPECT_EQ(f.host.positions.back(), (std::pair<std::int64_t, std::int64_t>{3, 3}));
 }
 
 TEST(DbaseFrame, EmptyTableReadsNothing) {

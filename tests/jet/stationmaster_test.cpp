@@ -136,6 +136,7 @@ TEST_F(StationMaster, ImportsTheLog) {
     EXPECT_FALSE(f_.host.saw(kMsgSourceDatabaseError));
     EXPECT_FALSE(f_.host.saw(kMsgEngineError));
     EXPECT_TRUE(f_.host.saw(kMsgInitializeTables));
+    EXPECT_EQ(f_.host.positions.back(), (std::pair<std::int64_t, std::int64_t>{14, 14}));
 }
 
 // Edited files with deleted rows, moved rows and stale copies, the log as the

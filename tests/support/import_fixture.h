@@ -3,11 +3,13 @@
 // core says, a small reference world, and a fixture with a fresh SQLite
 // target and host folder in a temporary directory.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/reference.h"
@@ -31,6 +33,14 @@ class RecordingHost : public ImportHost {
     void countersChanged(const Counters& c) override { counters = c; }
     void problemAdded(const std::string& line) override;
     void runningChanged(bool running) override { runningStates.push_back(running); }
+    void progressChanged(std::int64_t done, std::int64_t total) override {
+        positions.emplace_back(done, total);
+    }
+    // The run got to the end of a source of known size.
+    bool reachedEnd() const {
+        return !positions.empty() && positions.back().second > 0 &&
+               positions.back().first == positions.back().second;
+    }
 
     // Answers by message id; questions not listed are answered Yes.
     std::map<int, bool> answers;
@@ -38,6 +48,7 @@ class RecordingHost : public ImportHost {
     std::function<void()> onPump;
 
     std::vector<Message> messages;
+    std::vector<std::pair<std::int64_t, std::int64_t>> positions;  // done, total
     std::vector<std::string> problems;  // newest first, as the form's list
     std::vector<bool> runningStates;
     Counters counters;

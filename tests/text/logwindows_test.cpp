@@ -25,6 +25,7 @@ TEST(LogWindows, FixtureFileGivesRowsReportAndCounters) {
     ASSERT_TRUE(fx.run(kLogWindows, DataFile(fx, "logwin.asc")));
     const auto rows = fx.rows();
     ASSERT_EQ(rows.size(), 6u);
+    EXPECT_TRUE(fx.host.reachedEnd());
 
     const QsoRowMap* w1aw = RowOf(rows, "W1AW");
     ASSERT_NE(w1aw, nullptr);
