@@ -77,7 +77,9 @@ public:
     }
 };
 
-enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown };
+// NotAFile: a pipe, a device, a socket, a path too long or unreadable
+// (FileProblem in util/file.h says which); never opened for reading.
+enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown, NotAFile };
 
 // Tells the engine from the file's first bytes (or a folder).
 DbKind detectDatabaseKind(const std::string& path);

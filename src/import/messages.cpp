@@ -54,6 +54,8 @@ std::string MessageText(int id) {
          "display yet."},
         {kMsgSourceDatabaseError, "The source database could not be opened."},
         {kMsgTargetDatabaseError, "The target database could not be opened."},
+        {kMsgSourceReadError, "The source file could not be read to its end"},
+        {kMsgSettingsNotRead, "Unable to read the settings file"},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

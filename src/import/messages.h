@@ -37,6 +37,10 @@ enum MessageId : int {
     // The box that shows the engine's description when the target chosen at
     // start-up cannot be opened (Begin Import later refuses with 32780).
     kMsgTargetDatabaseError = 40007,
+    // A source that is read only in part, and a settings file that is no
+    // regular file: both name the path and the reason.
+    kMsgSourceReadError = 40020,
+    kMsgSettingsNotRead = 40021,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -149,7 +150,32 @@ struct BadInput {
     const char* message;       // a line the program must print ("" for none in particular)
     int rows;                  // rows added; -1 when any number of whole rows will do
     bool targetUsable = true;  // false: the case damages the target itself
+    std::vector<std::string> (*extra)(const CliEnv&) = nullptr;  // more arguments
 };
+
+// Only regular files are opened: a pipe or a device would block or never end.
+const char* const kFifo = "is a named pipe (FIFO), not a regular file.";
+
+void MakeFifo(const std::string& path) {
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+}
+
+Make SourceFifo() {
+    return [](CliEnv&, const std::string& source) { MakeFifo(source); };
+}
+
+Make SourceLinkTo(const char* file) {
+    return [file](CliEnv&, const std::string& source) { fs::create_symlink(file, source); };
+}
+
+// A good source, and a pipe in place of another file of the run.
+Make FifoAs(std::string (*path)(CliEnv&)) {
+    return [path](CliEnv& env, const std::string& source) {
+        MakeFifo(path(env));
+        WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+    };
+}
 
 const char* const kUnableSource = "error: Unable to open the source file";
 const char* const kEmpty = "notice: The source file appears to be empty";
@@ -160,6 +186,10 @@ const char* const kLotwAsStandard =
     "error: Your ADIF file is from LoTW but you selected Standard ADIF import option.";
 const char* const kRefdata = "error: Unable to open the reference database";
 const char* const kTargetNotOpen = "error: Unable to open the Tolvex target database.";
+
+// A file name longer than the system allows.
+const std::string kLongNameText(300, 'n');
+const char* const kLongName = kLongNameText.c_str();
 
 std::vector<BadInput> Cases() {
     const std::string tenMiB(10u << 20, 'x');
@@ -257,6 +287,10 @@ std::vector<BadInput> Cases() {
                          Bytes(kAdifHeader + Contact("G4ABC") + Contact("DL1ABC")), 0, "", 0});
         cases.push_back(
             {name(t.type, "missing_file"), t.type, "none.txt", nullptr, 1, kUnableSource, 0});
+        cases.push_back(
+            {name(t.type, "source_is_a_fifo"), t.type, t.file, SourceFifo(), 1, kFifo, 0});
+        cases.push_back({name(t.type, "source_is_dev_zero"), t.type, t.file,
+                         SourceLinkTo("/dev/zero"), 1, "is a device, not a regular file.", 0});
     }
 
     const std::vector<BadInput> more = {
@@ -404,6 +438,35 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
          },
          1, "Unable to open the Tolvex target database.", 0},
+        {"adif_source_is_a_fifo", "adif", "log.adi", SourceFifo(), 1, kFifo, 0},
+        {"stationmaster_source_is_a_fifo", "stationmaster", "log.mdb", SourceFifo(), 1, kFifo, 0},
+        {"refdata_is_a_fifo", "adif", "log.adi",
+         FifoAs([](CliEnv& e) { return e.host() + "/refdata.sqlite"; }), 1, kFifo, 0},
+        {"target_is_a_fifo", "adif", "log.adi", FifoAs([](CliEnv& e) { return e.target(); }), 1,
+         kFifo, 0, false},
+        {"settings_is_a_fifo", "adif", "log.adi",
+         FifoAs([](CliEnv& e) { return e.dir.file("none.ini"); }), 1,
+         "error: Unable to read the settings file: '", 0},
+        {"adif_read_error", "adif", "log.adi", SourceLinkTo("/proc/self/mem"), 1,
+         "error: The source file could not be read to its end", 0},
+        {"adif_path_too_long", "adif", kLongName, nullptr, 1, "The path is too long: '", 0},
+        {"target_path_too_long", "adif", "log.adi", Bytes(kAdifHeader + Contact("G4ABC")), 1,
+         "error: The path is too long: '", 0, true,
+         [](const CliEnv& e) {
+             return std::vector<std::string>{"--target", e.dir.file(kLongName)};
+         }},
+        {"target_path_is_no_uri", "adif", "log.adi", Bytes(kAdifHeader + Contact("G4ABC")), 1,
+         "error: Could not find file 'file:", 0, true,
+         [](const CliEnv& e) {
+             return std::vector<std::string>{"--target", "file:" + e.target()};
+         }},
+        {"dbase_record_count_2_31", "hyperlog", "log.dbf",
+         [](CliEnv&, const std::string& source) {
+             WriteHyperLog(source, 3);
+             PatchBytes(source, 4, std::string("\x00\x00\x00\x80", 4));
+             fs::resize_file(source, (std::uintmax_t{1} << 31) * 256 + 4096);  // sparse
+         },
+         1, "more than a dBASE table can hold", 0},
         // The report
         {"errors_txt_is_a_folder", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
@@ -427,7 +490,8 @@ TEST_P(BadInputs, EndWithTheirMessageAndLeaveTheTargetWhole) {
     CliEnv env;
     const std::string source = env.source(c.file);
     if (c.make) c.make(env, source);
-    const CliResult r = env.Import(c.type, source);
+    const CliResult r =
+        env.Import(c.type, source, c.extra ? c.extra(env) : std::vector<std::string>{});
     env.held.reset();
     std::error_code ec;
     fs::remove(env.target() + "-journal", ec);
@@ -452,6 +516,24 @@ std::string CaseName(const testing::TestParamInfo<BadInput>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadInputs, testing::ValuesIn(Cases()), CaseName);
+
+// Ctrl-C ends a run while it skips a line far longer than any contact.
+TEST(BadInputs, CtrlCStopsTheSkipOfAHugeLine) {
+    const std::pair<const char*, std::string> kRuns[] = {{"adif", kAdifHeader + "<COMMENT:9>"},
+                                                         {"logwin", kLogWinLine}};
+    for (const auto& [type, start] : kRuns) {
+        SCOPED_TRACE(type);
+        CliEnv env;
+        const std::string source = env.source("huge.txt");
+        WriteBytes(source, start);
+        fs::resize_file(source, std::uintmax_t{4} << 40);  // sparse: 4 TB without a line end
+        const CliResult r = env.Import(type, source, {}, 64 << 20);
+        ASSERT_TRUE(r.exited) << r.err;
+        EXPECT_NE(r.err.find("question: Do you want to abort any further importing"),
+                  std::string::npos);
+        EXPECT_EQ(env.CheckTarget(), type == std::string("logwin") ? 1 : 0);
+    }
+}
 
 TEST(BadInputs, CorpusHoldsAtLeastFiftyInputs) {
     EXPECT_GE(Cases().size(), 50u);

@@ -20,8 +20,10 @@ struct CliResult {
 };
 
 // Runs the command line with the arguments; a run longer than the limit is
-// killed and reported as not exited.
-CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120);
+// killed and reported as not exited. interruptAfterBytes > 0: a Ctrl-C
+// (SIGINT) once the program has read that many bytes.
+CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120,
+                        long long interruptAfterBytes = 0);
 
 class CliEnv {
   public:
@@ -36,7 +38,8 @@ class CliEnv {
 
     // import --target --host-path --type --source --opr-call N0CALL --yes.
     CliResult Import(const std::string& type, const std::string& sourcePath,
-                     const std::vector<std::string>& extra = {}) const;
+                     const std::vector<std::string>& extra = {},
+                     long long interruptAfterBytes = 0) const;
 
     // The rows the target held before the run, each as its call.
     static const std::vector<std::string>& ExistingCalls();
