@@ -455,11 +455,6 @@ std::vector<BadInput> Cases() {
          [](const CliEnv& e) {
              return std::vector<std::string>{"--target", e.dir.file(kLongName)};
          }},
-        {"target_path_is_no_uri", "adif", "log.adi", Bytes(kAdifHeader + Contact("G4ABC")), 1,
-         "error: Could not find file 'file:", 0, true,
-         [](const CliEnv& e) {
-             return std::vector<std::string>{"--target", "file:" + e.target()};
-         }},
         {"dbase_record_count_2_31", "hyperlog", "log.dbf",
          [](CliEnv&, const std::string& source) {
              WriteHyperLog(source, 3);
