@@ -123,7 +123,6 @@ bool TextLineReader::Next(TextLine& line) {
     if (firstLine_ && raw.starts_with("\xEF\xBB\xBF")) raw.erase(0, 3);
     firstLine_ = false;
     line.tooLong = tooLong;
-    line.complete = !cut;
     line.text = ToUtf8(raw);
     line.length = CharCount(line.text) + lineEnd;
     return true;

@@ -20,7 +20,6 @@ struct TextLine {
     std::string text;        // decoded to UTF-8, without its line end
     std::size_t length = 0;  // characters, line end included (the skip rules count it)
     bool tooLong = false;    // longer than kMaxLineBytes; text holds only its beginning
-    bool complete = true;    // false: a piece of a longer line, which goes on in the next
 };
 
 // Reads a text file line by line, each line whole however long it is, with
