@@ -67,6 +67,13 @@ bool CImportApp::InitInstance(const QStringList& arguments) {
 bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
     const HostSettings settings = ReadHostSettings(settingsPath);
     paths_.m_strSettingsPath = settingsPath;
+    if (!settings.problem.empty()) {
+        ShowMessage(
+            nullptr,
+            QString::fromStdString(MessageText(kMsgSettingsNotRead) + ":\n" + settings.problem),
+            MessageIcon::Stop);
+        return false;
+    }
     paths_.m_strProgramPath = settings.programPath;
     paths_.m_strOperatorCall = settings.operatorCall;
     const std::string cutDataPath = CutDataPath(settings.dataPath);

@@ -215,6 +215,11 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     app.m_strOperatorCall = settings.operatorCall;
 
     CliHost host(in, err, interactive, values.count("--yes") > 0);
+    if (!settings.problem.empty()) {
+        host.notify(kMsgSettingsNotRead,
+                    MessageText(kMsgSettingsNotRead) + ":\n" + settings.problem, MessageIcon::Stop);
+        return 1;
+    }
     if (!settings.dataPath.empty() &&
         IsRefdataOfDataPath(app.m_strTargetPath, CutDataPath(settings.dataPath))) {
         host.notify(kMsgRefdataChosenAsTarget, MessageText(kMsgRefdataChosenAsTarget),

@@ -15,6 +15,7 @@
 #include "db/reference.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
+#include "util/file.h"
 #include "util/text.h"
 
 namespace tvx {
@@ -540,6 +541,10 @@ std::string CtyBuildSummary::describe() const {
 }
 
 CtyBuildSummary BuildReferenceFromCty(const std::string& ctyPath, const std::string& outPath) {
+    // A pipe would block the open below.
+    if (const FileCheck check = CheckFile(ctyPath);
+        !check.regular() && check.kind != FileKind::Missing)
+        throw DbError(FileProblem(ctyPath, check));
     std::ifstream in(ctyPath, std::ios::binary);
     if (!in) throw DbError("The country file '" + ctyPath + "' cannot be opened.");
     const std::vector<CtyEntity> entities = ParseCtyCsv(in, ctyPath);

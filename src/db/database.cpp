@@ -1,9 +1,11 @@
 #include "db/database.h"
 
+#include <unistd.h>
+
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
+
+#include "util/file.h"
 
 namespace tvx {
 
@@ -64,16 +66,29 @@ Value Value::ofBoolean(bool b) {
 }
 
 DbKind detectDatabaseKind(const std::string& path) {
-    std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status)) return DbKind::Missing;
-    if (std::filesystem::is_directory(status)) return DbKind::DbaseFolder;
-
+    FileCheck check;
+    const int fd = OpenRegularFile(path, &check);
+    if (fd < 0) {
+        switch (check.kind) {
+            case FileKind::Missing:
+                return DbKind::Missing;
+            case FileKind::Folder:
+                return DbKind::DbaseFolder;
+            case FileKind::Unusable:
+                // Unreadable: the engine's open tells the reason.
+                return DbKind::Unknown;
+            default:
+                return DbKind::NotAFile;
+        }
+    }
     char header[20] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return DbKind::Unknown;
-    in.read(header, sizeof header);
-    const auto got = static_cast<std::size_t>(in.gcount());
+    std::size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = ::read(fd, header + got, sizeof header - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
     const std::string_view bytes(header, got);
 
     constexpr std::string_view kSqlite("SQLite format 3\0", 16);
@@ -118,7 +133,8 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const std::strin
         case DbKind::Jet:
             return openJetDatabase(path);
         case DbKind::Missing:
-            throw DbError("Could not find file '" + path + "'.");
+        case DbKind::NotAFile:
+            throw DbError(FileProblem(path, CheckFile(path)));
         case DbKind::DbaseFolder:
             throw DbError("'" + path + "' is a folder, not a database file.");
         case DbKind::Unknown:

@@ -86,7 +86,9 @@ class Database {
     }
 };
 
-enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown };
+// NotAFile: a pipe, a device, a socket, a path too long or unreadable
+// (FileProblem in util/file.h says which); never opened for reading.
+enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown, NotAFile };
 
 // Tells the engine from the file's first bytes (or a folder).
 DbKind detectDatabaseKind(const std::string& path);

@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "db/database.h"
+#include "util/file.h"
 #include "util/text.h"
 
 namespace tvx {
@@ -127,7 +129,9 @@ SAFile OpenChosenTable(const char* filename, const char* access) {
     std::string_view name(filename);
     bool asksForTable = name.size() >= 4 && EqualsNoCase(name.substr(name.size() - 4), ".dbf");
     if (!asksForTable || t_tablePath == nullptr) return nullptr;  // no code page side file
-    return reinterpret_cast<SAFile>(std::fopen(t_tablePath->c_str(), access));
+    // Tables are only ever read here.
+    if (std::string_view(access) != "rb") return nullptr;
+    return reinterpret_cast<SAFile>(OpenRegularStream(*t_tablePath));
 }
 
 void KeepShapelibError(const char* message) {
@@ -169,10 +173,10 @@ struct TableHeader {
 // The sizes in the header must describe the file as it is; otherwise rows
 // would be read from beyond its end.
 TableHeader CheckTableHeader(const std::string& path) {
+    FileCheck check;
+    FilePtr file(OpenRegularStream(path, &check));
+    if (!file) throw DbError("Cannot open the table file: " + FileProblem(path, check));
     std::uint64_t size = FileSize(path);
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw DbError("Cannot open the table file " + path + ": " + std::strerror(errno) + ".");
     unsigned char h[kFileHeaderSize];
     if (size < kFileHeaderSize || std::fread(h, 1, sizeof h, file.get()) != sizeof h)
         throw DbError("The file " + path + " is not a dBASE table: it is too short.");
@@ -183,6 +187,10 @@ TableHeader CheckTableHeader(const std::string& path) {
     t.languageDriver = h[29];
     if (t.headerLength < kFileHeaderSize + 1 || t.headerLength > size || t.recordLength == 0)
         throw DbError("The file " + path + " is not a dBASE table or its header is damaged.");
+    // The library counts rows in an int: a larger count would read as none.
+    if (t.records > std::uint32_t{INT32_MAX})
+        throw DbError("The table file " + path + " is damaged: its header counts " +
+                      std::to_string(t.records) + " rows, more than a dBASE table can hold.");
     std::uint64_t needed =
         std::uint64_t(t.headerLength) + std::uint64_t(t.records) * t.recordLength;
     if (needed > size) {
@@ -235,11 +243,11 @@ class DbaseCursor : public TableCursor {
           values_(columns_.size()) {
         records_ = DBFGetRecordCount(dbf_.get());
         if (!memoPath_.empty()) {
-            memoSize_ = FileSize(memoPath_);
-            memo_.reset(std::fopen(memoPath_.c_str(), "rb"));
+            FileCheck check;
+            memo_.reset(OpenRegularStream(memoPath_, &check));
             if (!memo_)
-                throw DbError("Cannot open the memo file " + memoPath_ + ": " +
-                              std::strerror(errno) + ".");
+                throw DbError("Cannot open the memo file: " + FileProblem(memoPath_, check));
+            memoSize_ = FileSize(memoPath_);
         }
     }
 

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <utility>
 
+#include "util/file.h"
+
 namespace tvx {
 
 namespace {
@@ -140,7 +142,14 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
             flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
             break;
     }
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    const FileCheck check = CheckFile(path);
+    if (check.kind == FileKind::Special || check.kind == FileKind::TooLong) {
+        throw DbError(FileProblem(path, check));
+    }
+    // The library is built to take names that begin with "file:" as URIs,
+    // which could name another file or set options; a path is only a path.
+    const std::string name = path.starts_with("file:") ? "./" + path : path;
+    int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close_v2(db_);

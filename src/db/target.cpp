@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "util/file.h"
+
 namespace tvx {
 
 namespace {
@@ -29,7 +31,8 @@ std::unique_ptr<SqliteDb> openTarget(const std::string& path, SqliteDb::Mode mod
         case DbKind::Jet:
             throw DbError(kJetTargetMessage);
         case DbKind::Missing:
-            throw DbError("Could not find file '" + shown + "'.");
+        case DbKind::NotAFile:
+            throw DbError(FileProblem(shown, CheckFile(shown)));
         case DbKind::DbaseFolder:
             throw DbError("'" + shown + "' is a folder, not a SQLite target database.");
         case DbKind::Sqlite:

@@ -63,6 +63,8 @@ std::string MessageText(int id) {
         {kMsgNoRecordsFound, "No record could be read from the source file."},
         {kMsgReferenceTableError,
          "A table of the reference database could not be read; the import goes on without it."},
+        {kMsgSourceReadError, "The source file could not be read to its end"},
+        {kMsgSettingsNotRead, "Unable to read the settings file"},
     };
     const auto it = kTable.find(id);
     return it == kTable.end() ? std::string() : std::string(it->second);

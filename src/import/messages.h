@@ -47,6 +47,10 @@ enum MessageId : int {
     kMsgNoRecordsFound = 40011,
     // A reference table the state or county checks need could not be read.
     kMsgReferenceTableError = 40012,
+    // A source that is read only in part, and a settings file that is no
+    // regular file: both name the path and the reason.
+    kMsgSourceReadError = 40020,
+    kMsgSettingsNotRead = 40021,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "import/source_types.h"
+#include "util/file.h"
 
 namespace tvx {
 
@@ -210,6 +211,16 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
     m_strSourcePath = options.sourcePath;
     if (m_strSourcePath.empty()) {
         Notify(kMsgSourceNotOpen, MessageIcon::Stop);
+        return false;
+    }
+    // A pipe, a device or a folder would block the reader or never end; a
+    // missing file is left to the reader, which says so in its own words.
+    if (const FileCheck source = CheckFile(m_strSourcePath);
+        !source.regular() && source.kind != FileKind::Missing) {
+        NotifyText(
+            kMsgSourceFileNotOpen,
+            MessageText(kMsgSourceFileNotOpen) + ":\n" + FileProblem(m_strSourcePath, source),
+            MessageIcon::Stop);
         return false;
     }
     m_strDefaultOprCall = Trim(m_strDefaultOprCall);

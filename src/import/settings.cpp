@@ -1,12 +1,15 @@
 #include "import/settings.h"
 
-#include <ini.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "import/contact.h"
+#include "util/file.h"
 
 namespace tvx {
 
@@ -25,18 +28,39 @@ std::string DefaultSettingsPath() {
 
 namespace {
 
-int OnIniValue(void* user, const char* section, const char* name, const char* value) {
-    auto* settings = static_cast<HostSettings*>(user);
-    // The host program's reader hands back at most 511 characters.
-    const std::string v = std::string(value).substr(0, 511);
-    if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "DATAPATH")) {
-        settings->dataPath = v;
-    } else if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "PGMPATH")) {
-        settings->programPath = v;
-    } else if (EqualsNoCase(section, "Gen") && EqualsNoCase(name, "OPRCALL")) {
-        settings->operatorCall = v;
+// The host program's reader hands back at most 511 characters.
+constexpr std::size_t kValueChars = 511;
+// Longer lines are cut: no key this program reads needs more.
+constexpr std::size_t kLineBytes = 4096;
+
+// One line of the file: "[section]", "key=value" (or "key: value"), a
+// comment after ';' or '#' at the start or after a blank, or nothing.
+void ApplyIniLine(std::string_view raw, std::string& section, HostSettings& settings) {
+    const std::string line = Trim(raw);
+    if (line.empty() || line.front() == ';' || line.front() == '#') return;
+    if (line.front() == '[') {
+        const std::size_t close = line.find(']');
+        if (close != std::string::npos) section = Trim(line.substr(1, close - 1));
+        return;
     }
-    return 1;
+    const std::size_t eq = line.find_first_of("=:");
+    if (eq == std::string::npos) return;
+    const std::string name = TrimRight(line.substr(0, eq));
+    std::string value = TrimLeft(line.substr(eq + 1));
+    for (std::size_t i = 1; i < value.size(); ++i) {
+        if (value[i] == ';' && (value[i - 1] == ' ' || value[i - 1] == '\t')) {
+            value = TrimRight(value.substr(0, i));
+            break;
+        }
+    }
+    value = Left(value, kValueChars);
+    if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "DATAPATH")) {
+        settings.dataPath = value;
+    } else if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "PGMPATH")) {
+        settings.programPath = value;
+    } else if (EqualsNoCase(section, "Gen") && EqualsNoCase(name, "OPRCALL")) {
+        settings.operatorCall = value;
+    }
 }
 
 }  // namespace
@@ -44,9 +68,38 @@ int OnIniValue(void* user, const char* section, const char* name, const char* va
 HostSettings ReadHostSettings(const std::string& iniPath) {
     HostSettings settings;
     if (iniPath.empty()) return settings;
-    // A missing file reads as empty keys; a malformed line is skipped by the
-    // parser and the rest still counts.
-    ini_parse(iniPath.c_str(), OnIniValue, &settings);
+    // A missing file reads as empty keys; a pipe or a device is never read.
+    FileCheck check;
+    const int fd = OpenRegularFile(iniPath, &check);
+    if (fd < 0) {
+        if (check.kind != FileKind::Missing) settings.problem = FileProblem(iniPath, check);
+        return settings;
+    }
+    std::string section, line;
+    bool first = true;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            settings.problem = "'" + iniPath + "': " + std::strerror(errno) + ".";
+            break;
+        }
+        if (n == 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '\n') {
+                if (line.size() < kLineBytes) line += buffer[i];
+                continue;
+            }
+            if (first && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+            first = false;
+            ApplyIniLine(line, section, settings);
+            line.clear();
+        }
+    }
+    if (first && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    ApplyIniLine(line, section, settings);
+    ::close(fd);
     return settings;
 }
 

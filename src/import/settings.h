@@ -20,6 +20,9 @@ struct HostSettings {
     std::string dataPath;      // [Dir] DATAPATH
     std::string programPath;   // [Dir] PGMPATH
     std::string operatorCall;  // [Gen] OPRCALL
+    // Why the file could not be read (a pipe, a device, a folder, a read
+    // error), naming it; empty when it was read or does not exist.
+    std::string problem;
 };
 
 // Tvx2007.ini in $WINDIR when set, else $XDG_CONFIG_HOME/tolvex (or
@@ -27,7 +30,8 @@ struct HostSettings {
 std::string DefaultSettingsPath();
 // Reads the three keys; sections and keys match without regard to case. A
 // missing file or key reads as empty. Values longer than 511 characters are
-// cut, as the host program's reader does.
+// cut, as the host program's reader does. Anything but a regular file is
+// not read (problem says why).
 HostSettings ReadHostSettings(const std::string& iniPath);
 // DATAPATH cut after its last separator ('\' or '/'); kept whole without one.
 std::string CutDataPath(const std::string& dataPath);

@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -14,52 +11,14 @@
 
 #include "readers/adif_fields.h"
 #include "readers/readers.h"
+#include "readers/text_common.h"
 
 namespace tvx {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-// Lines as a text-mode read gives them: without the line end, and nothing
-// after a Ctrl-Z, which old DOS programs wrote as the end of the file.
-class AdifLineReader {
-  public:
-    AdifLineReader(ImportSession& s, const std::string& path) : s_(s) {
-        // A folder opens like an empty file, but it is no source.
-        std::error_code ec;
-        if (!std::filesystem::is_directory(path, ec)) in_.open(path, std::ios::binary);
-        const auto size = std::filesystem::file_size(path, ec);
-        size_ = ec ? 0 : static_cast<std::int64_t>(size);
-    }
-    bool IsOpen() const { return in_.is_open(); }
-
-    bool Next(std::string& line) {
-        if (ended_ || !std::getline(in_, line)) return false;
-        // The line and its line feed; the last line may have none.
-        done_ = std::min(done_ + static_cast<std::int64_t>(line.size()) + 1, size_);
-        s_.ReportPosition(done_, size_);
-        if (first_) {
-            first_ = false;
-            if (line.starts_with(kUtf8Bom)) line.erase(0, kUtf8Bom.size());
-        }
-        const std::size_t eof = line.find('\x1A');
-        if (eof != std::string::npos) {
-            line.erase(eof);
-            ended_ = true;
-        }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        line = ToUtf8(line);
-        return true;
-    }
-
-  private:
-    ImportSession& s_;
-    std::ifstream in_;
-    std::int64_t size_ = 0;
-    std::int64_t done_ = 0;
-    bool first_ = true;
-    bool ended_ = false;
-};
+// A field longer than a line of the text readers may hold is no contact
+// data; it is left out with this warning, and the record goes on.
+constexpr const char* kFieldTooLong = "Field too long?";
 
 bool IsLotwMarkLine(const std::string& line) {
     return line.find("<PROGRAMID:4>LoTW") != std::string::npos ||
@@ -87,6 +46,17 @@ long DeclaredLength(std::string_view specifier) {
     return n;
 }
 
+// Above 300 GHz is no radio frequency: such a value was written in another
+// unit (web loggers write hertz), and storing it would spoil the column.
+bool IsBeyondRadio(std::string_view khz) {
+    constexpr std::string_view kHighestKhz = "300000000";
+    std::string_view whole = khz.substr(0, khz.find('.'));
+    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+    if (!IsAllDigits(whole)) return false;
+    return whole.size() > kHighestKhz.size() ||
+           (whole.size() == kHighestKhz.size() && whole > kHighestKhz);
+}
+
 // An ARRL section of New York, New Jersey, ... gives its state.
 constexpr std::pair<std::string_view, std::string_view> kSections[] = {
     {"ENY", "NY"}, {"WNY", "NY"}, {"NLI", "NY"}, {"NNJ", "NJ"}, {"NNY", "NY"}, {"SNJ", "NJ"},
@@ -111,8 +81,12 @@ void SetIfNotEmpty(QsoRow& row, QsoCol col, const std::string& value) {
 
 // A record may span lines and a line may hold several records: the contact
 // keeps its fields until the end-of-record tag.
-void ReadRecordLine(ImportSession& s, const std::string& raw) {
-    const std::string text = Trim(raw);
+void ReadRecordLine(ImportSession& s, const TextLine& piece) {
+    if (piece.tooLong) {
+        s.ReportWarning(kFieldTooLong);
+        return;
+    }
+    const std::string text = Trim(piece.text);
     std::string_view line = text;
     while (!line.empty()) {
         if (line.front() == '<') line.remove_prefix(1);
@@ -161,39 +135,50 @@ int ParseAdifSegment(ImportSession& s, const std::string& segment) {
     if (declared >= 0 && CharCount(value) > static_cast<std::size_t>(declared)) {
         value = TrimRight(Left(value, static_cast<std::size_t>(declared)));
     }
+    // A NUL would end the text in most programs that show it later.
+    std::erase(value, '\0');
     ApplyAdifField(s, name, value);
     return 0;
 }
 
 void ReadAdifFile(ImportSession& s) {
-    AdifLineReader reader(s, s.m_strSourcePath);
-    if (!reader.IsOpen()) {
+    // Pieces of a long line are cut before a tag, so a file written as one
+    // line is read whole with bounded memory.
+    TextLineReader reader('<', true);
+    if (!reader.Open(s.m_strSourcePath)) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
         s.m_bImporting = 0;
         return;
     }
+    reader.SetPump([&s] { return s.PumpAndCheckAbort(); });
 
-    std::string line;
+    TextLine line;
     bool haveLine = false;
     while (reader.Next(line)) {
-        if (!line.empty()) {
+        if (!line.text.empty()) {
             haveLine = true;
             break;
         }
     }
     if (!haveLine) {
-        s.Notify(kMsgSourceEmpty, MessageIcon::None);
+        if (!ReportReadError(s, reader) && s.m_bImporting != 0) {
+            s.Notify(kMsgSourceEmpty, MessageIcon::None);
+        }
         s.m_bImporting = 0;
         return;
     }
 
     bool lotw = false;
-    bool firstLineIsData = line.starts_with('<');
+    bool firstLineIsData = line.text.starts_with('<');
     if (!firstLineIsData) {
         do {
-            if (IsLotwMarkLine(line)) lotw = true;
-            if (IsEndOfHeaderLine(line)) break;
+            if (IsLotwMarkLine(line.text)) lotw = true;
+            if (IsEndOfHeaderLine(line.text)) break;
         } while (reader.Next(line));
+        if (ReportReadError(s, reader)) {
+            s.m_bImporting = 0;
+            return;
+        }
     }
 
     if (s.m_nSourceType == 0 && lotw) {
@@ -210,9 +195,12 @@ void ReadAdifFile(ImportSession& s) {
 
     while (firstLineIsData || reader.Next(line)) {
         firstLineIsData = false;
+        s.ReportPosition(reader.position(), reader.size());
         if (!s.PumpAndCheckAbort()) break;
         ReadRecordLine(s, line);
     }
+    if (s.m_bImporting != 0) s.ReportPosition(reader.size(), reader.size());
+    ReportReadError(s, reader);
     s.m_bImporting = 0;
 }
 
@@ -234,6 +222,10 @@ void FinishAdifRecord(ImportSession& s) {
         s.ReportError("Band?");
         s.ClearContact();
         return;
+    }
+    if (IsBeyondRadio(s.m_strFreq)) {
+        s.ReportWarning("Freq?");
+        s.m_strFreq.clear();
     }
     if (s.m_strBand.empty() && !s.m_strFreq.empty()) s.m_strBand = BandFromFrequency(s.m_strFreq);
     if (s.m_strMode == "89") ResolvePhoneSideband(s);

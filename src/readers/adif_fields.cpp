@@ -42,6 +42,8 @@ void SetZone(std::string& member, const std::string& value) {
 // A 16-character mode text cannot be a mode; "89" is phone whose sideband
 // the band decides later.
 void SetMode(ImportSession& s, const std::string& value) {
+    // An empty mode says nothing, like any other empty value.
+    if (value.empty()) return;
     if (CharCount(value) >= 16) {
         s.m_strMode = "99";
         return;

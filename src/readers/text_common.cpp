@@ -2,16 +2,20 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "import/contact.h"
 #include "import/messages.h"
+#include "util/file.h"
 
 namespace tvx {
 
 namespace {
 
 constexpr std::size_t kBufferBytes = 64 * 1024;
+// The pump runs about once per megabyte.
+constexpr unsigned kFillsPerPump = 16;
 // Shorter lines cannot hold a contact of these exports.
 constexpr std::size_t kShortestLine = 25;
 
@@ -23,56 +27,104 @@ TextLineReader::~TextLineReader() {
 
 bool TextLineReader::Open(const std::string& path) {
     if (file_) std::fclose(file_);
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = OpenRegularStream(path);
     if (!file_) return false;
-    struct stat st {};
-    if (fstat(fileno(file_), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(file_);
-        file_ = nullptr;
-        return false;
-    }
     buffer_.resize(kBufferBytes);
     pos_ = end_ = 0;
     consumed_ = 0;
-    size_ = static_cast<std::int64_t>(st.st_size);
+    {
+        struct stat st {};
+        size_ = ::fstat(fileno(file_), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+    }
+    carry_.clear();
+    fills_ = 0;
     firstLine_ = true;
+    finished_ = stopped_ = false;
+    error_ = 0;
     return true;
 }
 
 bool TextLineReader::Fill() {
-    if (!file_) return false;
+    if (!file_ || finished_) return false;
+    // Skipping a long line or many short ones reads for a while without a
+    // record: the user must still be able to stop.
+    if (pump_ && ++fills_ % kFillsPerPump == 0 && !pump_()) {
+        finished_ = stopped_ = true;
+        return false;
+    }
+    errno = 0;
     consumed_ += static_cast<std::int64_t>(end_);
     end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
-    return end_ > 0;
+    if (end_ > 0) return true;
+    // A failed read is no end of the file: what follows would be lost unsaid.
+    if (std::ferror(file_)) error_ = errno != 0 ? errno : EIO;
+    finished_ = true;
+    return false;
+}
+
+void TextLineReader::EndAtCtrlZ() {
+    pos_ = end_;
+    finished_ = true;
 }
 
 bool TextLineReader::Next(TextLine& line) {
-    std::string raw;
+    std::string raw = std::move(carry_);
+    carry_.clear();
+    bool any = !raw.empty();
     bool tooLong = false;
-    bool any = false;
+    bool cut = false;
     std::size_t lineEnd = 0;
-    for (;;) {
+    for (bool ended = false; !ended && !cut;) {
         if (pos_ == end_ && !Fill()) break;
         any = true;
         const char* start = buffer_.data() + pos_;
         const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
         std::size_t piece = newline ? static_cast<std::size_t>(newline - start) : end_ - pos_;
-        if (!tooLong && raw.size() + piece <= kMaxLineBytes) {
+        bool ctrlZ = false;
+        if (ctrlZEnds_) {
+            if (const auto* z = static_cast<const char*>(std::memchr(start, '\x1A', piece))) {
+                piece = static_cast<std::size_t>(z - start);
+                ctrlZ = true;
+            }
+        }
+        if (tooLong) {
+            // Skipping: a cut character ends the skipped stretch.
+            const void* at = cutBefore_ ? std::memchr(start, cutBefore_, piece) : nullptr;
+            if (at) {
+                piece = static_cast<std::size_t>(static_cast<const char*>(at) - start);
+                ctrlZ = false;
+                cut = true;
+            }
+        } else {
             raw.append(start, piece);
-        } else if (!tooLong) {
-            raw.append(start, kMaxLineBytes - raw.size());
-            tooLong = true;
+            if (raw.size() > kMaxLineBytes) {
+                const std::size_t at = cutBefore_ ? raw.rfind(cutBefore_) : std::string::npos;
+                if (at != std::string::npos && at > 0) {
+                    // The line end after the piece, if any, is read with the rest.
+                    carry_.assign(raw, at);
+                    raw.resize(at);
+                    pos_ += piece;
+                    if (ctrlZ) EndAtCtrlZ();
+                    cut = true;
+                    break;
+                }
+                raw.resize(kMaxLineBytes);
+                tooLong = true;
+            }
         }
         pos_ += piece;
-        if (newline) {
+        if (ctrlZ) {
+            EndAtCtrlZ();
+            ended = true;
+        } else if (newline && !cut) {
             ++pos_;
             lineEnd = 1;
-            break;
+            ended = true;
         }
     }
-    if (!any) return false;
-    if (!tooLong && !raw.empty() && raw.back() == '\r') {
+    if (!any || error_ != 0 || stopped_) return false;
+    if (!tooLong && !cut && !raw.empty() && raw.back() == '\r') {
         raw.pop_back();
         ++lineEnd;
     }
@@ -81,6 +133,15 @@ bool TextLineReader::Next(TextLine& line) {
     line.tooLong = tooLong;
     line.text = ToUtf8(raw);
     line.length = CharCount(line.text) + lineEnd;
+    return true;
+}
+
+bool ReportReadError(ImportSession& s, const TextLineReader& reader) {
+    if (reader.error() == 0) return false;
+    s.NotifyText(kMsgSourceReadError,
+                 MessageText(kMsgSourceReadError) + ":\n'" + s.m_strSourcePath +
+                     "': " + std::strerror(reader.error()) + ".",
+                 MessageIcon::Stop);
     return true;
 }
 
@@ -96,6 +157,7 @@ void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLine
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
         return;
     }
+    reader.SetPump([&s] { return s.PumpAndCheckAbort(); });
     TextLine line;
     while (reader.Next(line)) {
         s.ReportPosition(reader.position(), reader.size());
@@ -107,6 +169,7 @@ void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLine
         }
         convert(s, line.text);
     }
+    ReportReadError(s, reader);
 }
 
 std::string CutField(std::string& line, std::string_view delims) {

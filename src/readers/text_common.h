@@ -1,12 +1,13 @@
 #pragma once
 // What the line-per-contact text exports (Log Windows, XpWin, Logview,
-// Swisslog) share: the file and its lines, the record loop around a reader's
-// line conversion, and the field, date, time and frequency forms that more
-// than one of them writes.
+// Swisslog) share: the file and its lines (which the ADIF reader reads too), the record loop around
+// a reader's line conversion, and the field, date, time and frequency forms that more than one of
+// them writes.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,37 +23,63 @@ struct TextLine {
     bool tooLong = false;    // longer than kMaxLineBytes; text holds only its beginning
 };
 
-// Reads a text file line by line, each line whole however long it is.
+// Reads a text file line by line, each line whole however long it is, with
+// memory bounded by kMaxLineBytes.
 class TextLineReader {
   public:
     // A line longer than this is not a contact of any of these exports; it is
     // reported and skipped rather than held in memory.
     static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
 
-    TextLineReader() = default;
+    // cutBefore: a longer line comes in pieces cut before this character
+    // (a file written as one line stays readable); only a stretch between two
+    // of them that is still too long is skipped. ctrlZEnds: nothing after a
+    // Ctrl-Z is read, as old DOS programs meant it.
+    explicit TextLineReader(char cutBefore = 0, bool ctrlZEnds = false)
+        : cutBefore_(cutBefore), ctrlZEnds_(ctrlZEnds) {}
     ~TextLineReader();
     TextLineReader(const TextLineReader&) = delete;
     TextLineReader& operator=(const TextLineReader&) = delete;
 
-    // False when the file cannot be opened for reading (or is a folder).
+    // False when the path is no regular file or cannot be opened for reading.
     bool Open(const std::string& path);
-    // The next line; false at the end of the file.
+    // Called about once per megabyte read, skipped lines included; false
+    // stops the reading (the user chose to abort).
+    void SetPump(std::function<bool()> pump) { pump_ = std::move(pump); }
+    // The next line; false at the end of the file, on a read error, or when
+    // the pump said stop.
     bool Next(TextLine& line);
     // Bytes read up to the end of the last line, and the file's size.
     std::int64_t position() const { return consumed_ + static_cast<std::int64_t>(pos_); }
     std::int64_t size() const { return size_; }
+    // The system's error number of a failed read; 0 when none failed.
+    int error() const { return error_; }
 
   private:
     bool Fill();
+    // Nothing after a Ctrl-Z is read.
+    void EndAtCtrlZ();
 
+    char cutBefore_;
+    bool ctrlZEnds_;
     std::FILE* file_ = nullptr;
+    std::function<bool()> pump_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::int64_t consumed_ = 0;  // bytes of the buffers before this one
     std::int64_t size_ = 0;
+    std::string carry_;  // the rest of a line after a cut
+    unsigned fills_ = 0;
     bool firstLine_ = true;
+    bool finished_ = false;
+    bool stopped_ = false;
+    int error_ = 0;
 };
+
+// Shows the stop message of a source that could not be read to its end,
+// naming the path and the system's reason; false when no read failed.
+bool ReportReadError(ImportSession& s, const TextLineReader& reader);
 
 // Problem text of a line too long to be a contact.
 inline constexpr const char* kLineTooLong = "Line too long?";

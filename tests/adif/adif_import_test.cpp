@@ -169,6 +169,51 @@ TEST(AdifFile, LegacyTextAndLongLines) {
     EXPECT_TRUE(f.host.reachedEnd());
 }
 
+TEST(AdifFile, FaultyValuesAreMendedOrReported) {
+    const std::string head =
+        Tag("QSO_DATE", "20230415") + Tag("TIME_ON", "1234") + Tag("BAND", "20M");
+    const std::string manyOnOneLine = [&] {
+        std::string line;
+        for (int i = 0; i < 15000; ++i) line += Tag("CALL", "DL1ABC") + head + "<MODE:2>CW<EOR>";
+        return line + "\n";
+    }();
+    const struct {
+        const char* what;
+        std::string records;
+        std::size_t rows;
+        std::string call, freq, report;  // of the first row and report line
+    } cases[] = {
+        {"NUL removed",
+         std::string("<CALL:7>DL\0"
+                     "1ABC",
+                     15) +
+             head + "<MODE:2>CW<EOR>\n",
+         1, "DL1ABC", "<NULL>", ""},
+        {"empty mode", Tag("CALL", "DL1ABC") + head + "<MODE:0><EOR>\n", 0, "", "",
+         "ERROR:  Mode? DL1ABC"},
+        {"hertz", Tag("CALL", "DL1ABC") + head + "<FREQ:11>14074000000<MODE:3>FT8<EOR>\n", 1,
+         "DL1ABC", "<NULL>", "Warning: Freq? DL1ABC"},
+        {"field too long",
+         Tag("CALL", "DL1ABC") + head + Tag("COMMENT", std::string(3 << 20, 'c')) +
+             "<MODE:2>CW<EOR>\n",
+         1, "DL1ABC", "<NULL>", "Warning: Field too long? DL1ABC"},
+        {"one long line", manyOnOneLine, 15000, "DL1ABC", "<NULL>", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::ImportFixture f;
+        ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + c.records)));
+        const auto rows = f.rows();
+        ASSERT_EQ(rows.size(), c.rows);
+        if (!rows.empty()) {
+            EXPECT_EQ(Col(rows[0], "QSO-CALL"), c.call);
+            EXPECT_EQ(Col(rows[0], "QSO-FREQ"), c.freq);
+        }
+        const auto lines = f.reportLines();
+        EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, c.report.size()), c.report);
+    }
+}
+
 TEST(AdifFile, ValueWithALessThanSignIsCutThere) {
     test::ImportFixture f;
     ASSERT_TRUE(

@@ -169,6 +169,19 @@ TEST(SqliteWrapper, ErrorsCarryTheEngineText) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing.db")));
 }
 
+// A path is a file name, never an SQLite URI that names another file.
+TEST(SqliteWrapper, PathBeginningWithFileIsAFileName) {
+    TempDir dir;
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    makeSqlite(dir, "log.sqlite", "CREATE TABLE t (x)");
+    SqliteDb("file:log.sqlite", SqliteDb::Mode::Create).exec("CREATE TABLE u (y)");
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("file:log.sqlite")));
+    SqliteDb other(dir.file("log.sqlite"), SqliteDb::Mode::ReadOnly);
+    EXPECT_FALSE(other.hasTable("u"));
+}
+
 TEST(SqliteWrapper, BracketQuotesNames) {
     EXPECT_EQ(bracket("QSO-TAB"), "[QSO-TAB]");
     EXPECT_EQ(bracket("odd]name\""), "\"odd]name\"\"\"");

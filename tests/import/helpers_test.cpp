@@ -194,6 +194,13 @@ TEST(Settings, CaseInsensitiveSectionsAndKeys) {
     const HostSettings none = ReadHostSettings(dir.file("missing.ini"));
     EXPECT_EQ(none.programPath, "");
     EXPECT_EQ(none.operatorCall, "");
+    EXPECT_EQ(none.problem, "");
+    // Values are kept up to 511 characters, however long the line.
+    const std::string path245 = "/opt/" + std::string(240, 'p');
+    const HostSettings longValues = ReadHostSettings(dir.write(
+        "long.ini", "[Dir]\nPGMPATH=" + path245 + "\nDATAPATH=" + std::string(600, 'd') + "\n"));
+    EXPECT_EQ(longValues.programPath, path245);
+    EXPECT_EQ(longValues.dataPath, std::string(511, 'd'));
 }
 
 TEST(Settings, DataPathCutAndRefdataTest) {

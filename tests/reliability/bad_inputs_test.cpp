@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -151,8 +152,33 @@ struct BadInput {
     const char* message;       // a line the program must print ("" for none in particular)
     int rows;                  // rows added; -1 when any number of whole rows will do
     bool targetUsable = true;  // false: the case damages the target itself
+    std::vector<std::string> (*extra)(const CliEnv&) = nullptr;  // more arguments
     int loaded = -1;  // "Records Loaded" on stdout; -1: not checked; kAsAdded: the rows added
 };
+
+// Only regular files are opened: a pipe or a device would block or never end.
+const char* const kFifo = "is a named pipe (FIFO), not a regular file.";
+
+void MakeFifo(const std::string& path) {
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+}
+
+Make SourceFifo() {
+    return [](CliEnv&, const std::string& source) { MakeFifo(source); };
+}
+
+Make SourceLinkTo(const char* file) {
+    return [file](CliEnv&, const std::string& source) { fs::create_symlink(file, source); };
+}
+
+// A good source, and a pipe in place of another file of the run.
+Make FifoAs(std::string (*path)(CliEnv&)) {
+    return [path](CliEnv& env, const std::string& source) {
+        MakeFifo(path(env));
+        WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+    };
+}
 
 const char* const kUnableSource = "error: Unable to open the source file";
 const char* const kEmpty = "notice: The source file appears to be empty";
@@ -163,6 +189,10 @@ const char* const kLotwAsStandard =
     "error: Your ADIF file is from LoTW but you selected Standard ADIF import option.";
 const char* const kRefdata = "error: Unable to open the reference database";
 const char* const kTargetNotOpen = "error: Unable to open the Tolvex target database.";
+
+// A file name longer than the system allows.
+const std::string kLongNameText(300, 'n');
+const char* const kLongName = kLongNameText.c_str();
 
 std::vector<BadInput> Cases() {
     const std::string tenMiB(10u << 20, 'x');
@@ -260,6 +290,10 @@ std::vector<BadInput> Cases() {
                          Bytes(kAdifHeader + Contact("G4ABC") + Contact("DL1ABC")), 0, "", 0});
         cases.push_back(
             {name(t.type, "missing_file"), t.type, "none.txt", nullptr, 1, kUnableSource, 0});
+        cases.push_back(
+            {name(t.type, "source_is_a_fifo"), t.type, t.file, SourceFifo(), 1, kFifo, 0});
+        cases.push_back({name(t.type, "source_is_dev_zero"), t.type, t.file,
+                         SourceLinkTo("/dev/zero"), 1, "is a device, not a regular file.", 0});
     }
 
     const std::vector<BadInput> more = {
@@ -407,6 +441,30 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
          },
          1, "Unable to open the Tolvex target database.", 0},
+        {"adif_source_is_a_fifo", "adif", "log.adi", SourceFifo(), 1, kFifo, 0},
+        {"stationmaster_source_is_a_fifo", "stationmaster", "log.mdb", SourceFifo(), 1, kFifo, 0},
+        {"refdata_is_a_fifo", "adif", "log.adi",
+         FifoAs([](CliEnv& e) { return e.host() + "/refdata.sqlite"; }), 1, kFifo, 0},
+        {"target_is_a_fifo", "adif", "log.adi", FifoAs([](CliEnv& e) { return e.target(); }), 1,
+         kFifo, 0, false},
+        {"settings_is_a_fifo", "adif", "log.adi",
+         FifoAs([](CliEnv& e) { return e.dir.file("none.ini"); }), 1,
+         "error: Unable to read the settings file: '", 0},
+        {"adif_read_error", "adif", "log.adi", SourceLinkTo("/proc/self/mem"), 1,
+         "error: The source file could not be read to its end", 0},
+        {"adif_path_too_long", "adif", kLongName, nullptr, 1, "The path is too long: '", 0},
+        {"target_path_too_long", "adif", "log.adi", Bytes(kAdifHeader + Contact("G4ABC")), 1,
+         "error: The path is too long: '", 0, true,
+         [](const CliEnv& e) {
+             return std::vector<std::string>{"--target", e.dir.file(kLongName)};
+         }},
+        {"dbase_record_count_2_31", "hyperlog", "log.dbf",
+         [](CliEnv&, const std::string& source) {
+             WriteHyperLog(source, 3);
+             PatchBytes(source, 4, std::string("\x00\x00\x00\x80", 4));
+             fs::resize_file(source, (std::uintmax_t{1} << 31) * 256 + 4096);  // sparse
+         },
+         1, "more than a dBASE table can hold", 0},
         // The report
         {"errors_txt_is_a_folder", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
@@ -445,7 +503,7 @@ std::vector<BadInput> Cases() {
              WriteBytes(source,
                         kAdifHeader + Contact("G4ABC") + Contact("DL1ABC") + Contact("JA1XYZ"));
          },
-         0, "", 2, true, 2},
+         0, "", 2, true, nullptr, 2},
         {"target_table_is_a_view", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              SqliteDb db(env.target(), SqliteDb::Mode::ReadWrite);
@@ -459,7 +517,7 @@ std::vector<BadInput> Cases() {
              env.fileSizeLimit = 2048;
              WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
          },
-         1, "error: The import stopped because of a database error: disk I/O error", 0, true, 0},
+         1, "error: The import stopped because of a database error: disk I/O error", 0, true, nullptr, 0},
         {"disk_full_at_the_first_commit", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              env.fileSizeLimit = 64 * 1024;
@@ -468,7 +526,7 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, log);
          },
          1, "error: The import stopped: the target database could not save the last contacts.", 0,
-         true, 0},
+         true, nullptr, 0},
         {"target_read_by_another_program", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              env.held = std::make_unique<SqliteDb>(env.target(), SqliteDb::Mode::ReadOnly);
@@ -477,7 +535,7 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, kAdifHeader + Contact("G4ABC") + Contact("DL1ABC"));
          },
          1, "error: The import stopped: the target database could not save the last contacts.", 0,
-         true, 0},
+         true, nullptr, 0},
         {"disk_full_in_the_middle_of_a_run", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              env.fileSizeLimit = 512 * 1024;
@@ -486,7 +544,7 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, log);
          },
          1, "error: The import stopped: the target database could not save the last contacts.", -1,
-         true, kAsAdded},
+         true, nullptr, kAsAdded},
         {"report_cannot_be_written", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              env.fileSizeLimit = 300;
@@ -503,18 +561,18 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, kAdifHeader + Contact("W1AW", Tag("STATE", "CT")) +
                                     Contact("K2ABC", Tag("STATE", "NY")));
          },
-         0, "notice: A table of the reference database could not be read", 2, true, 2},
+         0, "notice: A table of the reference database could not be read", 2, true, nullptr, 2},
         {"reference_without_county_table", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
              SqliteDb(env.host() + "/refdata.sqlite", SqliteDb::Mode::ReadWrite)
                  .exec("DROP TABLE [COUNTY-TAB]");
              WriteBytes(source, kAdifHeader + Contact("W1AW", Tag("CNTY", "CT,HARTFORD")));
          },
-         0, "notice: A table of the reference database could not be read", 1, true, 1},
+         0, "notice: A table of the reference database could not be read", 1, true, nullptr, 1},
         // Every record read is accounted for
         {"records_of_another_station", "adif", "log.adi",
          Bytes(kAdifHeader + Contact("G4ABC", Tag("APP_LOTW_OWNCALL", "K1XYZ")) + Contact("DL1ABC")), 0,
-         "notice: 1 records were left out because their station call", 1, true, 1},
+         "notice: 1 records were left out because their station call", 1, true, nullptr, 1},
         {"adif_without_end_of_header", "adif", "log.adi",
          Bytes("Log of the station\n<ADIF_VER:5>3.1.4\n" + Contact("G4ABC")), 0,
          "No end of the header (<EOH>) was found", 0},
@@ -544,7 +602,8 @@ TEST_P(BadInputs, EndWithTheirMessageAndLeaveTheTargetWhole) {
     CliEnv env;
     const std::string source = env.source(c.file);
     if (c.make) c.make(env, source);
-    const CliResult r = env.Import(c.type, source);
+    const CliResult r =
+        env.Import(c.type, source, c.extra ? c.extra(env) : std::vector<std::string>{});
     env.held.reset();
     std::error_code ec;
     fs::remove(env.target() + "-journal", ec);
@@ -577,6 +636,24 @@ std::string CaseName(const testing::TestParamInfo<BadInput>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadInputs, testing::ValuesIn(Cases()), CaseName);
+
+// Ctrl-C ends a run while it skips a line far longer than any contact.
+TEST(BadInputs, CtrlCStopsTheSkipOfAHugeLine) {
+    const std::pair<const char*, std::string> kRuns[] = {{"adif", kAdifHeader + "<COMMENT:9>"},
+                                                         {"logwin", kLogWinLine}};
+    for (const auto& [type, start] : kRuns) {
+        SCOPED_TRACE(type);
+        CliEnv env;
+        const std::string source = env.source("huge.txt");
+        WriteBytes(source, start);
+        fs::resize_file(source, std::uintmax_t{4} << 40);  // sparse: 4 TB without a line end
+        const CliResult r = env.Import(type, source, {}, 64 << 20);
+        ASSERT_TRUE(r.exited) << r.err;
+        EXPECT_NE(r.err.find("question: Do you want to abort any further importing"),
+                  std::string::npos);
+        EXPECT_EQ(env.CheckTarget(), type == std::string("logwin") ? 1 : 0);
+    }
+}
 
 TEST(BadInputs, CorpusHoldsAtLeastFiftyInputs) {
     EXPECT_GE(Cases().size(), 50u);

@@ -27,10 +27,21 @@ std::string ReadFile(const std::string& path) {
     return bytes.str();
 }
 
+// Bytes the process has read so far.
+long long BytesRead(pid_t pid) {
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:") return value;
+    }
+    return 0;
+}
+
 }  // namespace
 
 CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds,
-                        long fileSizeLimit) {
+                        long long interruptAfterBytes, long fileSizeLimit) {
     TempDir io;
     const std::string outPath = io.file("out"), errPath = io.file("err");
     const pid_t pid = fork();
@@ -59,6 +70,10 @@ CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds,
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
     while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (interruptAfterBytes > 0 && BytesRead(pid) > interruptAfterBytes) {
+            kill(pid, SIGINT);
+            interruptAfterBytes = 0;
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -97,7 +112,8 @@ CliEnv::CliEnv() {
 }
 
 CliResult CliEnv::Import(const std::string& type, const std::string& sourcePath,
-                         const std::vector<std::string>& extra) const {
+                         const std::vector<std::string>& extra,
+                         long long interruptAfterBytes) const {
     std::vector<std::string> args = {"import",
                                      "--target",
                                      target(),
@@ -113,7 +129,7 @@ CliResult CliEnv::Import(const std::string& type, const std::string& sourcePath,
                                      dir.file("none.ini"),
                                      "--yes"};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunCliProgram(args, 120, fileSizeLimit);
+    return RunCliProgram(args, 120, interruptAfterBytes, fileSizeLimit);
 }
 
 std::string RowText(SqliteStatement& stmt) {

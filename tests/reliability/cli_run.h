@@ -20,10 +20,12 @@ struct CliResult {
 };
 
 // Runs the command line with the arguments; a run longer than the limit is
-// killed and reported as not exited. A file size limit (bytes, 0 for none)
-// makes every file the program writes full at that size, as a full disk does.
+// killed and reported as not exited. interruptAfterBytes > 0: a Ctrl-C
+// (SIGINT) once the program has read that many bytes. A file size limit
+// (bytes, 0 for none) makes every file the program writes full at that size,
+// as a full disk does.
 CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120,
-                        long fileSizeLimit = 0);
+                        long long interruptAfterBytes = 0, long fileSizeLimit = 0);
 
 class CliEnv {
   public:
@@ -40,7 +42,8 @@ class CliEnv {
 
     // import --target --host-path --type --source --opr-call N0CALL --yes.
     CliResult Import(const std::string& type, const std::string& sourcePath,
-                     const std::vector<std::string>& extra = {}) const;
+                     const std::vector<std::string>& extra = {},
+                     long long interruptAfterBytes = 0) const;
 
     // The rows the target held before the run, each as its call.
     static const std::vector<std::string>& ExistingCalls();
