@@ -28,8 +28,9 @@ std::string DefaultSettingsPath() {
 
 namespace {
 
-// The host program's reader hands back at most 511 characters.
-constexpr std::size_t kValueChars = 511;
+// The host program's reader hands back at most 511 bytes (its buffer holds
+// 512 with the terminating zero).
+constexpr std::size_t kValueBytes = 511;
 // Longer lines are cut: no key this program reads needs more.
 constexpr std::size_t kLineBytes = 4096;
 
@@ -53,7 +54,12 @@ void ApplyIniLine(std::string_view raw, std::string& section, HostSettings& sett
             break;
         }
     }
-    value = Left(value, kValueChars);
+    if (value.size() > kValueBytes) {
+        // Never half a UTF-8 character.
+        std::size_t cut = kValueBytes;
+        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+        value.resize(cut);
+    }
     if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "DATAPATH")) {
         settings.dataPath = value;
     } else if (EqualsNoCase(section, "Dir") && EqualsNoCase(name, "PGMPATH")) {

@@ -195,12 +195,17 @@ TEST(Settings, CaseInsensitiveSectionsAndKeys) {
     EXPECT_EQ(none.programPath, "");
     EXPECT_EQ(none.operatorCall, "");
     EXPECT_EQ(none.problem, "");
-    // Values are kept up to 511 characters, however long the line.
+    // Values are kept up to 511 bytes, however long the line, and never end
+    // in half a character.
     const std::string path245 = "/opt/" + std::string(240, 'p');
     const HostSettings longValues = ReadHostSettings(dir.write(
         "long.ini", "[Dir]\nPGMPATH=" + path245 + "\nDATAPATH=" + std::string(600, 'd') + "\n"));
     EXPECT_EQ(longValues.programPath, path245);
     EXPECT_EQ(longValues.dataPath, std::string(511, 'd'));
+    std::string wide;
+    for (int i = 0; i < 300; ++i) wide += "\xC3\xA9";
+    EXPECT_EQ(ReadHostSettings(dir.write("wide.ini", "[Gen]\nOPRCALL=" + wide + "\n")).operatorCall,
+              wide.substr(0, 510));
 }
 
 TEST(Settings, DataPathCutAndRefdataTest) {
