@@ -260,22 +260,22 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
         ref_ = refOverride_;
     } else {
         refPath = HostReferencePath(m_strHostPath);
-        const std::string sqlitePath = m_strHostPath + "refdata.sqlite";
-        std::error_code ec;
-        const bool mdbExists = std::filesystem::exists(m_strHostPath + "refdata.mdb", ec);
         try {
             ref_ = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
         } catch (const DbError& e) {
             // A folder with neither file is the usual case on a new machine:
             // say which names are looked for and how to make one.
+            // The refdata.sqlite fallback is only chosen when it exists, so a
+            // chosen file that is missing means the folder holds neither.
+            std::error_code ec;
             const std::string detail =
-                !mdbExists && refPath != sqlitePath
+                !std::filesystem::exists(refPath, ec)
                     ? "The folder " + m_strHostPath +
                           " holds neither refdata.mdb nor refdata.sqlite. Choose the host "
                           "program's folder, or build refdata.sqlite there with\n"
                           "tolvex-import-cli build-refdata --cty "
                           "/usr/share/hamradio-files/cty.csv " +
-                          sqlitePath
+                          m_strHostPath + "refdata.sqlite"
                     : refPath + ": " + e.what();
             NotifyText(kMsgReferenceNotOpen, MessageText(kMsgReferenceNotOpen) + "\n" + detail,
                        MessageIcon::Stop);
