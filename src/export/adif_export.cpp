@@ -230,22 +230,24 @@ class RowExporter {
         ++result_.damagedValues[qsoColumns()[col].name];
     }
 
-    void Date(RecordText& out, std::string_view name, QsoCol col, bool required = false) {
+    // A value written only when it passes its check; a missing required one
+    // or an invalid one counts as damaged.
+    void Checked(RecordText& out, std::string_view name, QsoCol col,
+                 bool (*valid)(std::string_view), bool required) {
         const std::string_view value = Text(col);
-        if (IsDate(value)) {
+        if (valid(value)) {
             out.Field(name, value);
         } else if (!value.empty() || required) {
             Damaged(col);
         }
     }
 
+    void Date(RecordText& out, std::string_view name, QsoCol col, bool required = false) {
+        Checked(out, name, col, IsDate, required);
+    }
+
     void Time(RecordText& out, std::string_view name, QsoCol col, bool required = false) {
-        const std::string_view value = Text(col);
-        if (IsTime(value)) {
-            out.Field(name, value);
-        } else if (!value.empty() || required) {
-            Damaged(col);
-        }
+        Checked(out, name, col, IsTime, required);
     }
 
     void Zone(RecordText& out, std::string_view name, QsoCol col, int highest) {
