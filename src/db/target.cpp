@@ -552,24 +552,6 @@ void CImportSet::DropIndex() {
     index_.reset();
 }
 
-// ---- CNotes98Set
-
-void CNotes98Set::Open(const std::string& targetPath) {
-    auto db = openTarget(targetPath, SqliteDb::Mode::ReadOnly);
-    requireColumns(*db, "QSO-NOTES", notesColumns());
-    db_ = std::move(db);
-}
-
-std::vector<std::string> CNotes98Set::NotesFor(const std::string& callsign) {
-    if (!db_) throw DbError("The notes table is not open.");
-    SqliteStatement st =
-        db_->prepare("SELECT [NOTES] FROM [QSO-NOTES] WHERE [CALLSIGN]=?1 ORDER BY rowid");
-    st.bindText(1, callsign);
-    std::vector<std::string> notes;
-    while (st.step()) notes.push_back(st.columnText(0));
-    return notes;
-}
-
 // ---- CDxccSet
 
 void CDxccSet::Open(const std::string& targetPath) {

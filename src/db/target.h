@@ -1,5 +1,5 @@
 #pragma once
-// Record classes over the target QSO database: [QSO-TAB], [QSO-NOTES] and
+// The target QSO database as the import sees it: [QSO-TAB] and
 // the statistics table [DXCCTAB].
 
 #include <chrono>
@@ -66,15 +66,46 @@ class DbCommitError : public DbTargetError {
     std::vector<QsoRow> lost_;
 };
 
+// Where imported contacts go. The import engine writes through this alone,
+// so another kind of target needs no change to the engine or the readers.
+// A row that fails alone throws DbError and leaves nothing of itself behind;
+// a failure of the whole target throws DbTargetError, and rows lost for good
+// at a commit DbCommitError.
+class ContactTarget {
+  public:
+    virtual ~ContactTarget() = default;
+    // Appends one contact; returns its row id.
+    virtual std::int64_t AddNew(const QsoRow& row) = 0;
+    // The row of a contact already in the target (a confirmation's match).
+    virtual std::optional<std::int64_t> FindContact(const QsoKey& key) = 0;
+    // One text column of a row, NULL as empty.
+    virtual std::string ReadText(std::int64_t rowId, QsoCol col) = 0;
+    // Changes the set columns of a row.
+    virtual void Update(std::int64_t rowId, const QsoRow& row) = 0;
+    // Makes every row written so far durable.
+    virtual void Commit() = 0;
+    // The run is over: what was built to speed up its lookups may go.
+    virtual void EndRun() = 0;
+};
+
+// The worked/confirmed statistics of the target, one row per prefix.
+class ContactStatistics {
+  public:
+    virtual ~ContactStatistics() = default;
+    // The values of the prefix's row in column order (index 0 [PREFIX]),
+    // NULL as empty; nullptr when there is no such row.
+    virtual const std::vector<std::string>* Row(const std::string& prefix) = 0;
+};
+
 // [QSO-TAB] of the target. Appends run inside one transaction that is
 // committed every 1,000 rows or half second, at commit() and on close; each
 // row has its own savepoint so a failed row rolls back alone. A row that
 // fails alone throws DbError; a failure of the whole target throws
 // DbTargetError, and a batch lost for good DbCommitError.
-class CImportSet {
+class CImportSet : public ContactTarget {
   public:
     CImportSet() = default;
-    ~CImportSet();
+    ~CImportSet() override;
     CImportSet(const CImportSet&) = delete;
     CImportSet& operator=(const CImportSet&) = delete;
 
@@ -88,21 +119,22 @@ class CImportSet {
 
     // Appends one row; throws DbError with the engine's description (the row
     // is then rolled back alone). Returns the new row id.
-    std::int64_t AddNew(const QsoRow& row);
+    std::int64_t AddNew(const QsoRow& row) override;
     // Changes one row; throws DbError.
-    void Update(std::int64_t rowId, const QsoRow& row);
+    void Update(std::int64_t rowId, const QsoRow& row) override;
     // Reads one text column of a row (NULL as empty).
-    std::string ReadText(std::int64_t rowId, QsoCol col);
+    std::string ReadText(std::int64_t rowId, QsoCol col) override;
 
     // Finds a row by call/date/time/mode/band. The first call of a run builds
     // an in-memory index of the whole table; rows added later are indexed too.
-    std::optional<std::int64_t> FindContact(const QsoKey& key);
+    std::optional<std::int64_t> FindContact(const QsoKey& key) override;
     void DropIndex();
+    void EndRun() override { DropIndex(); }
 
     // Commits the pending batch (Stop Import, end of a run). When the engine
     // refuses, the batch is written again and committed once more; when that
     // fails too it is rolled back and DbCommitError names its rows.
-    void Commit();
+    void Commit() override;
     // Rows written since the last commit.
     std::size_t PendingRows() const { return batch_.size(); }
     SqliteDb* db() { return db_.get(); }
@@ -152,21 +184,8 @@ class CImportSet {
 // CImportSet::Open (Jet, missing file, missing columns); throws DbError.
 std::unique_ptr<SqliteDb> OpenTargetForReading(const std::string& targetPath);
 
-// [QSO-NOTES] of the target: opened and checked, never written by the import.
-class CNotes98Set {
-  public:
-    void Open(const std::string& targetPath);
-    bool IsOpen() const { return db_ != nullptr; }
-    void Close() { db_.reset(); }
-    // Notes of one callsign (bound parameter QsoNotesParam).
-    std::vector<std::string> NotesFor(const std::string& callsign);
-
-  private:
-    std::unique_ptr<SqliteDb> db_;
-};
-
 // [DXCCTAB] statistics; one row per prefix, read once per prefix per run.
-class CDxccSet {
+class CDxccSet : public ContactStatistics {
   public:
     void Open(const std::string& targetPath);  // throws DbError
     bool IsOpen() const { return db_ != nullptr; }
@@ -174,7 +193,7 @@ class CDxccSet {
     void ClearCache() { cache_.clear(); }
     // The 247 values of the prefix's row in column order (index 0 [PREFIX]),
     // NULL as empty; nullptr when the table has no such row.
-    const std::vector<std::string>* Row(const std::string& prefix);
+    const std::vector<std::string>* Row(const std::string& prefix) override;
 
   private:
     std::unique_ptr<SqliteDb> db_;

@@ -355,17 +355,6 @@ TEST_F(Target, UpdateChangesOnlyTheSetColumns) {
     EXPECT_EQ(countRows(path_, "[QSO-CONFIRM] = '2'"), 1);
 }
 
-TEST_F(Target, NotesOfOneCallsign) {
-    exec(
-        "INSERT INTO [QSO-NOTES] VALUES ('O''BRIEN', 'quoted'), ('K1AA', 'first'),"
-        " ('K1AA', NULL), ('k1aa', 'other case')");
-    CNotes98Set notes;
-    notes.Open(path_);
-    EXPECT_EQ(notes.NotesFor("K1AA"), (std::vector<std::string>{"first", ""}));
-    EXPECT_EQ(notes.NotesFor("O'BRIEN"), (std::vector<std::string>{"quoted"}));
-    EXPECT_TRUE(notes.NotesFor("' OR 1=1 --").empty());
-}
-
 class Statistics : public Target {
   protected:
     void insertDxcc(const std::string& prefix, const std::string& column,
