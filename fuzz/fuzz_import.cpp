@@ -13,7 +13,8 @@
 #include "db/jet.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace fs = std::filesystem;

@@ -6,11 +6,12 @@
 #include <cstdio>
 
 #include "import/messages.h"
-#include "import/source_types.h"
+#include "import/session.h"
 #include "import_doc.h"
 #include "import_view.h"
 #include "main_frame.h"
 #include "message_box.h"
+#include "readers/source_types.h"
 
 namespace tvx {
 

@@ -15,7 +15,8 @@
 #include "db/schema.h"
 #include "export/adif_export.h"
 #include "import/progress.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 
 namespace tvx {
 

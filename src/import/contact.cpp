@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "import/domain.h"
+
 namespace tvx {
 
 namespace {
@@ -64,24 +66,17 @@ bool IsYearBefore1975(const std::string& date) {
 
 std::string BandFromFrequency(const std::string& freqKhz) {
     const long mhz = LeadingInt(freqKhz) / 1000;
-    struct Range {
-        long low, high;
-        const char* code;
-    };
-    static constexpr Range kRanges[] = {
-        {1, 1, "10"},         {3, 3, "9"},          {5, 5, "23"},         {7, 7, "8"},
-        {10, 10, "7"},        {14, 14, "6"},        {18, 18, "5"},        {21, 21, "4"},
-        {24, 24, "3"},        {28, 29, "2"},        {50, 54, "1"},        {70, 74, "22"},
-        {144, 148, "0"},      {220, 225, "11"},     {420, 450, "12"},     {902, 902, "13"},
-        {1240, 1399, "14"},   {2291, 2450, "15"},   {3291, 3599, "16"},   {5651, 5925, "17"},
-        {10001, 10509, "18"}, {24001, 24259, "19"}, {47001, 47209, "20"},
-    };
-    for (const auto& r : kRanges) {
-        if (mhz >= r.low && mhz <= r.high) return r.code;
+    for (const BandFact& band : kBandFacts) {
+        if (mhz >= band.lowMhz && mhz <= band.highMhz) return std::to_string(band.code);
     }
     // Outside every band: a code that no table knows, so the filter leaves
     // the contact out and reports show "000".
     return "99";
+}
+
+void WorkingContact::FillDefaultReports() {
+    if (m_strRstSent.empty()) m_strRstSent = DefaultReport(m_strMode);
+    if (m_strRstRcvd.empty()) m_strRstRcvd = DefaultReport(m_strMode);
 }
 
 bool WorkingContact::BandCodeFromName(const std::string& name) {
@@ -151,12 +146,25 @@ void DropFirstChar(std::string& text) {
     if (!text.empty()) text.erase(0, 1);
 }
 
+void ComposeNote(WorkingContact& c, const std::string& defaultNote) {
+    const std::size_t n = CharCount(c.m_strNote);
+    std::string text;
+    if (!c.m_strNote2.empty()) {
+        text =
+            n + CharCount(c.m_strNote2) + 1 < 50 ? c.m_strNote2 + " " + c.m_strNote : c.m_strNote2;
+    } else if (!c.m_strNote.empty() && n <= 50) {
+        text = c.m_strNote;
+    }
+    if (CharCount(text) + CharCount(defaultNote) + 1 <= 50) {
+        c.m_strNote = text + " " + defaultNote;
+    } else {
+        c.m_strNote = text;
+    }
+}
+
 std::string BandName(long code) {
-    static const char* const kNames[] = {"2",    "6",    "10",  "12",  "15",  "17",  "20",   "30",
-                                         "40",   "80",   "160", "220", "432", "902", "1240", "2300",
-                                         "3300", "5650", "10G", "24G", "47G", "75G", "4",    "60"};
-    if (code < 0 || code > 23) return "000";
-    return kNames[code];
+    const BandFact* band = BandOfCode(code);
+    return band ? band->reportName : "000";
 }
 
 std::string ModeName(long code) {

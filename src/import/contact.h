@@ -30,6 +30,8 @@ struct WorkingContact {
 
     // Every member back to its reset value.
     void ClearContact() { *this = WorkingContact{}; }
+    // A report the source left empty becomes the mode's default report.
+    void FillDefaultReports();
     // Sets m_strBand; false on success, true when the name is unknown (the
     // band is then left unchanged).
     bool BandCodeFromName(const std::string& name);
@@ -51,6 +53,9 @@ int StatisticsModeColumn(const std::string& mode);
 void NextToken(std::string& out, std::string& line, std::string_view delims);
 void DropFirstChar(std::string& text);
 std::string BandName(long code);
+// The note of the ADIF family: the source's comment and extra note, then the
+// form's default note, within 50 characters.
+void ComposeNote(WorkingContact& c, const std::string& defaultNote);
 std::string ModeName(long code);
 
 }  // namespace tvx

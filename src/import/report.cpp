@@ -63,6 +63,7 @@ std::string Refusal(const struct stat& st, const std::vector<ReportFile::Guarded
 std::string ReportFile::Create(const std::string& path, const std::vector<Guarded>& guarded) {
     Close();
     error_.clear();
+    path_ = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) return "it is a symbolic link";

@@ -36,11 +36,13 @@ class ReportFile {
     // error() then says why.
     bool WriteLine(const std::string& line);
     const std::string& error() const { return error_; }
+    const std::string& path() const { return path_; }
     void Close();
 
   private:
     std::FILE* file_ = nullptr;
     std::string error_;
+    std::string path_;
 };
 
 }  // namespace tvx

@@ -41,79 +41,79 @@ void SetZone(std::string& member, const std::string& value) {
 
 // A 16-character mode text cannot be a mode; "89" is phone whose sideband
 // the band decides later.
-void SetMode(ImportSession& s, const std::string& value) {
+void SetMode(AdifRecord& s, const std::string& value) {
     // An empty mode says nothing, like any other empty value.
     if (value.empty()) return;
     if (CharCount(value) >= 16) {
-        s.m_strMode = "99";
+        s.c.m_strMode = "99";
         return;
     }
     const std::string upper = ToUpper(value);
     for (const auto& [name, code] : kAdifModes) {
         if (upper == name) {
-            s.m_strMode = code;
+            s.c.m_strMode = code;
             return;
         }
     }
     if (upper.find("SSTV") != std::string::npos) {
-        s.m_strMode = "7";
+        s.c.m_strMode = "7";
         return;
     }
-    s.m_strMode = "6";
-    s.m_strSubmode = Left(upper, 12);
+    s.c.m_strMode = "6";
+    s.c.m_strSubmode = Left(upper, 12);
 }
 
-void SetIota(ImportSession& s, const std::string& value) {
+void SetIota(AdifRecord& s, const std::string& value) {
     if (CharCount(value) != 6) return;
     // EU-005, EU 005 and EU_005 all become EU005.
     const std::string text = Left(value, 2) + "-" + value.substr(Left(value, 3).size());
     const std::size_t dash = text.find('-');
-    s.m_strIota = ToUpper(text.substr(0, dash) + text.substr(dash + 1));
+    s.c.m_strIota = ToUpper(text.substr(0, dash) + text.substr(dash + 1));
 }
 
-void SetGrid(ImportSession& s, const std::string& value) {
+void SetGrid(AdifRecord& s, const std::string& value) {
     const std::size_t n = CharCount(value);
     if (n <= 3) return;
-    s.m_strGrid = ToUpper(n == 6 ? value : Left(value, 4));
+    s.c.m_strGrid = ToUpper(n == 6 ? value : Left(value, 4));
 }
 
-void SetComment(ImportSession& s, const std::string& value) {
+void SetComment(AdifRecord& s, const std::string& value) {
     if (value.empty()) return;
-    s.m_strNote = Left(TrimLeft(value), 50);
+    s.c.m_strNote = Left(TrimLeft(value), 50);
 }
 
 // ADIF writes the county as "state,county".
-void SetCounty(ImportSession& s, const std::string& value) {
+void SetCounty(AdifRecord& s, const std::string& value) {
     const std::size_t comma = value.find(',');
     if (value.empty() || comma == std::string::npos) return;
     const std::string statePart = ToUpper(value.substr(0, comma));
     if (CharCount(statePart) != 2) return;
-    if (s.m_strState.empty()) s.m_strState = statePart;
+    if (s.c.m_strState.empty()) s.c.m_strState = statePart;
     std::string county = ToUpper(Trim(value.substr(comma + 1)));
     const std::size_t quote = county.find('\'');
     if (quote != std::string::npos) county.erase(quote);
-    s.m_strCounty = county;
+    s.c.m_strCounty = county;
     if (county.empty()) return;
     if (CharCount(county) > 25) {
-        s.m_strCounty.clear();
+        s.c.m_strCounty.clear();
         return;
     }
-    if (s.LookupCounty(s.m_strState, s.m_strCounty) == 0) {
-        s.ReportWarning("County?");
-        s.m_strCounty.clear();
+    if (s.engine.LookupCounty(s.c.m_strState, s.c.m_strCounty) == 0) {
+        s.engine.ReportWarning("County?");
+        s.c.m_strCounty.clear();
     }
 }
 
 // QSL_VIA carries a route keyword, not a manager's callsign.
-void SetQslVia(ImportSession& s, const std::string& value) {
+void SetQslVia(AdifRecord& s, const std::string& value) {
     if (value.empty()) return;
     for (const auto& [name, code] : kAdifQslRoutes) {
         if (EqualsNoCase(value, name)) {
-            s.m_strQslVia = code;
+            s.c.m_strQslVia = code;
             return;
         }
     }
-    s.m_strQslVia = "5";
+    s.c.m_strQslVia = "5";
 }
 
 void SetIfShorter(std::string& member, const std::string& value, std::size_t limit) {
@@ -124,102 +124,100 @@ int LeadingNumber(const std::string& value) {
     return static_cast<int>(LeadingInt(value));
 }
 
-using FieldHandler = void (*)(ImportSession&, const std::string&);
+using FieldHandler = void (*)(AdifRecord&, const std::string&);
 
 const std::unordered_map<std::string_view, FieldHandler>& FieldTable() {
     static const std::unordered_map<std::string_view, FieldHandler> kTable = {
-        {"CALL", [](ImportSession& s, const std::string& v) { s.m_strCall = ToUpper(v); }},
-        {"BAND", [](ImportSession& s, const std::string& v) { s.m_strBand = AdifBandCode(v); }},
+        {"CALL", [](AdifRecord& s, const std::string& v) { s.c.m_strCall = ToUpper(v); }},
+        {"BAND", [](AdifRecord& s, const std::string& v) { s.c.m_strBand = AdifBandCode(v); }},
         {"MODE", SetMode},
         {"SUBMODE", SetMode},
         {"TVXSUBMODE",
-         [](ImportSession& s, const std::string& v) {
-             s.m_strSubmode = ToUpper(Left(v, 12));
-             s.m_strMode = "6";
+         [](AdifRecord& s, const std::string& v) {
+             s.c.m_strSubmode = ToUpper(Left(v, 12));
+             s.c.m_strMode = "6";
          }},
-        {"TIME_ON", [](ImportSession& s, const std::string& v) { s.m_strTime = AdifTime(v); }},
-        {"TIME_OFF", [](ImportSession& s, const std::string& v) { s.m_strEndTime = AdifTime(v); }},
+        {"TIME_ON", [](AdifRecord& s, const std::string& v) { s.c.m_strTime = AdifTime(v); }},
+        {"TIME_OFF", [](AdifRecord& s, const std::string& v) { s.c.m_strEndTime = AdifTime(v); }},
         {"QSO_DATE",
-         [](ImportSession& s, const std::string& v) { SetDateIfWellFormed(s.m_strDate, v); }},
+         [](AdifRecord& s, const std::string& v) { SetDateIfWellFormed(s.c.m_strDate, v); }},
         {"QSLRDATE",
-         [](ImportSession& s, const std::string& v) {
-             if (!v.empty()) s.m_nConfirmed = 1;
-             SetDateIfWellFormed(s.m_strQslRcvdDate, v);
+         [](AdifRecord& s, const std::string& v) {
+             if (!v.empty()) s.c.m_nConfirmed = 1;
+             SetDateIfWellFormed(s.c.m_strQslRcvdDate, v);
          }},
         {"QSL_RCVD",
-         [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_nConfirmed, v); }},
-        {"QSL_SENT", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bQslSent, v); }},
-        {"QSLSDATE", [](ImportSession& s,
-                        const std::string& v) { SetDateIfWellFormed(s.m_strQslSentDate, v); }},
+         [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_nConfirmed, v); }},
+        {"QSL_SENT", [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_bQslSent, v); }},
+        {"QSLSDATE",
+         [](AdifRecord& s, const std::string& v) { SetDateIfWellFormed(s.c.m_strQslSentDate, v); }},
         {"STATE",
-         [](ImportSession& s, const std::string& v) {
-             if (CharCount(v) == 2) s.m_strState = ToUpper(v);
+         [](AdifRecord& s, const std::string& v) {
+             if (CharCount(v) == 2) s.c.m_strState = ToUpper(v);
          }},
         {"FREQ",
-         [](ImportSession& s, const std::string& v) {
-             if (!v.empty()) s.m_strFreq = AdifFrequencyToKhz(v);
+         [](AdifRecord& s, const std::string& v) {
+             if (!v.empty()) s.c.m_strFreq = AdifFrequencyToKhz(v);
          }},
-        {"CQZ", [](ImportSession& s, const std::string& v) { SetZone(s.m_strCqZone, v); }},
-        {"ITUZ", [](ImportSession& s, const std::string& v) { SetZone(s.m_strItuZone, v); }},
-        {"YL", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bYL, v); }},
-        {"QRP", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bQRP, v); }},
+        {"CQZ", [](AdifRecord& s, const std::string& v) { SetZone(s.c.m_strCqZone, v); }},
+        {"ITUZ", [](AdifRecord& s, const std::string& v) { SetZone(s.c.m_strItuZone, v); }},
+        {"YL", [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_bYL, v); }},
+        {"QRP", [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_bQRP, v); }},
         {"RST_RCVD",
-         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strRstRcvd, v, 4); }},
+         [](AdifRecord& s, const std::string& v) { SetIfShorter(s.c.m_strRstRcvd, v, 4); }},
         {"RST_SENT",
-         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strRstSent, v, 4); }},
+         [](AdifRecord& s, const std::string& v) { SetIfShorter(s.c.m_strRstSent, v, 4); }},
         {"TEN_TEN",
-         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strTenTen, v, 8); }},
-        {"DXCC", [](ImportSession& s, const std::string& v) { LookupDxccPrefix(s, v); }},
+         [](AdifRecord& s, const std::string& v) { SetIfShorter(s.c.m_strTenTen, v, 8); }},
+        {"DXCC", [](AdifRecord& s, const std::string& v) { LookupDxccPrefix(s, v); }},
         {"IOTA", SetIota},
         {"GRIDSQUARE", SetGrid},
         {"PFX",
-         [](ImportSession& s, const std::string& v) {
+         [](AdifRecord& s, const std::string& v) {
              const std::size_t n = CharCount(v);
-             if (n >= 1 && n <= 5) s.m_strWpx = ToUpper(v);
+             if (n >= 1 && n <= 5) s.c.m_strWpx = ToUpper(v);
          }},
         {"COMMENT", SetComment},
         {"CNTY", SetCounty},
         {"QSL_VIA", SetQslVia},
-        {"ARRL_SECT", [](ImportSession& s, const std::string& v) { s.m_strSection = ToUpper(v); }},
-        {"NAME", [](ImportSession& s, const std::string& v) { s.m_strName = v; }},
-        {"QTH", [](ImportSession& s, const std::string& v) { s.m_strQth = Left(v, 25); }},
+        {"ARRL_SECT", [](AdifRecord& s, const std::string& v) { s.c.m_strSection = ToUpper(v); }},
+        {"NAME", [](AdifRecord& s, const std::string& v) { s.c.m_strName = v; }},
+        {"QTH", [](AdifRecord& s, const std::string& v) { s.c.m_strQth = Left(v, 25); }},
         {"SAT_NAME",
-         [](ImportSession& s, const std::string& v) {
+         [](AdifRecord& s, const std::string& v) {
              if (v == ">") return;
-             s.m_strSatName = Left(v, 5);
+             s.c.m_strSatName = Left(v, 5);
          }},
-        {"SPEC1",
-         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strSpec1, v, 26); }},
-        {"SPEC2",
-         [](ImportSession& s, const std::string& v) { SetIfShorter(s.m_strSpec2, v, 26); }},
+        {"SPEC1", [](AdifRecord& s, const std::string& v) { SetIfShorter(s.c.m_strSpec1, v, 26); }},
+        {"SPEC2", [](AdifRecord& s, const std::string& v) { SetIfShorter(s.c.m_strSpec2, v, 26); }},
         {"OPERATOR",
-         [](ImportSession& s, const std::string& v) { s.m_strOprCall = ToUpper(Left(v, 15)); }},
+         [](AdifRecord& s, const std::string& v) { s.c.m_strOprCall = ToUpper(Left(v, 15)); }},
         {"APP_LOTW_OWNCALL",
-         [](ImportSession& s, const std::string& v) { s.m_strOwnCall = ToUpper(Left(v, 15)); }},
-        {"TX_PWR", [](ImportSession& s, const std::string& v) { s.m_strPower = Left(v, 4); }},
-        {"TVXUSER1", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bUser1, v); }},
-        {"TVXUSER2", [](ImportSession& s, const std::string& v) { SetFlagIfYes(s.m_bUser2, v); }},
-        {"TVXPFX", [](ImportSession& s, const std::string& v) { s.m_strPrefix = Left(v, 4); }},
-        {"TVXAWD", [](ImportSession& s, const std::string& v) { s.m_nAward = LeadingNumber(v); }},
-        {"TVXMGRN", [](ImportSession& s, const std::string& v) { s.m_strMgrNumber = Left(v, 1); }},
-        {"TVXQSLN", [](ImportSession& s, const std::string& v) { s.m_strQslNumber = v; }},
-        {"TVXSEL", [](ImportSession& s, const std::string& v) { s.m_nSelect = LeadingNumber(v); }},
-        {"TVXVAL", [](ImportSession& s, const std::string& v) { s.m_nValid = LeadingNumber(v); }},
-        {"TVXQSL_RCVD", [](ImportSession& s, const std::string& v) { s.m_strConfirm = v; }},
-        {"TVXQSL_SENT", [](ImportSession& s, const std::string& v) { s.m_strQslsStatus = v; }},
-        {"TVXLOTWR", [](ImportSession& s,
-                        const std::string& v) { SetDateIfWellFormed(s.m_strLotwRcvdDate, v); }},
-        {"PROP_MODE", [](ImportSession& s, const std::string& v) { s.m_strSatMode = Left(v, 15); }},
+         [](AdifRecord& s, const std::string& v) { s.c.m_strOwnCall = ToUpper(Left(v, 15)); }},
+        {"TX_PWR", [](AdifRecord& s, const std::string& v) { s.c.m_strPower = Left(v, 4); }},
+        {"TVXUSER1", [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_bUser1, v); }},
+        {"TVXUSER2", [](AdifRecord& s, const std::string& v) { SetFlagIfYes(s.c.m_bUser2, v); }},
+        {"TVXPFX", [](AdifRecord& s, const std::string& v) { s.c.m_strPrefix = Left(v, 4); }},
+        {"TVXAWD", [](AdifRecord& s, const std::string& v) { s.c.m_nAward = LeadingNumber(v); }},
+        {"TVXMGRN", [](AdifRecord& s, const std::string& v) { s.c.m_strMgrNumber = Left(v, 1); }},
+        {"TVXQSLN", [](AdifRecord& s, const std::string& v) { s.c.m_strQslNumber = v; }},
+        {"TVXSEL", [](AdifRecord& s, const std::string& v) { s.c.m_nSelect = LeadingNumber(v); }},
+        {"TVXVAL", [](AdifRecord& s, const std::string& v) { s.c.m_nValid = LeadingNumber(v); }},
+        {"TVXQSL_RCVD", [](AdifRecord& s, const std::string& v) { s.c.m_strConfirm = v; }},
+        {"TVXQSL_SENT", [](AdifRecord& s, const std::string& v) { s.c.m_strQslsStatus = v; }},
+        {"TVXLOTWR", [](AdifRecord& s,
+                        const std::string& v) { SetDateIfWellFormed(s.c.m_strLotwRcvdDate, v); }},
+        {"PROP_MODE", [](AdifRecord& s, const std::string& v) { s.c.m_strSatMode = Left(v, 15); }},
     };
     return kTable;
 }
 
 }  // namespace
 
-void ApplyAdifField(ImportSession& s, const std::string& name, const std::string& value) {
+void ApplyAdifField(AdifRecord& r, const std::string& name, const std::string& value) {
     const auto& table = FieldTable();
     const auto it = table.find(name);
-    if (it != table.end()) it->second(s, value);
+    if (it != table.end()) it->second(r, value);
 }
 
 std::string AdifFrequencyToKhz(const std::string& mhz) {

@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "import/session.h"
+#include "readers/adif.h"
 
 namespace tvx {
 
 // Stores one ADIF field (name upper-cased, value as cut from the line) in the
 // working contact. Unknown names are ignored.
-void ApplyAdifField(ImportSession& s, const std::string& name, const std::string& value);
+void ApplyAdifField(AdifRecord& r, const std::string& name, const std::string& value);
 
 // Megahertz as ADIF writes it to the target's kilohertz text with two
 // decimals: "14.0255" gives "14025.00", "7" gives "7000.00". Empty for an
@@ -21,8 +21,8 @@ std::string AdifFrequencyToKhz(const std::string& mhz);
 // is not known.
 std::string AdifBandCode(const std::string& name);
 
-// The country prefix of an ADIF DXCC number through the session's map: sets
+// The country prefix of an ADIF DXCC number through the record's map: sets
 // m_strPrefix to its first 4 characters when the map knows the number.
-void LookupDxccPrefix(ImportSession& s, const std::string& dxcc);
+void LookupDxccPrefix(AdifRecord& r, const std::string& dxcc);
 
 }  // namespace tvx

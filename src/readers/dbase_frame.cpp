@@ -116,9 +116,10 @@ void SplitSourcePath(const std::string& sourcePath, std::string& directory, std:
     table = file.substr(0, file.find('.'));
 }
 
-void ImportDbaseTable(ImportSession& s, const DbaseSource& source) {
+void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
+    WorkingContact& c = s.contact();
     std::string directory, table;
-    SplitSourcePath(s.m_strSourcePath, directory, table);
+    SplitSourcePath(s.sourcePath(), directory, table);
     const std::string query = std::string("SELECT ") + source.columns + " FROM " + table + ";";
 
     std::unique_ptr<Database> db;
@@ -145,35 +146,36 @@ void ImportDbaseTable(ImportSession& s, const DbaseSource& source) {
         }
         const DbaseRow row(*rows);
         if (!source.convert(s, row)) continue;
-        if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = DefaultReport(s.m_strMode);
-        if (s.m_strRstSent.empty()) s.m_strRstSent = DefaultReport(s.m_strMode);
-        if (CheckDate(s.m_strDate)) {
+        c.FillDefaultReports();
+        if (CheckDate(c.m_strDate)) {
             Fail(s, "Date?");
             continue;
         }
-        s.FinishContact(source.rules);
+        s.FinishContact();
     }
     // Deleted rows are counted in the total but never read.
     if (!stopped) s.ReportPosition(total, total);
-    s.m_bImporting = 0;
+    s.StopReading();
 }
 
-bool Fail(ImportSession& s, const char* problem) {
+bool Fail(ImportEngine& s, const char* problem) {
     s.ReportError(problem);
     return false;
 }
 
-bool ReadQsoDate(ImportSession& s, const DbaseRow& row, std::size_t pos) {
+bool ReadQsoDate(ImportEngine& s, const DbaseRow& row, std::size_t pos) {
+    WorkingContact& c = s.contact();
     // An empty date column has no date: failing here keeps it from being
     // written as the engine's empty date 18991230.
-    s.m_strDate = row.DateText(pos);
-    if (CharCount(s.m_strDate) < 8) return Fail(s, "Date?");
+    c.m_strDate = row.DateText(pos);
+    if (CharCount(c.m_strDate) < 8) return Fail(s, "Date?");
     return true;
 }
 
-bool ReadCall(ImportSession& s, const std::string& text) {
-    s.m_strCall = text;
-    if (CharCount(s.m_strCall) < 2) return Fail(s, "Call?");
+bool ReadCall(ImportEngine& s, const std::string& text) {
+    WorkingContact& c = s.contact();
+    c.m_strCall = text;
+    if (CharCount(c.m_strCall) < 2) return Fail(s, "Call?");
     return true;
 }
 
@@ -185,18 +187,19 @@ std::string TimeWithoutSeparator(const std::string& text) {
     return hh + rest;
 }
 
-bool ReadTime(ImportSession& s, const std::string& hhmm) {
-    s.m_strTime = hhmm + "00";
-    if (!IsValidTime(s.m_strTime)) return Fail(s, "Time?");
+bool ReadTime(ImportEngine& s, const std::string& hhmm) {
+    WorkingContact& c = s.contact();
+    c.m_strTime = hhmm + "00";
+    if (!IsValidTime(c.m_strTime)) return Fail(s, "Time?");
     return true;
 }
 
-bool ReadModeName(ImportSession& s, const std::string& name, bool mapRty) {
+bool ReadModeName(ImportEngine& s, const std::string& name, bool mapRty) {
+    WorkingContact& c = s.contact();
     if (name.empty()) {
-        s.m_strMode = "noMode";
-        return Fail(s, "Mode?");
+        return FailNoMode(s);
     }
-    s.ModeCodeFromName(mapRty && EqualsNoCase(name, "RTY") ? std::string("RTTY") : name);
+    c.ModeCodeFromName(mapRty && EqualsNoCase(name, "RTY") ? std::string("RTTY") : name);
     return true;
 }
 
@@ -204,11 +207,12 @@ void CutInto(std::string& member, const std::string& value, std::size_t n) {
     if (!value.empty()) member = Left(value, n);
 }
 
-void AppendNote(ImportSession& s, const std::string& text) {
+void AppendNote(ImportEngine& s, const std::string& text) {
+    WorkingContact& c = s.contact();
     if (text.empty()) return;
-    const std::size_t used = CharCount(s.m_strNote);
-    s.m_strNote += ' ';
-    if (used < 49) s.m_strNote += Left(text, 49 - used);
+    const std::size_t used = CharCount(c.m_strNote);
+    c.m_strNote += ' ';
+    if (used < 49) c.m_strNote += Left(text, 49 - used);
 }
 
 std::string QslSentDateOf(const DbaseRow& row, std::size_t pos) {
@@ -237,12 +241,6 @@ std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise) {
             if (tooPrecise) *tooPrecise = true;
             return {};
     }
-}
-
-StateRule KeepStateOfUsPrefixes() {
-    return [](ImportSession& s, const ResolutionRecord& rec) {
-        if (rec.prefix != "K" && rec.prefix != "KH6" && rec.prefix != "KL7") s.m_strState.clear();
-    };
 }
 
 }  // namespace tvx

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/database.h"
-#include "import/session.h"
+#include "import/engine.h"
 
 namespace tvx {
 
@@ -43,12 +43,11 @@ struct DbaseSource {
     const char* columns;
     // Fills the working contact from the row. False when the record failed a
     // check; the problem is then already reported.
-    bool (*convert)(ImportSession& s, const DbaseRow& row);
-    FinishRules rules;
+    bool (*convert)(ImportEngine& s, const DbaseRow& row);
 };
 
 // The whole import of one dBASE source from the session's source path.
-void ImportDbaseTable(ImportSession& s, const DbaseSource& source);
+void ImportDbaseTable(ImportEngine& s, const DbaseSource& source);
 
 // The two parts of the one query form the frame runs.
 struct SelectQuery {
@@ -65,23 +64,23 @@ void SplitSourcePath(const std::string& sourcePath, std::string& directory, std:
 // --- Conversions shared by the dBASE readers ---
 
 // Reports an error and returns false, for `return Fail(s, "Call?");`.
-bool Fail(ImportSession& s, const char* problem);
+bool Fail(ImportEngine& s, const char* problem);
 
 // QSO date from a date column; fewer than 8 characters (an empty date
 // included) fails with "Date?".
-bool ReadQsoDate(ImportSession& s, const DbaseRow& row, std::size_t pos);
+bool ReadQsoDate(ImportEngine& s, const DbaseRow& row, std::size_t pos);
 // The call; fewer than 2 characters fails with "Call?".
-bool ReadCall(ImportSession& s, const std::string& text);
+bool ReadCall(ImportEngine& s, const std::string& text);
 // HH?MM loses its separator; any other text stays as it is.
 std::string TimeWithoutSeparator(const std::string& text);
 // QSO time: text with "00" appended; fails with "Time?" unless valid.
-bool ReadTime(ImportSession& s, const std::string& hhmm);
+bool ReadTime(ImportEngine& s, const std::string& hhmm);
 // A mode name: empty fails with "Mode?" (mode code "noMode"); with
 // mapRty, "RTY" in any case is RTTY. Sets the mode code; needs the band.
-bool ReadModeName(ImportSession& s, const std::string& name, bool mapRty);
+bool ReadModeName(ImportEngine& s, const std::string& name, bool mapRty);
 // Appends to the note: note, a blank, and as much of text as keeps the
 // note within 50 characters. Nothing for an empty text.
-void AppendNote(ImportSession& s, const std::string& text);
+void AppendNote(ImportEngine& s, const std::string& text);
 // An optional column: a value that is not empty goes to the member, cut to
 // n characters; an empty one leaves the member as it was.
 void CutInto(std::string& member, const std::string& value, std::size_t n);
@@ -93,9 +92,5 @@ std::string QslSentDateOf(const DbaseRow& row, std::size_t pos);
 // 14200.0, 14.025 14025.0, "14." 14000.0. A fraction of four or more digits
 // gives "" and sets *tooPrecise. An empty text gives "".
 std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise = nullptr);
-
-// The state rule of most of these logs: a state is kept only for the
-// prefixes K, KH6 and KL7.
-StateRule KeepStateOfUsPrefixes();
 
 }  // namespace tvx

@@ -24,14 +24,15 @@ enum Column {
     kState
 };
 
-bool ConvertDxDeskTopRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertDxDeskTopRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, row.Text(kTime))) return false;
     if (!ReadCall(s, row.Text(kCallsign))) return false;
-    s.m_strRstSent = row.Text(kRstSent);
-    s.m_strRstRcvd = row.Text(kRstRcd);
+    c.m_strRstSent = row.Text(kRstSent);
+    c.m_strRstRcvd = row.Text(kRstRcd);
     const std::string band = row.Text(kBand);
-    if (band.empty() || s.BandCodeFromName(band)) return Fail(s, "Band?");
+    if (band.empty() || c.BandCodeFromName(band)) return Fail(s, "Band?");
 
     // An unknown letter is only a warning: the contact goes in as USB.
     const std::string letter = row.Text(kMode);
@@ -43,29 +44,28 @@ bool ConvertDxDeskTopRow(ImportSession& s, const DbaseRow& row) {
     } else if (letter == "R") {
         modeName = "RTTY";
     } else if (letter == "S") {
-        s.m_strSatName = "MIR";
+        c.m_strSatName = "MIR";
     } else {
-        s.m_strMode = "USB";
+        c.m_strMode = "USB";
         s.ReportWarning("Mode?");
     }
-    s.ModeCodeFromName(modeName);
+    c.ModeCodeFromName(modeName);
 
-    CutInto(s.m_strPower, row.Text(kPower), 4);
-    CutInto(s.m_strName, row.Text(kName), 15);
+    CutInto(c.m_strPower, row.Text(kPower), 4);
+    CutInto(c.m_strName, row.Text(kName), 15);
     AppendNote(s, row.Text(kRemarks));
-    if (row.Text(kQslSent) != "N") s.m_bQslSent = 1;
-    if (row.Text(kQslRcd) != "N") s.m_nConfirmed = 1;
-    CutInto(s.m_strState, row.Text(kState), 2);
+    if (row.Text(kQslSent) != "N") c.m_bQslSent = 1;
+    if (row.Text(kQslRcd) != "N") c.m_nConfirmed = 1;
+    CutInto(c.m_strState, row.Text(kState), 2);
     return true;
 }
 
 }  // namespace
 
-void ImportDxDeskTop(ImportSession& s) {
+void ImportDxDeskTop(ImportEngine& s) {
     ImportDbaseTable(s, {"DATE, TIME, CALLSIGN, RSTSENT, RSTRCD, BAND, MODE, POWER, NAME, "
                          "REMARKS, QSLSENT, QSLRCD, STATE",
-                         ConvertDxDeskTopRow,
-                         {KeepStateOfUsPrefixes(), true}});
+                         ConvertDxDeskTopRow});
 }
 
 }  // namespace tvx

@@ -33,34 +33,33 @@ std::string MegahertzText(const DbaseRow& row, std::size_t pos) {
     return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
-bool ConvertDxLogRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertDxLogRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadCall(s, row.Text(kCall))) return false;
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, row.Text(kTime))) return false;
-    s.m_strFreq = AdifFrequencyToKhz(MegahertzText(row, kBand));
-    if (s.m_strFreq.empty()) return Fail(s, "Band?");
-    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strFreq = AdifFrequencyToKhz(MegahertzText(row, kBand));
+    if (c.m_strFreq.empty()) return Fail(s, "Band?");
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
     const std::string mode = row.Text(kMode);
     if (mode.empty()) {
-        s.m_strMode = "noMode";
-        return Fail(s, "Mode?");
+        return FailNoMode(s);
     }
-    s.m_strRstSent = row.Text(kRst);
-    s.m_strRstRcvd = row.Text(kRstRx);
-    if (row.IsTrue(kConfirm)) s.m_nConfirmed = 1;
-    if (row.IsTrue(kSentQsl)) s.m_bQslSent = 1;
-    CutInto(s.m_strNote, row.Text(kComments), 50);
-    s.ModeCodeFromName(mode);
+    c.m_strRstSent = row.Text(kRst);
+    c.m_strRstRcvd = row.Text(kRstRx);
+    if (row.IsTrue(kConfirm)) c.m_nConfirmed = 1;
+    if (row.IsTrue(kSentQsl)) c.m_bQslSent = 1;
+    CutInto(c.m_strNote, row.Text(kComments), 50);
+    c.ModeCodeFromName(mode);
     return true;
 }
 
 }  // namespace
 
-void ImportDxLog(ImportSession& s) {
+void ImportDxLog(ImportEngine& s) {
     // No state rule beyond the Hawaii and Alaska states of the resolution.
     ImportDbaseTable(s, {"CALL, DATE, TIME, BAND, MODE, RST, RSTRX, CONFIRM, SENTQSL, COMMENTS",
-                         ConvertDxLogRow,
-                         {nullptr, true}});
+                         ConvertDxLogRow});
 }
 
 }  // namespace tvx

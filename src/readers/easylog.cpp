@@ -41,63 +41,64 @@ std::string EasyLogFrequency(const std::string& text) {
     return MhzTextToKhz(bare);
 }
 
-void ApplyQslSent(ImportSession& s, const std::string& qsl) {
+void ApplyQslSent(ImportEngine& s, const std::string& qsl) {
+    WorkingContact& c = s.contact();
     static const std::pair<const char*, const char*> kRoutes[] = {
         {"D", "1"}, {"B", "0"}, {"$", "2"}, {"M", "3"}, {"S", "4"}};
-    s.m_strQslVia = "5";
+    c.m_strQslVia = "5";
     for (const auto& [letter, route] : kRoutes) {
         if (EqualsNoCase(qsl, letter)) {
-            s.m_strQslVia = route;
+            c.m_strQslVia = route;
             break;
         }
     }
-    if (s.m_strQslVia != "5") {
-        s.m_bQslSent = 1;
-        s.m_strQslSentDate = s.m_strDate;
+    if (c.m_strQslVia != "5") {
+        c.m_bQslSent = 1;
+        c.m_strQslSentDate = c.m_strDate;
     }
 }
 
-bool ConvertEasyLogRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertEasyLogRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTimeIni)))) return false;
     const std::string wpx = row.Text(kWpx);
-    if (!wpx.empty()) s.m_strWpx = wpx;
+    if (!wpx.empty()) c.m_strWpx = wpx;
     if (!ReadCall(s, row.Text(kCall))) return false;
 
     // A known band name wins over a frequency that disagrees with it.
-    s.m_strBand = AdifBandCode(row.Text(kBand));
+    c.m_strBand = AdifBandCode(row.Text(kBand));
     const std::string freq = row.Text(kFrequency);
-    if (!freq.empty()) s.m_strFreq = EasyLogFrequency(freq);
-    if (s.m_strBand == "99") {
-        if (s.m_strFreq.empty()) return Fail(s, "Band or Freq?");
-        s.m_strBand = BandFromFrequency(s.m_strFreq);
+    if (!freq.empty()) c.m_strFreq = EasyLogFrequency(freq);
+    if (c.m_strBand == "99") {
+        if (c.m_strFreq.empty()) return Fail(s, "Band or Freq?");
+        c.m_strBand = BandFromFrequency(c.m_strFreq);
     }
     if (!ReadModeName(s, row.Text(kMode), true)) return false;
-    s.m_strRstSent = row.Text(kRstSnd);
-    s.m_strRstRcvd = row.Text(kRstRcv);
+    c.m_strRstSent = row.Text(kRstSnd);
+    c.m_strRstRcvd = row.Text(kRstRcv);
 
-    CutInto(s.m_strName, row.Text(kName), 15);
-    CutInto(s.m_strPower, row.Text(kPower), 4);
+    CutInto(c.m_strName, row.Text(kName), 15);
+    CutInto(c.m_strPower, row.Text(kPower), 4);
     AppendNote(s, row.Text(kNote));
-    CutInto(s.m_strQth, row.Text(kQth), 25);
+    CutInto(c.m_strQth, row.Text(kQth), 25);
     const std::string locator = row.Text(kLocator);
-    if (CharCount(locator) == 4 || CharCount(locator) == 6) s.m_strGrid = locator;
+    if (CharCount(locator) == 4 || CharCount(locator) == 6) c.m_strGrid = locator;
     const std::string iota = row.Text(kIotaRef);
-    if (CharCount(iota) == 5) s.m_strIota = iota;
+    if (CharCount(iota) == 5) c.m_strIota = iota;
     ApplyQslSent(s, row.Text(kQslSnd));
     const std::string received = row.Text(kQslRcv);
-    if (!received.empty() && received[0] != 'N') s.m_nConfirmed = 1;
+    if (!received.empty() && received[0] != 'N') c.m_nConfirmed = 1;
     return true;
 }
 
 }  // namespace
 
-void ImportEasyLog(ImportSession& s) {
+void ImportEasyLog(ImportEngine& s) {
     ImportDbaseTable(s, {"DATE, TIME_INI, BAND, FREQUENCY, MODE, CALL, RST_SND, RST_RCV, NAME, "
                          "QTH, NOTE, LOCATOR, QSL_SND, QSL_RCV, ITU, WAZ, WPX, POWER, SAT, "
                          "IOTA_REF",
-                         ConvertEasyLogRow,
-                         {KeepStateOfUsPrefixes(), true}});
+                         ConvertEasyLogRow});
 }
 
 }  // namespace tvx

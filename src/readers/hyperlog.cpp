@@ -25,38 +25,38 @@ enum Column {
     kQslReceive
 };
 
-bool ConvertHyperLogRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertHyperLogRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTime)))) return false;
     if (!ReadCall(s, row.Text(kCallsign))) return false;
-    s.m_strRstSent = row.Text(kSent);
-    s.m_strRstRcvd = row.Text(kReceived);
-    s.m_strFreq = MhzTextToKhz(row.Text(kFrequency));
-    if (s.BandCodeFromName(row.Text(kBand))) {
-        if (s.m_strFreq.empty()) return Fail(s, "Band?");
-        s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strRstSent = row.Text(kSent);
+    c.m_strRstRcvd = row.Text(kReceived);
+    c.m_strFreq = MhzTextToKhz(row.Text(kFrequency));
+    if (c.BandCodeFromName(row.Text(kBand))) {
+        if (c.m_strFreq.empty()) return Fail(s, "Band?");
+        c.m_strBand = BandFromFrequency(c.m_strFreq);
     }
     if (!ReadModeName(s, row.Text(kMode), true)) return false;
 
-    CutInto(s.m_strPower, row.Text(kPower), 4);
-    CutInto(s.m_strName, row.Text(kName), 15);
-    CutInto(s.m_strQth, row.Text(kQth), 25);
+    CutInto(c.m_strPower, row.Text(kPower), 4);
+    CutInto(c.m_strName, row.Text(kName), 15);
+    CutInto(c.m_strQth, row.Text(kQth), 25);
     AppendNote(s, row.Text(kRemarks));
     if (EqualsNoCase(row.Text(kQslSent), "Y")) {
-        s.m_strQslSentDate = s.m_strDate;
-        s.m_bQslSent = 1;
+        c.m_strQslSentDate = c.m_strDate;
+        c.m_bQslSent = 1;
     }
-    if (EqualsNoCase(row.Text(kQslReceive), "Y")) s.m_nConfirmed = 1;
+    if (EqualsNoCase(row.Text(kQslReceive), "Y")) c.m_nConfirmed = 1;
     return true;
 }
 
 }  // namespace
 
-void ImportHyperLog(ImportSession& s) {
+void ImportHyperLog(ImportEngine& s) {
     ImportDbaseTable(s, {"DATE, TIME, CALLSIGN, SENT, RECEIVED, BAND, FREQUENCY, MODE, POWER, "
                          "NAME, QTH, REMARKS, QSLSENT, QSLRECEIVE",
-                         ConvertHyperLogRow,
-                         {KeepStateOfUsPrefixes(), true}});
+                         ConvertHyperLogRow});
 }
 
 }  // namespace tvx

@@ -14,67 +14,57 @@ std::string CutLogviewField(std::string& line) {
     return CutField(line, "^");
 }
 
-void ConvertLogviewLine(ImportSession& s, std::string& line) {
+void ConvertLogviewLine(ImportEngine& s, std::string& line) {
+    WorkingContact& c = s.contact();
     std::string date = CutLogviewField(line);
     if (CharCount(date) != 8) {
-        s.m_strDate = date;
+        c.m_strDate = date;
         return s.ReportError("Date?");
     }
-    s.m_strDate = CenturyDate(Mid(date, 6, 2), Mid(date, 0, 2), Mid(date, 3, 2));
+    c.m_strDate = CenturyDate(Mid(date, 6, 2), Mid(date, 0, 2), Mid(date, 3, 2));
 
     // A time of another form leaves "00", which ValidateContact rejects.
-    s.m_strTime = HhMmTime(CutLogviewField(line), false);
-    s.m_strCall = CutLogviewField(line);
-    s.m_strName = CutLogviewField(line);
+    c.m_strTime = HhMmTime(CutLogviewField(line), false);
+    c.m_strCall = CutLogviewField(line);
+    c.m_strName = CutLogviewField(line);
     std::string report = CutLogviewField(line);
-    if (CharCount(report) < 4) s.m_strRstSent = report;
+    if (CharCount(report) < 4) c.m_strRstSent = report;
     report = CutLogviewField(line);
-    if (CharCount(report) < 4) s.m_strRstRcvd = report;
+    if (CharCount(report) < 4) c.m_strRstRcvd = report;
 
     std::string freq = CutLogviewField(line);
     std::size_t point = freq.find('.');
     if (point == 0 || freq.empty()) return s.ReportError("Band?");
     // Megahertz with three decimals: dropping the point gives kilohertz.
-    s.m_strFreq = TrimLeft(WithoutFirst(freq, '.') + ".0");
-    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strFreq = TrimLeft(WithoutFirst(freq, '.') + ".0");
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
 
     std::string power = CutLogviewField(line);
-    if (!power.empty()) s.m_strPower = Left(power, 4);
+    if (!power.empty()) c.m_strPower = Left(power, 4);
 
     std::string mode = CutLogviewField(line);
     if (mode.empty()) {
-        s.m_strMode = "noMode";
-        return s.ReportError("Mode?");
-    }
-    s.ModeCodeFromName(mode);
-
-    if (CheckDate(s.m_strDate)) return s.ReportError("Date?");
-
-    std::string qth = CutLogviewField(line);
-    if (!qth.empty()) s.m_strQth = Left(qth, 25);
-    s.m_strNote = CutLogviewField(line);
-    s.m_strQslVia = CutLogviewField(line).empty() ? "0" : "3";  // bureau, else manager
-    if (CutLogviewField(line) == "Y") s.m_nConfirmed = 1;
-    line = TrimRight(line);
-    if (CutLogviewField(line) == "Y") s.m_strQslSentDate = s.m_strDate;
-
-    if (!ValidateContact(s)) {
-        s.ClearContact();
+        FailNoMode(s);
         return;
     }
+    c.ModeCodeFromName(mode);
 
-    FinishRules rules;
-    rules.stateRule = [usCheck = UsStateCheck()](ImportSession& session,
-                                                 const ResolutionRecord& rec) {
-        DropStateOutsideUs(session, rec);
-        usCheck(session, rec);
-    };
-    s.FinishContact(rules);
+    if (CheckDate(c.m_strDate)) return s.ReportError("Date?");
+
+    std::string qth = CutLogviewField(line);
+    if (!qth.empty()) c.m_strQth = Left(qth, 25);
+    c.m_strNote = CutLogviewField(line);
+    c.m_strQslVia = CutLogviewField(line).empty() ? "0" : "3";  // bureau, else manager
+    if (CutLogviewField(line) == "Y") c.m_nConfirmed = 1;
+    line = TrimRight(line);
+    if (CutLogviewField(line) == "Y") c.m_strQslSentDate = c.m_strDate;
+
+    if (s.CheckContact()) s.FinishContact();
 }
 
 }  // namespace
 
-void ImportLogview(ImportSession& s) {
+void ImportLogview(ImportEngine& s) {
     ImportTextLines(s, ";- ", ConvertLogviewLine);
 }
 

@@ -31,88 +31,88 @@ std::string BandOfNumber(long number) {
     return number >= 1 && number <= 10 ? kBands[number - 1] : "12";
 }
 
-bool ReadQ9zzMode(ImportSession& s, const std::string& text) {
+bool ReadQ9zzMode(ImportEngine& s, const std::string& text) {
+    WorkingContact& c = s.contact();
     if (!text.empty()) {
         switch (LeadingInt(text)) {
             case 1:  // the sideband test looks at the first character only
-                s.m_strMode =
-                    s.m_strBand.starts_with('8') || s.m_strBand.starts_with('9') ? "1" : "0";
+                c.m_strMode =
+                    c.m_strBand.starts_with('8') || c.m_strBand.starts_with('9') ? "1" : "0";
                 return true;
             case 2:
-                s.m_strMode = "2";
+                c.m_strMode = "2";
                 return true;
             case 3:
-                s.m_strMode = "5";
+                c.m_strMode = "5";
                 return true;
             case 4:
-                s.m_strMode = "3";
+                c.m_strMode = "3";
                 return true;
             case 5:
-                s.m_strMode = "4";
+                c.m_strMode = "4";
                 return true;
             case 6:
-                s.m_strMode = "7";
+                c.m_strMode = "7";
                 return true;
             case 7:
-                s.m_strMode = "6";
-                s.m_strSubmode = "AMTOR";
+                c.m_strMode = "6";
+                c.m_strSubmode = "AMTOR";
                 return true;
             case 8:
-                s.m_strMode = "6";
-                s.m_strSubmode = "PACTOR";
+                c.m_strMode = "6";
+                c.m_strSubmode = "PACTOR";
                 return true;
             default:
                 break;
         }
     }
-    s.m_strMode = "noMode";
-    return Fail(s, "Mode?");
+    return FailNoMode(s);
 }
 
-bool ConvertQ9zzRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertQ9zzRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTime)))) return false;
     if (!ReadCall(s, row.Text(kCall))) return false;
     const std::string band = row.Text(kBand);
     if (band.empty()) {
-        s.m_strBand = "noBand";
+        c.m_strBand = "noBand";
         return Fail(s, "Band?");
     }
-    s.m_strBand = BandOfNumber(LeadingInt(band));
+    c.m_strBand = BandOfNumber(LeadingInt(band));
     if (!ReadQ9zzMode(s, row.Text(kMode))) return false;
-    s.m_strRstSent = row.Text(kRstSent);
-    s.m_strRstRcvd = row.Text(kRstRcvd);
+    c.m_strRstSent = row.Text(kRstSent);
+    c.m_strRstRcvd = row.Text(kRstRcvd);
     const std::string satellite = row.Text(kSatellite);
     if (!satellite.empty()) {
-        s.m_strSatName = "MIR";
-        s.m_strNote = satellite;
+        c.m_strSatName = "MIR";
+        c.m_strNote = satellite;
     }
     AppendNote(s, row.Text(kNote));
-    if (row.IsTrue(kQslSent)) s.m_bQslSent = 1;
+    if (row.IsTrue(kQslSent)) c.m_bQslSent = 1;
     const std::string sent = QslSentDateOf(row, kDateSent);
-    if (!sent.empty()) s.m_strQslSentDate = sent;
-    if (row.IsTrue(kQslRcvd)) s.m_nConfirmed = 1;
+    if (!sent.empty()) c.m_strQslSentDate = sent;
+    if (row.IsTrue(kQslRcvd)) c.m_nConfirmed = 1;
     const std::string state = row.Text(kState);
-    if (CharCount(state) == 2) s.m_strState = state;
+    if (CharCount(state) == 2) c.m_strState = state;
     const std::string grid = row.Text(kGridSquare);
-    if (CharCount(grid) == 4 || CharCount(grid) == 6) s.m_strGrid = grid;
+    if (CharCount(grid) == 4 || CharCount(grid) == 6) c.m_strGrid = grid;
     const std::string iota = row.Text(kIota);
     // EU-05 is no reference at all: a dash belongs only in the six-character form.
     if (CharCount(iota) == 5 && iota[2] != '-') {
-        s.m_strIota = iota;
+        c.m_strIota = iota;
     } else if (CharCount(iota) == 6 && iota[2] == '-') {
-        s.m_strIota = iota.substr(0, 2) + iota.substr(3);
+        c.m_strIota = iota.substr(0, 2) + iota.substr(3);
     }
     return true;
 }
 
 }  // namespace
 
-void ImportQ9zz(ImportSession& s) {
+void ImportQ9zz(ImportEngine& s) {
     ImportDbaseTable(s, {"DATE, TIME, CALL, BAND, MODE, RSTSENT, RSTRCVD, SATELLITE, NOTE, "
                          "QSLSENT, DATESENT, QSLRCVD, STATE, GRIDSQUARE, IOTA",
-                         ConvertQ9zzRow,
-                         {KeepStateOfUsPrefixes(), true}});
+                         ConvertQ9zzRow});
 }
 
 }  // namespace tvx

@@ -1,39 +1,30 @@
 #pragma once
-// The source readers. Each turns its source's records into the working
-// contact and calls the session's shared finishing steps.
+// The source readers. Each turns its source's records into the engine's
+// working contact and hands each one over; the engine does the rest.
 
-#include "import/session.h"
+#include "import/engine.h"
 
 namespace tvx {
 
 // ADIF (standard and LoTW).
-void BuildDxccPrefixMap(ImportSession& s);
-void ReleaseDxccPrefixMap(ImportSession& s);
-void ReadAdifFile(ImportSession& s);
-void ImportAdif(ImportSession& s);  // BuildDxccPrefixMap, then ReadAdifFile
-// Shared with the Logview reader.
-bool ValidateContact(ImportSession& s);
-// States belong to the prefixes K, KH6 and KL7 only: any other resolved
-// prefix loses the state that ValidateContact could not judge yet.
-bool IsStatePrefix(const std::string& prefix);
-void DropStateOutsideUs(ImportSession& s, const ResolutionRecord& rec);
+void ImportAdif(ImportEngine& s);
 
 // Text exports.
-void ImportLogWindows(ImportSession& s);
-void ImportXpWin(ImportSession& s);
-void ImportLogview(ImportSession& s);
-void ImportSwisslog(ImportSession& s);
+void ImportLogWindows(ImportEngine& s);
+void ImportXpWin(ImportEngine& s);
+void ImportLogview(ImportEngine& s);
+void ImportSwisslog(ImportEngine& s);
 
 // dBASE III tables.
-void ImportHyperLog(ImportSession& s);
-void ImportDxLog(ImportSession& s);
-void ImportDxDeskTop(ImportSession& s);
-void ImportLogPlus(ImportSession& s);
-void ImportTopLog(ImportSession& s);
-void ImportQ9zz(ImportSession& s);
-void ImportEasyLog(ImportSession& s);
+void ImportHyperLog(ImportEngine& s);
+void ImportDxLog(ImportEngine& s);
+void ImportDxDeskTop(ImportEngine& s);
+void ImportLogPlus(ImportEngine& s);
+void ImportTopLog(ImportEngine& s);
+void ImportQ9zz(ImportEngine& s);
+void ImportEasyLog(ImportEngine& s);
 
 // Jet.
-void ImportStationMaster(ImportSession& s);
+void ImportStationMaster(ImportEngine& s);
 
 }  // namespace tvx

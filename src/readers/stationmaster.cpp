@@ -79,16 +79,17 @@ std::string Text(const Value& v) {
 
 // Steps 1 to 15 of a row: fill the contact and check it. False when a check
 // failed (it has been reported and the rest of the row is not read).
-bool ReadRow(ImportSession& s, const TableCursor& row) {
+bool ReadRow(ImportEngine& s, const TableCursor& row) {
+    WorkingContact& c = s.contact();
     // 1. Date: six digits with the century rule, or eight digits. Years
     // 2000 to 2009 written as six digits are numbers of five digits or fewer
     // (050317 is 50317), so the leading zeros are put back first.
     std::string date = WholeText(row.at(kDate));
     if (IsAllDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
     if (date.size() == 6) {
-        s.m_strDate = (LeadingInt(date.substr(0, 2)) >= 50 ? "19" : "20") + date;
+        c.m_strDate = (LeadingInt(date.substr(0, 2)) >= 50 ? "19" : "20") + date;
     } else {
-        s.m_strDate = date;
+        c.m_strDate = date;
         if (date.size() != 8) {
             s.ReportError("Date?");
             return false;
@@ -99,33 +100,33 @@ bool ReadRow(ImportSession& s, const TableCursor& row) {
     const std::string time = WholeText(row.at(kTime));
     switch (time.size()) {
         case 4:
-            s.m_strTime = time;
+            c.m_strTime = time;
             break;
         case 3:
-            s.m_strTime = "0" + time;
+            c.m_strTime = "0" + time;
             break;
         case 2:
-            s.m_strTime = "00" + time;
+            c.m_strTime = "00" + time;
             break;
         case 1:
-            s.m_strTime = "000" + time;
+            c.m_strTime = "000" + time;
             break;
         case 5:
-            s.m_strTime = {time[0], time[1], time[3], time[4]};
+            c.m_strTime = {time[0], time[1], time[3], time[4]};
             break;
         default:
-            s.m_strTime = time;
+            c.m_strTime = time;
             break;
     }
-    s.m_strTime += "00";
-    if (!IsValidTime(s.m_strTime)) {
+    c.m_strTime += "00";
+    if (!IsValidTime(c.m_strTime)) {
         s.ReportError("Time?");
         return false;
     }
 
     // 3. Call.
-    s.m_strCall = Text(row.at(kCall));
-    if (CharCount(s.m_strCall) < 2) {
+    c.m_strCall = Text(row.at(kCall));
+    if (CharCount(c.m_strCall) < 2) {
         s.ReportError("Call?");
         return false;
     }
@@ -134,98 +135,86 @@ bool ReadRow(ImportSession& s, const TableCursor& row) {
     if (const auto mhz = Number(row.at(kFreq))) {
         const std::string f = Format("%-.3f", *mhz);
         const std::size_t point = f.find('.');
-        s.m_strFreq = point == std::string::npos ? f + "000.0"
+        c.m_strFreq = point == std::string::npos ? f + "000.0"
                                                  : f.substr(0, point) + f.substr(point + 1) + ".0";
     }
-    if (s.m_strFreq.empty()) {
+    if (c.m_strFreq.empty()) {
         s.ReportError("Band or Freq?");
         return false;
     }
-    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
 
     // 5. Mode; the band is set, so SSB can be told upper or lower.
     std::string mode = Text(row.at(kMode));
     if (mode.empty()) {
-        s.m_strMode = "noMode";
-        s.ReportError("Mode?");
-        return false;
+        return FailNoMode(s);
     }
     mode = ToUpper(mode);
     if (mode == "RTY") mode = "RTTY";
-    s.ModeCodeFromName(mode);
+    c.ModeCodeFromName(mode);
 
     // 6. Reports.
-    s.m_strRstSent = Left(Text(row.at(kRstSent)), 3);
-    s.m_strRstRcvd = Left(Text(row.at(kRstRcvd)), 3);
+    c.m_strRstSent = Left(Text(row.at(kRstSent)), 3);
+    c.m_strRstRcvd = Left(Text(row.at(kRstRcvd)), 3);
 
     // 7. Name and QTH share one column: "JOHN/LONDON".
     const std::string nameQth = Text(row.at(kNameQth));
     if (!nameQth.empty()) {
         const std::size_t slash = nameQth.find('/');
         const std::string name = nameQth.substr(0, slash);
-        if (!name.empty()) s.m_strName = Left(name, 15);
-        if (slash != std::string::npos) s.m_strQth = Left(nameQth.substr(slash + 1), 25);
+        if (!name.empty()) c.m_strName = Left(name, 15);
+        if (slash != std::string::npos) c.m_strQth = Left(nameQth.substr(slash + 1), 25);
     }
 
     // 8. Power.
     if (const auto watts = Number(row.at(kPower))) {
         const std::string power = Trim(Format("%.0f", *watts));
-        if (!power.empty()) s.m_strPower = Left(power, 4);
+        if (!power.empty()) c.m_strPower = Left(power, 4);
     }
 
     // 9. The third column's meaning is unknown; it is kept in the note.
     const std::string serial = WholeText(row.at(kSerial));
-    if (!serial.empty()) s.m_strNote += " " + Left(serial, 4);
+    if (!serial.empty()) c.m_strNote += " " + Left(serial, 4);
 
     // 10. Remark, the note kept within 49 characters.
     const std::string remark = Text(row.at(kRemark));
     if (!remark.empty()) {
-        const long room = 49 - static_cast<long>(CharCount(s.m_strNote));
-        s.m_strNote += " " + (room > 0 ? Left(remark, static_cast<std::size_t>(room)) : "");
+        const long room = 49 - static_cast<long>(CharCount(c.m_strNote));
+        c.m_strNote += " " + (room > 0 ? Left(remark, static_cast<std::size_t>(room)) : "");
     }
 
     // 11. Grid square, only in its four- and six-character forms.
     const std::string grid = Text(row.at(kGrid));
-    if (grid.size() == 4 || grid.size() == 6) s.m_strGrid = grid;
+    if (grid.size() == 4 || grid.size() == 6) c.m_strGrid = grid;
 
     // 12, 13. QSL flags.
     const std::string qslSent = Text(row.at(kQslSent));
     if (qslSent.empty()) {
-        s.m_strQslVia = "5";
+        c.m_strQslVia = "5";
     } else if (EqualsNoCase(qslSent, "Y")) {
-        s.m_bQslSent = 1;
-        s.m_strQslSentDate = s.m_strDate;
+        c.m_bQslSent = 1;
+        c.m_strQslSentDate = c.m_strDate;
     }
-    if (EqualsNoCase(Text(row.at(kQslRcvd)), "Y")) s.m_nConfirmed = 1;
+    if (EqualsNoCase(Text(row.at(kQslRcvd)), "Y")) c.m_nConfirmed = 1;
 
     // 14. Missing reports: 599 for CW and RTTY, else 59.
-    const bool cwOrRtty = !s.m_strMode.empty() && (s.m_strMode[0] == '2' || s.m_strMode[0] == '5');
-    if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = cwOrRtty ? "599" : "59";
-    if (s.m_strRstSent.empty()) s.m_strRstSent = cwOrRtty ? "599" : "59";
+    c.FillDefaultReports();
 
     // 15. The date must be a calendar date.
-    if (CheckDate(s.m_strDate)) {
+    if (CheckDate(c.m_strDate)) {
         s.ReportError("Date?");
         return false;
     }
     return true;
 }
 
-// This source has no state of its own: a state (set by the resolution for
-// Hawaii and Alaska) stays only with the prefixes that have states.
-void KeepUsState(ImportSession& s, const ResolutionRecord& rec) {
-    if (!s.m_strState.empty() && rec.prefix != "K" && rec.prefix != "KH6" && rec.prefix != "KL7") {
-        s.m_strState.clear();
-    }
-}
-
 }  // namespace
 
-void ImportStationMaster(ImportSession& s) {
+void ImportStationMaster(ImportEngine& s) {
     std::unique_ptr<Database> db;
     std::unique_ptr<TableCursor> rows;
     try {
-        db = openDatabase(s.m_strSourcePath);
+        db = openDatabase(s.sourcePath());
     } catch (const DbError& e) {
         s.NotifyText(kMsgSourceDatabaseError, e.what(), MessageIcon::Stop);
         return;
@@ -245,13 +234,12 @@ void ImportStationMaster(ImportSession& s) {
         return;
     }
 
-    const FinishRules rules{KeepUsState, true};
     const std::int64_t total = rows->rowCount();
     std::int64_t done = 0;
     while (rows->next()) {
         s.ReportPosition(++done, total);
         if (!s.NextRecord()) break;
-        if (ReadRow(s, *rows)) s.FinishContact(rules);
+        if (ReadRow(s, *rows)) s.FinishContact();
     }
 }
 

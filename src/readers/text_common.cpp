@@ -136,10 +136,10 @@ bool TextLineReader::Next(TextLine& line) {
     return true;
 }
 
-bool ReportReadError(ImportSession& s, const TextLineReader& reader) {
+bool ReportReadError(ImportEngine& s, const TextLineReader& reader) {
     if (reader.error() == 0) return false;
     s.NotifyText(kMsgSourceReadError,
-                 MessageText(kMsgSourceReadError) + ":\n'" + s.m_strSourcePath +
+                 MessageText(kMsgSourceReadError) + ":\n'" + s.sourcePath() +
                      "': " + std::strerror(reader.error()) + ".",
                  MessageIcon::Stop);
     return true;
@@ -151,9 +151,9 @@ bool SkipsTextLine(const TextLine& line, std::string_view skipFirstChars) {
     return !line.tooLong && line.length < kShortestLine;
 }
 
-void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLineConverter convert) {
+void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineConverter convert) {
     TextLineReader reader;
-    if (!reader.Open(s.m_strSourcePath)) {
+    if (!reader.Open(s.sourcePath())) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
         return;
     }
@@ -241,10 +241,6 @@ std::string HhMmTime(std::string_view field, bool bareHhmm) {
     if (n == 5) return SeparatedTime(field);
     if (n == 4 && bareHhmm) return std::string(field) + "00";
     return "00";
-}
-
-std::string DefaultReport(const std::string& modeCode) {
-    return modeCode.starts_with('2') || modeCode.starts_with('5') ? "599" : "59";
 }
 
 }  // namespace tvx

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "import/session.h"
+#include "import/domain.h"
+#include "import/engine.h"
 
 namespace tvx {
 
@@ -79,19 +80,19 @@ class TextLineReader {
 
 // Shows the stop message of a source that could not be read to its end,
 // naming the path and the system's reason; false when no read failed.
-bool ReportReadError(ImportSession& s, const TextLineReader& reader);
+bool ReportReadError(ImportEngine& s, const TextLineReader& reader);
 
 // Problem text of a line too long to be a contact.
 inline constexpr const char* kLineTooLong = "Line too long?";
 
 // Converts one counted line into the working contact and finishes it.
-using TextLineConverter = void (*)(ImportSession& s, std::string& line);
+using TextLineConverter = void (*)(ImportEngine& s, std::string& line);
 
 // The record loop of a text export: opens m_strSourcePath (61452 when it
 // cannot), skips lines that begin with a line end or one of skipFirstChars or
 // that are shorter than 25 characters, and hands every other line to convert
 // after the session's per-record steps.
-void ImportTextLines(ImportSession& s, std::string_view skipFirstChars, TextLineConverter convert);
+void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineConverter convert);
 
 // True when the loop above skips the line without counting it.
 bool SkipsTextLine(const TextLine& line, std::string_view skipFirstChars);
@@ -121,8 +122,5 @@ std::string SeparatedTime(std::string_view field);
 // HHMMSS from HH?MM, or from HHMM when bareHhmm; any other form gives just
 // "00", which IsValidTime rejects.
 std::string HhMmTime(std::string_view field, bool bareHhmm);
-// The report a contact gets when the source has none: "599" for CW and RTTY,
-// "59" for anything else.
-std::string DefaultReport(const std::string& modeCode);
 
 }  // namespace tvx

@@ -26,54 +26,54 @@ enum Column {
 };
 
 // YY?MM?DD: years 00 to 39 are 2000 to 2039, 40 to 99 are 1940 to 1999.
-bool ReadTopLogDate(ImportSession& s, const DbaseRow& row) {
+bool ReadTopLogDate(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (row.at(kData).kind == Value::Kind::Date) return ReadQsoDate(s, row, kData);
     const std::string data = row.Text(kData);
     if (CharCount(data) != 8 || data.size() != 8) {
-        s.m_strDate = data;
+        c.m_strDate = data;
         return Fail(s, "Date?");
     }
     const std::string century = LeadingInt(data.substr(0, 2)) < 40 ? "20" : "19";
-    s.m_strDate = century + data.substr(0, 2) + data.substr(3, 2) + data.substr(6, 2);
+    c.m_strDate = century + data.substr(0, 2) + data.substr(3, 2) + data.substr(6, 2);
     return true;
 }
 
-bool ConvertTopLogRow(ImportSession& s, const DbaseRow& row) {
+bool ConvertTopLogRow(ImportEngine& s, const DbaseRow& row) {
+    WorkingContact& c = s.contact();
     if (!ReadCall(s, row.Text(kCall))) return false;
     if (!ReadTopLogDate(s, row)) return false;
     if (!ReadTime(s, row.Text(kOra))) return false;
     const std::string freq = row.Text(kFreq);
     if (freq.empty()) return Fail(s, "Band?");
     bool tooPrecise = false;
-    s.m_strFreq = MhzTextToKhz(freq, &tooPrecise);
+    c.m_strFreq = MhzTextToKhz(freq, &tooPrecise);
     if (tooPrecise) return Fail(s, "Freq?");
-    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
     const std::string mode = row.Text(kModo);
     if (mode.empty()) {
-        s.m_strMode = "noMode";
-        return Fail(s, "Mode?");
+        return FailNoMode(s);
     }
-    s.m_strRstSent = row.Text(kRsti);
-    s.m_strRstRcvd = row.Text(kRstr);
-    if (EqualsNoCase(row.Text(kQsli), "Y")) s.m_bQslSent = 1;
-    if (EqualsNoCase(row.Text(kQslr), "Y")) s.m_nConfirmed = 1;
-    CutInto(s.m_strName, row.Text(kNome), 15);
-    CutInto(s.m_strQth, row.Text(kQth), 25);
-    CutInto(s.m_strNote, row.Text(kInfo), 50);
-    CutInto(s.m_strSpec1, row.Text(kContinent), 25);
-    CutInto(s.m_strWpx, row.Text(kPx), 6);
-    s.ModeCodeFromName(mode);
+    c.m_strRstSent = row.Text(kRsti);
+    c.m_strRstRcvd = row.Text(kRstr);
+    if (EqualsNoCase(row.Text(kQsli), "Y")) c.m_bQslSent = 1;
+    if (EqualsNoCase(row.Text(kQslr), "Y")) c.m_nConfirmed = 1;
+    CutInto(c.m_strName, row.Text(kNome), 15);
+    CutInto(c.m_strQth, row.Text(kQth), 25);
+    CutInto(c.m_strNote, row.Text(kInfo), 50);
+    CutInto(c.m_strSpec1, row.Text(kContinent), 25);
+    CutInto(c.m_strWpx, row.Text(kPx), 6);
+    c.ModeCodeFromName(mode);
     return true;
 }
 
 }  // namespace
 
-void ImportTopLog(ImportSession& s) {
+void ImportTopLog(ImportEngine& s) {
     // No state column: only the Hawaii and Alaska states of the resolution.
     ImportDbaseTable(s, {"DATA, ORA, FREQ, MODO, CALL, RSTI, RSTR, QSLI, QSLR, NOME, QTH, INFO, "
                          "CONTINENT, PX",
-                         ConvertTopLogRow,
-                         {nullptr, true}});
+                         ConvertTopLogRow});
 }
 
 }  // namespace tvx

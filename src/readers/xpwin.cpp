@@ -24,67 +24,66 @@ std::string XpWinFrequency(std::string field) {
     return field;
 }
 
-void ConvertXpWinLine(ImportSession& s, std::string& line) {
-    s.m_strCall = CutField(line, ";");
-    if (CharCount(s.m_strCall) < 2) return s.ReportError("Call?");
+void ConvertXpWinLine(ImportEngine& s, std::string& line) {
+    WorkingContact& c = s.contact();
+    c.m_strCall = CutField(line, ";");
+    if (CharCount(c.m_strCall) < 2) return s.ReportError("Call?");
     CutField(line, ";");
 
     std::string date = CutField(line, ";");
     std::size_t dateLength = CharCount(date);
     if (dateLength < 8) {
-        s.m_strDate = date;
+        c.m_strDate = date;
         return s.ReportError("Date?");
     }
     if (dateLength == 10) {
         if (Mid(date, 4, 1) != "/" || Mid(date, 7, 1) != "/") {
-            s.m_strDate = date;
+            c.m_strDate = date;
             return s.ReportError("Date?");
         }
-        s.m_strDate = Mid(date, 0, 4) + Mid(date, 5, 2) + Mid(date, 8, 2);
+        c.m_strDate = Mid(date, 0, 4) + Mid(date, 5, 2) + Mid(date, 8, 2);
     } else {
-        s.m_strDate = CenturyDate(Mid(date, 0, 2), Mid(date, 3, 2), Mid(date, 6, 2));
+        c.m_strDate = CenturyDate(Mid(date, 0, 2), Mid(date, 3, 2), Mid(date, 6, 2));
     }
 
     std::string time = CutField(line, ";");
     if (CharCount(time) < 5) {
-        s.m_strTime = time;
+        c.m_strTime = time;
         return s.ReportError("Time?");
     }
-    s.m_strTime = SeparatedTime(time);
-    if (!IsValidTime(s.m_strTime)) return s.ReportError("Time?");
+    c.m_strTime = SeparatedTime(time);
+    if (!IsValidTime(c.m_strTime)) return s.ReportError("Time?");
 
-    s.m_strRstSent = CutField(line, ";");
-    if (s.m_strRstSent.empty()) s.m_strRstSent = "599";
-    s.m_strRstRcvd = CutField(line, ";");
-    if (s.m_strRstRcvd.empty()) s.m_strRstRcvd = "599";
+    c.m_strRstSent = CutField(line, ";");
+    if (c.m_strRstSent.empty()) c.m_strRstSent = "599";
+    c.m_strRstRcvd = CutField(line, ";");
+    if (c.m_strRstRcvd.empty()) c.m_strRstRcvd = "599";
 
     std::string freq = CutField(line, ";");
     if (freq.empty()) {
-        s.m_strFreq.clear();
-        s.m_strBand = freq;
+        c.m_strFreq.clear();
+        c.m_strBand = freq;
         return s.ReportError("Band?");
     }
-    s.m_strFreq = XpWinFrequency(freq);
-    s.m_strBand = BandFromFrequency(s.m_strFreq);
+    c.m_strFreq = XpWinFrequency(freq);
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
 
     CutField(line, ";");
-    s.m_strMode = "5";  // an RTTY log
+    c.m_strMode = "5";  // an RTTY log
 
-    if (CheckDate(s.m_strDate)) return s.ReportError("Date?");
+    if (CheckDate(c.m_strDate)) return s.ReportError("Date?");
 
     std::string note = CutField(line, ";");
-    if (CharCount(note) <= kLongestNote) s.m_strNote = note;
+    if (CharCount(note) <= kLongestNote) c.m_strNote = note;
 
     // The export carries no state and no WPX prefix; only KH6 and KL7 get a
     // state, from the resolution.
-    FinishRules rules;
-    rules.deriveWpx = false;
-    s.FinishContact(rules);
+    s.FinishContact();
 }
 
 }  // namespace
 
-void ImportXpWin(ImportSession& s) {
+void ImportXpWin(ImportEngine& s) {
     ImportTextLines(s, ";", ConvertXpWinLine);
 }
 

@@ -6,24 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "import/source_types.h"
+#include "import/session.h"
 #include "readers/adif_fields.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {
 namespace {
 
-// A session without a run: enough for fields that need no reference data.
-struct BareSession {
-    test::RecordingHost host;
-    ApplicationPaths app;
-    ImportSession s{host, app, SourceTypes()};
-};
+// An engine outside a run.
+using BareSession = test::BareEngine;
 
 struct FieldCase {
     std::string name;
     std::string value;
-    std::function<std::string(const ImportSession&)> read;
+    std::function<std::string(const WorkingContact&)> read;
     std::string expected;
 };
 
@@ -32,54 +29,54 @@ std::string Str(const std::string& v) {
 }
 
 std::vector<FieldCase> FieldCases() {
-    auto call = [](const ImportSession& s) { return Str(s.m_strCall); };
-    auto band = [](const ImportSession& s) { return Str(s.m_strBand); };
-    auto mode = [](const ImportSession& s) { return s.m_strMode + "|" + s.m_strSubmode; };
-    auto time = [](const ImportSession& s) { return Str(s.m_strTime); };
-    auto endTime = [](const ImportSession& s) { return Str(s.m_strEndTime); };
-    auto date = [](const ImportSession& s) { return Str(s.m_strDate); };
-    auto rdate = [](const ImportSession& s) {
+    auto call = [](const WorkingContact& s) { return Str(s.m_strCall); };
+    auto band = [](const WorkingContact& s) { return Str(s.m_strBand); };
+    auto mode = [](const WorkingContact& s) { return s.m_strMode + "|" + s.m_strSubmode; };
+    auto time = [](const WorkingContact& s) { return Str(s.m_strTime); };
+    auto endTime = [](const WorkingContact& s) { return Str(s.m_strEndTime); };
+    auto date = [](const WorkingContact& s) { return Str(s.m_strDate); };
+    auto rdate = [](const WorkingContact& s) {
         return std::to_string(s.m_nConfirmed) + "|" + s.m_strQslRcvdDate;
     };
-    auto confirmed = [](const ImportSession& s) { return std::to_string(s.m_nConfirmed); };
-    auto qslSent = [](const ImportSession& s) { return std::to_string(s.m_bQslSent); };
-    auto sdate = [](const ImportSession& s) { return Str(s.m_strQslSentDate); };
-    auto state = [](const ImportSession& s) { return Str(s.m_strState); };
-    auto freq = [](const ImportSession& s) { return Str(s.m_strFreq); };
-    auto cq = [](const ImportSession& s) { return Str(s.m_strCqZone); };
-    auto itu = [](const ImportSession& s) { return Str(s.m_strItuZone); };
-    auto yl = [](const ImportSession& s) { return std::to_string(s.m_bYL); };
-    auto qrp = [](const ImportSession& s) { return std::to_string(s.m_bQRP); };
-    auto rstr = [](const ImportSession& s) { return Str(s.m_strRstRcvd); };
-    auto rsts = [](const ImportSession& s) { return Str(s.m_strRstSent); };
-    auto tenTen = [](const ImportSession& s) { return Str(s.m_strTenTen); };
-    auto iota = [](const ImportSession& s) { return Str(s.m_strIota); };
-    auto grid = [](const ImportSession& s) { return Str(s.m_strGrid); };
-    auto wpx = [](const ImportSession& s) { return Str(s.m_strWpx); };
-    auto note = [](const ImportSession& s) { return Str(s.m_strNote); };
-    auto via = [](const ImportSession& s) { return Str(s.m_strQslVia); };
-    auto section = [](const ImportSession& s) { return Str(s.m_strSection); };
-    auto name = [](const ImportSession& s) { return Str(s.m_strName); };
-    auto qth = [](const ImportSession& s) { return Str(s.m_strQth); };
-    auto sat = [](const ImportSession& s) { return Str(s.m_strSatName); };
-    auto spec1 = [](const ImportSession& s) { return Str(s.m_strSpec1); };
-    auto spec2 = [](const ImportSession& s) { return Str(s.m_strSpec2); };
-    auto opr = [](const ImportSession& s) { return Str(s.m_strOprCall); };
-    auto own = [](const ImportSession& s) { return Str(s.m_strOwnCall); };
-    auto power = [](const ImportSession& s) { return Str(s.m_strPower); };
-    auto user1 = [](const ImportSession& s) { return std::to_string(s.m_bUser1); };
-    auto user2 = [](const ImportSession& s) { return std::to_string(s.m_bUser2); };
-    auto prefix = [](const ImportSession& s) { return Str(s.m_strPrefix); };
-    auto award = [](const ImportSession& s) { return std::to_string(s.m_nAward); };
-    auto mgr = [](const ImportSession& s) { return Str(s.m_strMgrNumber); };
-    auto qslNumber = [](const ImportSession& s) { return Str(s.m_strQslNumber); };
-    auto select = [](const ImportSession& s) { return std::to_string(s.m_nSelect); };
-    auto valid = [](const ImportSession& s) { return std::to_string(s.m_nValid); };
-    auto confirm = [](const ImportSession& s) { return Str(s.m_strConfirm); };
-    auto qsls = [](const ImportSession& s) { return Str(s.m_strQslsStatus); };
-    auto lotwr = [](const ImportSession& s) { return Str(s.m_strLotwRcvdDate); };
-    auto satMode = [](const ImportSession& s) { return Str(s.m_strSatMode); };
-    auto county = [](const ImportSession& s) { return s.m_strState + "|" + s.m_strCounty; };
+    auto confirmed = [](const WorkingContact& s) { return std::to_string(s.m_nConfirmed); };
+    auto qslSent = [](const WorkingContact& s) { return std::to_string(s.m_bQslSent); };
+    auto sdate = [](const WorkingContact& s) { return Str(s.m_strQslSentDate); };
+    auto state = [](const WorkingContact& s) { return Str(s.m_strState); };
+    auto freq = [](const WorkingContact& s) { return Str(s.m_strFreq); };
+    auto cq = [](const WorkingContact& s) { return Str(s.m_strCqZone); };
+    auto itu = [](const WorkingContact& s) { return Str(s.m_strItuZone); };
+    auto yl = [](const WorkingContact& s) { return std::to_string(s.m_bYL); };
+    auto qrp = [](const WorkingContact& s) { return std::to_string(s.m_bQRP); };
+    auto rstr = [](const WorkingContact& s) { return Str(s.m_strRstRcvd); };
+    auto rsts = [](const WorkingContact& s) { return Str(s.m_strRstSent); };
+    auto tenTen = [](const WorkingContact& s) { return Str(s.m_strTenTen); };
+    auto iota = [](const WorkingContact& s) { return Str(s.m_strIota); };
+    auto grid = [](const WorkingContact& s) { return Str(s.m_strGrid); };
+    auto wpx = [](const WorkingContact& s) { return Str(s.m_strWpx); };
+    auto note = [](const WorkingContact& s) { return Str(s.m_strNote); };
+    auto via = [](const WorkingContact& s) { return Str(s.m_strQslVia); };
+    auto section = [](const WorkingContact& s) { return Str(s.m_strSection); };
+    auto name = [](const WorkingContact& s) { return Str(s.m_strName); };
+    auto qth = [](const WorkingContact& s) { return Str(s.m_strQth); };
+    auto sat = [](const WorkingContact& s) { return Str(s.m_strSatName); };
+    auto spec1 = [](const WorkingContact& s) { return Str(s.m_strSpec1); };
+    auto spec2 = [](const WorkingContact& s) { return Str(s.m_strSpec2); };
+    auto opr = [](const WorkingContact& s) { return Str(s.m_strOprCall); };
+    auto own = [](const WorkingContact& s) { return Str(s.m_strOwnCall); };
+    auto power = [](const WorkingContact& s) { return Str(s.m_strPower); };
+    auto user1 = [](const WorkingContact& s) { return std::to_string(s.m_bUser1); };
+    auto user2 = [](const WorkingContact& s) { return std::to_string(s.m_bUser2); };
+    auto prefix = [](const WorkingContact& s) { return Str(s.m_strPrefix); };
+    auto award = [](const WorkingContact& s) { return std::to_string(s.m_nAward); };
+    auto mgr = [](const WorkingContact& s) { return Str(s.m_strMgrNumber); };
+    auto qslNumber = [](const WorkingContact& s) { return Str(s.m_strQslNumber); };
+    auto select = [](const WorkingContact& s) { return std::to_string(s.m_nSelect); };
+    auto valid = [](const WorkingContact& s) { return std::to_string(s.m_nValid); };
+    auto confirm = [](const WorkingContact& s) { return Str(s.m_strConfirm); };
+    auto qsls = [](const WorkingContact& s) { return Str(s.m_strQslsStatus); };
+    auto lotwr = [](const WorkingContact& s) { return Str(s.m_strLotwRcvdDate); };
+    auto satMode = [](const WorkingContact& s) { return Str(s.m_strSatMode); };
+    auto county = [](const WorkingContact& s) { return s.m_strState + "|" + s.m_strCounty; };
 
     return {
         {"CALL", "dl1abc", call, "DL1ABC"},
@@ -205,55 +202,55 @@ std::vector<FieldCase> FieldCases() {
 TEST(AdifFields, EveryFieldAndConversion) {
     for (const FieldCase& c : FieldCases()) {
         BareSession b;
-        ApplyAdifField(b.s, c.name, c.value);
-        EXPECT_EQ(c.read(b.s), c.expected) << c.name << " " << c.value;
+        ApplyAdifField(b.adif, c.name, c.value);
+        EXPECT_EQ(c.read(b.c), c.expected) << c.name << " " << c.value;
     }
 }
 
 TEST(AdifFields, YesFieldsNeverClearAFlag) {
     BareSession b;
-    ApplyAdifField(b.s, "QSL_RCVD", "Y");
-    ApplyAdifField(b.s, "QSL_RCVD", "N");
-    EXPECT_EQ(b.s.m_nConfirmed, 1);
+    ApplyAdifField(b.adif, "QSL_RCVD", "Y");
+    ApplyAdifField(b.adif, "QSL_RCVD", "N");
+    EXPECT_EQ(b.c.m_nConfirmed, 1);
 }
 
 TEST(AdifFields, LaterValueOfAFieldWins) {
     BareSession b;
-    ApplyAdifField(b.s, "NAME", "Bob");
-    ApplyAdifField(b.s, "NAME", "Jim");
-    EXPECT_EQ(b.s.m_strName, "Jim");
+    ApplyAdifField(b.adif, "NAME", "Bob");
+    ApplyAdifField(b.adif, "NAME", "Jim");
+    EXPECT_EQ(b.c.m_strName, "Jim");
 }
 
 TEST(AdifFields, ModeAndSubmodeTheLaterWins) {
     BareSession b;
-    ApplyAdifField(b.s, "MODE", "SSB");
-    ApplyAdifField(b.s, "SUBMODE", "USB");
-    EXPECT_EQ(b.s.m_strMode, "0");
-    BareSession c;
-    ApplyAdifField(c.s, "SUBMODE", "USB");
-    ApplyAdifField(c.s, "MODE", "SSB");
-    EXPECT_EQ(c.s.m_strMode, "89");
+    ApplyAdifField(b.adif, "MODE", "SSB");
+    ApplyAdifField(b.adif, "SUBMODE", "USB");
+    EXPECT_EQ(b.c.m_strMode, "0");
+    BareSession other;
+    ApplyAdifField(other.adif, "SUBMODE", "USB");
+    ApplyAdifField(other.adif, "MODE", "SSB");
+    EXPECT_EQ(other.c.m_strMode, "89");
 }
 
 TEST(AdifFields, ExplicitStateBeforeCountyWins) {
     BareSession b;
-    ApplyAdifField(b.s, "STATE", "NH");
-    ApplyAdifField(b.s, "CNTY", "ma,");
-    EXPECT_EQ(b.s.m_strState, "NH");
+    ApplyAdifField(b.adif, "STATE", "NH");
+    ApplyAdifField(b.adif, "CNTY", "ma,");
+    EXPECT_EQ(b.c.m_strState, "NH");
 }
 
 TEST(AdifFields, CountyLongerThan25CharactersIsDropped) {
     BareSession b;
-    ApplyAdifField(b.s, "CNTY", "TX," + std::string(26, 'A'));
-    EXPECT_EQ(b.s.m_strState, "TX");
-    EXPECT_EQ(b.s.m_strCounty, "");
+    ApplyAdifField(b.adif, "CNTY", "TX," + std::string(26, 'A'));
+    EXPECT_EQ(b.c.m_strState, "TX");
+    EXPECT_EQ(b.c.m_strCounty, "");
 }
 
 TEST(AdifFields, CountyEmptyBeforeAnApostropheIsNotLookedUp) {
     BareSession b;
-    ApplyAdifField(b.s, "CNTY", "MD,'x");
-    EXPECT_EQ(b.s.m_strState, "MD");
-    EXPECT_EQ(b.s.m_strCounty, "");
+    ApplyAdifField(b.adif, "CNTY", "MD,'x");
+    EXPECT_EQ(b.c.m_strState, "MD");
+    EXPECT_EQ(b.c.m_strCounty, "");
     EXPECT_TRUE(b.host.problems.empty());
 }
 

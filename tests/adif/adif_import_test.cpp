@@ -467,15 +467,20 @@ TEST(AdifFinish, OwnCallMustBeInTheOperatorList) {
 }
 
 TEST(AdifFinish, OperatorListIsSearchedByBeginning) {
-    test::ImportFixture f;
-    ImportOptions o = f.options(0, f.writeSource("log.adi", kHeader));
-    o.oprCalls = {"N0CALL", "K9XYZ/P"};
-    ASSERT_TRUE(f.run(o));
-    EXPECT_TRUE(IsListedOprCall(*f.session, "k9xyz"));
-    EXPECT_TRUE(IsListedOprCall(*f.session, "K9XYZ/P"));
-    EXPECT_TRUE(IsListedOprCall(*f.session, "n0"));
-    EXPECT_FALSE(IsListedOprCall(*f.session, "K9XYZ/PX"));
-    EXPECT_FALSE(IsListedOprCall(*f.session, "W1"));
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"k9xyz", true}, {"K9XYZ/P", true}, {"n0", true}, {"K9XYZ/PX", false}, {"W1", false}};
+    for (const auto& [call, listed] : cases) {
+        test::BareEngine b;
+        b.options.oprCalls = {"N0CALL", "K9XYZ/P"};
+        b.c.m_strCall = "DL1ABC";
+        b.c.m_strBand = "6";
+        b.c.m_strMode = "2";
+        b.c.m_strDate = "20230415";
+        b.c.m_strTime = "123400";
+        b.c.m_strOwnCall = call;
+        EXPECT_EQ(b.s.CheckContact(), listed) << call;
+        EXPECT_EQ(b.s.OtherStationSkipped(), listed ? 0 : 1) << call;
+    }
 }
 
 TEST(AdifFinish, DoNotLoadShowsFifteenSamples) {
@@ -620,20 +625,17 @@ TEST_F(LotwConfirmation, DifferentModeOrBandIsANewContact) {
     EXPECT_EQ(Col(rows[0], "QSO-CONFIRM"), "0");
 }
 
-TEST_F(LotwConfirmation, FindsTheRowDirectly) {
-    std::int64_t rowId = 0;
-    f.session->target().Commit();
-    f.session->m_strCall = "G4XYZ";
-    f.session->m_strDate = "20230415";
-    f.session->m_strTime = "130059";
-    f.session->m_strMode = "1";
-    f.session->m_strBand = "8";
-    EXPECT_TRUE(FindLotwDuplicate(*f.session, rowId));
-    EXPECT_EQ(f.session->m_strTime, "130000");
-    EXPECT_EQ(f.session->target().ReadText(rowId, kQsoCall), "G4XYZ");
-    f.session->m_strCall = "G4XYY";
-    EXPECT_FALSE(FindLotwDuplicate(*f.session, rowId));
-    f.session->target().DropIndex();
+TEST_F(LotwConfirmation, MatchesWithoutTheSecondsAndOnlyTheSameCall) {
+    const std::size_t before = f.rows().size();
+    const std::string lotw = kLotwHeader + LotwRecord("G4XYZ", "20230415", "130059", "40M", "SSB") +
+                             LotwRecord("G4XYY", "20230415", "130059", "40M", "SSB");
+    ASSERT_TRUE(f.run(1, f.writeSource("lotw.adi", lotw)));
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), before + 1);
+    EXPECT_EQ(Col(rows[1], "QSO-CALL"), "G4XYZ");
+    EXPECT_EQ(Col(rows[1], "QSO-CONFIRM"), "3");
+    EXPECT_EQ(Col(rows.back(), "QSO-CALL"), "G4XYY");
+    EXPECT_EQ(Col(rows.back(), "QSO-TIME"), "130000");
 }
 
 }  // namespace

@@ -5,19 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "import/source_types.h"
+#include "import/domain.h"
+#include "import/session.h"
 #include "readers/adif.h"
 #include "readers/readers.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {
 namespace {
 
-struct BareSession {
-    test::RecordingHost host;
-    ApplicationPaths app;
-    ImportSession s{host, app, SourceTypes()};
-};
+using BareSession = test::BareEngine;
 
 struct SegmentCase {
     std::string segment;
@@ -55,10 +53,10 @@ TEST(AdifSegment, NamesEndOfRecordAndDeclaredLengths) {
     };
     for (const SegmentCase& c : cases) {
         BareSession b;
-        EXPECT_EQ(ParseAdifSegment(b.s, c.segment), c.result) << c.segment;
-        EXPECT_EQ(b.s.m_strCall, c.call) << c.segment;
-        EXPECT_EQ(b.s.m_strName, c.name) << c.segment;
-        EXPECT_EQ(b.s.m_strState, c.state) << c.segment;
+        EXPECT_EQ(ParseAdifSegment(b.adif, c.segment), c.result) << c.segment;
+        EXPECT_EQ(b.c.m_strCall, c.call) << c.segment;
+        EXPECT_EQ(b.c.m_strName, c.name) << c.segment;
+        EXPECT_EQ(b.c.m_strState, c.state) << c.segment;
     }
 }
 
@@ -84,11 +82,10 @@ TEST(AdifNote, ComposedFromCommentExtraNoteAndDefault) {
     };
     for (const Case& c : cases) {
         BareSession b;
-        b.s.m_strNote = c.note;
-        b.s.m_strNote2 = c.note2;
-        b.s.m_strDefaultNote = c.defaultNote;
-        ComposeNote(b.s);
-        EXPECT_EQ(b.s.m_strNote, c.expected) << c.note << "|" << c.note2 << "|" << c.defaultNote;
+        b.c.m_strNote = c.note;
+        b.c.m_strNote2 = c.note2;
+        ComposeNote(b.c, c.defaultNote);
+        EXPECT_EQ(b.c.m_strNote, c.expected) << c.note << "|" << c.note2 << "|" << c.defaultNote;
     }
 }
 
@@ -98,10 +95,10 @@ TEST(AdifSideband, LowerSidebandBelowTenMegahertz) {
     };
     for (const auto& [band, mode] : cases) {
         BareSession b;
-        b.s.m_strBand = band;
-        b.s.m_strMode = "89";
-        ResolvePhoneSideband(b.s);
-        EXPECT_EQ(b.s.m_strMode, mode) << band;
+        b.c.m_strBand = band;
+        b.c.m_strMode = "89";
+        ResolvePhoneSideband(b.c);
+        EXPECT_EQ(b.c.m_strMode, mode) << band;
     }
 }
 
@@ -146,7 +143,7 @@ TEST(AdifSection, StateOfAnArrlSection) {
 }
 
 // A contact that passes every check of ValidateContact.
-void FillGoodContact(ImportSession& s) {
+void FillGoodContact(WorkingContact& s) {
     s.m_strCall = "DL1ABC";
     s.m_strBand = "6";
     s.m_strMode = "2";
@@ -157,58 +154,58 @@ void FillGoodContact(ImportSession& s) {
 TEST(AdifValidate, ChecksInTheirOrder) {
     struct Case {
         const char* what;
-        void (*change)(ImportSession&);
+        void (*change)(WorkingContact&);
         bool accepted;
         std::vector<std::string> problemStarts;
     };
     const std::vector<Case> cases = {
         {"short call before empty band",
-         [](ImportSession& s) {
+         [](WorkingContact& s) {
              s.m_strCall = "K";
              s.m_strBand.clear();
          },
          false,
          {"ERROR:  Call? K "}},
         {"empty band before empty mode",
-         [](ImportSession& s) {
+         [](WorkingContact& s) {
              s.m_strBand.clear();
              s.m_strMode.clear();
          },
          false,
          {"ERROR:  Band? DL1ABC"}},
         {"empty mode before bad date",
-         [](ImportSession& s) {
+         [](WorkingContact& s) {
              s.m_strMode.clear();
              s.m_strDate = "20230230";
          },
          false,
          {"ERROR:  Mode? DL1ABC"}},
         {"bad date before bad time",
-         [](ImportSession& s) {
+         [](WorkingContact& s) {
              s.m_strDate = "20230230";
              s.m_strTime = "246000";
          },
          false,
          {"ERROR:  Date? DL1ABC"}},
-        {"bad time", [](ImportSession& s) { s.m_strTime = ""; }, false, {"ERROR:  Time? DL1ABC"}},
+        {"bad time", [](WorkingContact& s) { s.m_strTime = ""; }, false, {"ERROR:  Time? DL1ABC"}},
         {"bad end time is a warning",
-         [](ImportSession& s) { s.m_strEndTime = "999900"; },
+         [](WorkingContact& s) { s.m_strEndTime = "999900"; },
          true,
          {"Warning: Endtime? DL1ABC"}},
         {"bad QSL dates are warnings",
-         [](ImportSession& s) {
+         [](WorkingContact& s) {
              s.m_strQslSentDate = "20231301";
              s.m_strQslRcvdDate = "2023";
          },
          true,
          {"Warning: SDate? DL1ABC", "Warning: RDate? DL1ABC"}},
-        {"good contact", [](ImportSession&) {}, true, {}},
+        {"good contact", [](WorkingContact&) {}, true, {}},
     };
     for (const Case& c : cases) {
         BareSession b;
-        FillGoodContact(b.s);
-        c.change(b.s);
-        EXPECT_EQ(ValidateContact(b.s), c.accepted) << c.what;
+        FillGoodContact(b.c);
+        c.change(b.c);
+        EXPECT_EQ(b.s.CheckContact(), c.accepted) << c.what;
         std::vector<std::string> problems(b.host.problems.rbegin(), b.host.problems.rend());
         ASSERT_EQ(problems.size(), c.problemStarts.size()) << c.what;
         for (std::size_t i = 0; i < problems.size(); ++i) {
@@ -220,15 +217,15 @@ TEST(AdifValidate, ChecksInTheirOrder) {
 
 TEST(AdifValidate, MarksEmptyBandAndModeForTheReport) {
     BareSession b;
-    FillGoodContact(b.s);
-    b.s.m_strBand.clear();
-    EXPECT_FALSE(ValidateContact(b.s));
-    EXPECT_EQ(b.s.m_strBand, "noBand");
-    BareSession c;
-    FillGoodContact(c.s);
-    c.s.m_strMode.clear();
-    EXPECT_FALSE(ValidateContact(c.s));
-    EXPECT_EQ(c.s.m_strMode, "noMode");
+    FillGoodContact(b.c);
+    b.c.m_strBand.clear();
+    EXPECT_FALSE(b.s.CheckContact());
+    EXPECT_EQ(b.c.m_strBand, "noBand");
+    BareSession other;
+    FillGoodContact(other.c);
+    other.c.m_strMode.clear();
+    EXPECT_FALSE(other.s.CheckContact());
+    EXPECT_EQ(other.c.m_strMode, "noMode");
 }
 
 TEST(AdifValidate, CompletesTheContact) {
@@ -244,17 +241,17 @@ TEST(AdifValidate, CompletesTheContact) {
     };
     for (const Case& c : cases) {
         BareSession b;
-        FillGoodContact(b.s);
-        b.s.m_strMode = c.mode;
-        b.s.m_strRstSent = c.rstSent;
-        b.s.m_strRstRcvd = c.rstRcvd;
-        b.s.m_strCqZone = c.cq;
-        b.s.m_strItuZone = c.itu;
-        ASSERT_TRUE(ValidateContact(b.s));
-        EXPECT_EQ(b.s.m_strRstSent, c.expRstSent) << c.mode;
-        EXPECT_EQ(b.s.m_strRstRcvd, c.expRstRcvd) << c.mode;
-        EXPECT_EQ(b.s.m_strCqZone, c.expCq) << c.cq;
-        EXPECT_EQ(b.s.m_strItuZone, c.expItu) << c.itu;
+        FillGoodContact(b.c);
+        b.c.m_strMode = c.mode;
+        b.c.m_strRstSent = c.rstSent;
+        b.c.m_strRstRcvd = c.rstRcvd;
+        b.c.m_strCqZone = c.cq;
+        b.c.m_strItuZone = c.itu;
+        ASSERT_TRUE(b.s.CheckContact());
+        EXPECT_EQ(b.c.m_strRstSent, c.expRstSent) << c.mode;
+        EXPECT_EQ(b.c.m_strRstRcvd, c.expRstRcvd) << c.mode;
+        EXPECT_EQ(b.c.m_strCqZone, c.expCq) << c.cq;
+        EXPECT_EQ(b.c.m_strItuZone, c.expItu) << c.itu;
     }
 }
 
@@ -264,32 +261,32 @@ TEST(AdifValidate, CutsTextsAndKeepsStatesOnlyForUsPrefixes) {
         {"K", "MA"}, {"KH6", "MA"}, {"KL7", "MA"}, {"", "MA"}, {"VE", ""}, {"KP4", ""}};
     for (const auto& [prefix, state] : prefixes) {
         BareSession b;
-        FillGoodContact(b.s);
-        b.s.m_strPrefix = prefix;
-        b.s.m_strState = "MA";
-        b.s.m_strName = "Maximilian Alexander";
-        b.s.m_strQth = std::string(30, 'q');
-        b.s.m_strSpec1 = std::string(30, 'a');
-        b.s.m_strSpec2 = std::string(30, 'b');
-        ASSERT_TRUE(ValidateContact(b.s));
-        EXPECT_EQ(b.s.m_strState, state) << prefix;
-        EXPECT_EQ(b.s.m_strName, "Maximilian Alex");
-        EXPECT_EQ(b.s.m_strQth, std::string(25, 'q'));
-        EXPECT_EQ(b.s.m_strSpec1, std::string(25, 'a'));
-        EXPECT_EQ(b.s.m_strSpec2, std::string(25, 'b'));
+        FillGoodContact(b.c);
+        b.c.m_strPrefix = prefix;
+        b.c.m_strState = "MA";
+        b.c.m_strName = "Maximilian Alexander";
+        b.c.m_strQth = std::string(30, 'q');
+        b.c.m_strSpec1 = std::string(30, 'a');
+        b.c.m_strSpec2 = std::string(30, 'b');
+        ASSERT_TRUE(b.s.CheckContact());
+        EXPECT_EQ(b.c.m_strState, state) << prefix;
+        EXPECT_EQ(b.c.m_strName, "Maximilian Alex");
+        EXPECT_EQ(b.c.m_strQth, std::string(25, 'q'));
+        EXPECT_EQ(b.c.m_strSpec1, std::string(25, 'a'));
+        EXPECT_EQ(b.c.m_strSpec2, std::string(25, 'b'));
     }
 }
 
 TEST(AdifValidate, QslSentDateFromTheQsoDateWhenAsked) {
     BareSession b;
-    FillGoodContact(b.s);
-    b.s.m_bQslSentFromDate = 1;
-    ASSERT_TRUE(ValidateContact(b.s));
-    EXPECT_EQ(b.s.m_strQslSentDate, "20230415");
-    BareSession c;
-    FillGoodContact(c.s);
-    ASSERT_TRUE(ValidateContact(c.s));
-    EXPECT_EQ(c.s.m_strQslSentDate, "");
+    FillGoodContact(b.c);
+    b.options.qslSentFromDate = true;
+    ASSERT_TRUE(b.s.CheckContact());
+    EXPECT_EQ(b.c.m_strQslSentDate, "20230415");
+    BareSession other;
+    FillGoodContact(other.c);
+    ASSERT_TRUE(other.s.CheckContact());
+    EXPECT_EQ(other.c.m_strQslSentDate, "");
 }
 
 }  // namespace

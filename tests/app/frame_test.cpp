@@ -26,9 +26,10 @@
 
 #include "gui_driver.h"
 #include "import/messages.h"
-#include "import/source_types.h"
+#include "import/session.h"
 #include "import_view.h"
 #include "main_frame.h"
+#include "readers/source_types.h"
 
 namespace tvx::test {
 namespace {

@@ -17,11 +17,12 @@
 
 #include "gui_driver.h"
 #include "import/messages.h"
-#include "import/source_types.h"
+#include "import/session.h"
 #include "import_app.h"
 #include "import_doc.h"
 #include "import_view.h"
 #include "main_frame.h"
+#include "readers/source_types.h"
 
 namespace tvx::test {
 namespace {

@@ -209,8 +209,10 @@ TEST(DbaseFrame, MissingFolderIsShownLikeAnyOpenFailure) {
     // Begin Import cannot get here (the report file needs the folder), but
     // the frame itself must cope with it.
     ImportFixture f;
-    f.session->m_strSourcePath = f.dir.file("gone") + "/log.dbf";
-    ImportHyperLog(*f.session);
+    test::BareEngine b(kHyperLog);
+    b.options.sourcePath = f.dir.file("gone") + "/log.dbf";
+    ImportHyperLog(b.s);
+    f.host.messages = b.host.messages;
     ExpectOpenFailure(f, "gone");
 }
 

@@ -6,7 +6,8 @@
 #include <filesystem>
 
 #include "db/sqlite.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {
@@ -16,18 +17,18 @@ using test::ImportFixture;
 
 std::vector<WorkingContact> g_feed;
 
-// Feeds g_feed as source records, the way every reader drives the session.
-void FeedReader(ImportSession& s) {
+// Feeds g_feed as source records, the way every reader drives the engine.
+void FeedReader(ImportEngine& s) {
     for (const WorkingContact& contact : g_feed) {
         if (!s.NextRecord()) break;
-        static_cast<WorkingContact&>(s) = contact;
-        if (s.m_strCall.size() < 2) {
+        s.contact() = contact;
+        if (contact.m_strCall.size() < 2) {
             s.ReportError("Call?");
             continue;
         }
-        s.FinishContact(FinishRules{UsStateCheck(), true});
+        s.FinishContact();
     }
-    s.m_bImporting = 0;
+    s.StopReading();
 }
 
 WorkingContact Contact(const std::string& call, const std::string& band = "6",
@@ -49,7 +50,12 @@ class SessionTest : public ::testing::Test {
         std::vector<SourceType> types = SourceTypes();
         types[0].reader = FeedReader;  // an ADIF-like type: no 32781 question
         types[2].reader = FeedReader;  // an old text type: asks 32781
-        types[3].reader = nullptr;     // a type whose reader is missing
+        // Both keep the contact's state; a mainland state must be known.
+        for (const int t : {0, 2}) {
+            types[t].stateRule = StateRule::TakenAfterResolution;
+            types[t].prefixFromSource = false;
+        }
+        types[3].reader = nullptr;  // a type whose reader is missing
         f.session = std::make_unique<ImportSession>(f.host, f.app, types);
         f.session->OpenTarget();
         g_feed.clear();
@@ -100,7 +106,7 @@ TEST_F(SessionTest, RefusalsShowTheirMessageAndRunNothing) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(f.dir.file("ERRORS.TXT")));
-    EXPECT_EQ(f.session->m_nRecordsRead, 0);
+    EXPECT_EQ(f.session->counters().recordsRead, 0);
 }
 
 TEST_F(SessionTest, UpperCaseMdbInHostPathPasses) {
@@ -109,7 +115,7 @@ TEST_F(SessionTest, UpperCaseMdbInHostPathPasses) {
     ImportOptions o = f.options(0, source);
     o.hostPath = f.dir.file("HOST.MDB");
     EXPECT_TRUE(f.run(o));
-    EXPECT_EQ(f.session->m_strHostPath, f.dir.file("HOST.MDB") + "/");
+    EXPECT_EQ(f.session->options().hostPath, f.dir.file("HOST.MDB") + "/");
 }
 
 TEST_F(SessionTest, TargetNotOpenRefused) {
@@ -204,7 +210,7 @@ TEST_F(SessionTest, WritesRowsWithNullsDefaultsAndDerivedValues) {
     EXPECT_EQ(rows[2].at("QSO-VALID"), "1");  // CW before 1975
     EXPECT_EQ(rows[3].at("QSO-VALID"), "3");
     EXPECT_EQ(rows[4].at("QSO-VALID"), "3");
-    EXPECT_EQ(f.session->m_nRecordsLoaded, 5);
+    EXPECT_EQ(f.session->counters().recordsLoaded, 5);
 }
 
 TEST_F(SessionTest, LotwTypeConfirmsAndMovesTheReceivedDate) {
@@ -244,8 +250,8 @@ TEST_F(SessionTest, ProblemsOfResolutionAndState) {
     EXPECT_EQ(lines[0], "ERROR:  Prefix? QQ9ZZZ 20050315 123400  20m  CW 599 579  ");
     EXPECT_EQ(lines[1], "Warning: State? W1AW 20050315 123400  20m  CW 599 579 XX ");
     EXPECT_EQ(lines[2].rfind("ERROR:  Call? X ", 0), 0u);
-    EXPECT_EQ(f.session->m_nErrors, 2);
-    EXPECT_EQ(f.session->m_nWarnings, 1);
+    EXPECT_EQ(f.session->counters().errors, 2);
+    EXPECT_EQ(f.session->counters().warnings, 1);
     EXPECT_EQ(f.host.counters.recordsRead, 5);
     EXPECT_EQ(f.host.counters.recordsLoaded, 3);
     // The report file ends every line with CR LF.
@@ -260,7 +266,7 @@ TEST_F(SessionTest, DoNotLoadShowsFifteenSamplesAndAsksNoBackup) {
     EXPECT_FALSE(f.host.saw(kMsgBackupQuestion));
     EXPECT_FALSE(f.host.saw(kMsgInitializeTables));
     EXPECT_TRUE(f.rows().empty());
-    EXPECT_EQ(f.session->m_nRecordsIgnored, 20);
+    EXPECT_EQ(f.session->counters().recordsIgnored, 20);
     const auto lines = f.reportLines();
     ASSERT_EQ(lines.size(), 15u);
     EXPECT_EQ(lines[0].rfind("Sample DL1ABC ", 0), 0u);
@@ -293,21 +299,21 @@ TEST_F(SessionTest, StatisticsFilterChoices) {
         g_feed = {c.contact};
         ImportOptions o = f.options(0, source);
         o.filter = c.filter;
-        const int before = f.session->m_nRecordsLoaded;
+        const int before = f.session->counters().recordsLoaded;
         ASSERT_TRUE(f.run(o));
-        EXPECT_EQ(f.session->m_nRecordsLoaded - before, c.loaded ? 1 : 0)
+        EXPECT_EQ(f.session->counters().recordsLoaded - before, c.loaded ? 1 : 0)
             << c.contact.m_strCall << " band " << c.contact.m_strBand << " filter " << c.filter;
         loaded += c.loaded ? 1 : 0;
     }
     EXPECT_EQ(static_cast<int>(f.rows().size()), loaded);
-    EXPECT_EQ(f.session->m_nWarnings, 0);
+    EXPECT_EQ(f.session->counters().warnings, 0);
 
     // A prefix without a statistics row: one warning under choices 2 and 3.
     g_feed = {Contact("JA1ABC")};
     ImportOptions o = f.options(0, source);
     o.filter = kFilterNotConfirmed;
     ASSERT_TRUE(f.run(o));
-    EXPECT_EQ(f.session->m_nWarnings, 1);
+    EXPECT_EQ(f.session->counters().warnings, 1);
     EXPECT_EQ(f.reportLines().at(0).rfind("Warning: Prefix not in Statistic Database? JA1ABC", 0),
               0u);
 }
@@ -326,9 +332,9 @@ TEST_F(SessionTest, DatabaseErrorIsReportedWithTheCallTwice) {
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].at("QSO-CALL"), "F5ABC");
-    EXPECT_EQ(f.session->m_nRecordsLoaded, 2);
-    EXPECT_EQ(f.session->m_nRecordsIgnored, 0);
-    EXPECT_EQ(f.session->m_nErrors, 1);
+    EXPECT_EQ(f.session->counters().recordsLoaded, 2);
+    EXPECT_EQ(f.session->counters().recordsIgnored, 0);
+    EXPECT_EQ(f.session->counters().errors, 1);
     const auto lines = f.reportLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("ERROR:  G3BAD refused by the test G3BAD ", 0), 0u) << lines[0];
@@ -338,14 +344,14 @@ TEST_F(SessionTest, StopImportAsksAtTheNextRecord) {
     for (int i = 0; i < 10; ++i) g_feed.push_back(Contact("DL1ABC"));
     for (bool answer : {true, false}) {
         f.host.answers[kMsgAbortQuestion] = answer;
-        const int before = f.session->m_nRecordsRead;
+        const int before = f.session->counters().recordsRead;
         int pumps = 0;
         f.host.onPump = [&] {
             if (++pumps == 4) f.session->StopImport();
         };
         ASSERT_TRUE(f.run(0, source));
         EXPECT_EQ(f.host.count(kMsgAbortQuestion), answer ? 1 : 2);
-        EXPECT_EQ(f.session->m_nRecordsRead - before, answer ? 3 : 10);
+        EXPECT_EQ(f.session->counters().recordsRead - before, answer ? 3 : 10);
         EXPECT_FALSE(f.session->IsImporting());
     }
 }
@@ -361,8 +367,8 @@ TEST_F(SessionTest, CountersAndListGrowOverRunsWhileTheFileHoldsOne) {
     const auto lines = f.reportLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("QQ2BBB"), std::string::npos);
-    EXPECT_EQ(f.session->m_nErrors, 2);
-    EXPECT_EQ(f.session->m_nRecordsRead, 2);
+    EXPECT_EQ(f.session->counters().errors, 2);
+    EXPECT_EQ(f.session->counters().recordsRead, 2);
     // Nothing was ever loaded: no reminder to initialise the tables.
     EXPECT_FALSE(f.host.saw(kMsgInitializeTables));
 }
@@ -370,26 +376,21 @@ TEST_F(SessionTest, CountersAndListGrowOverRunsWhileTheFileHoldsOne) {
 TEST_F(SessionTest, ErrorFileBesideTheSource) {
     g_feed = {Contact("DL1ABC")};
     ASSERT_TRUE(f.run(0, source));
-    EXPECT_EQ(f.session->m_strErrorFile, f.dir.file("ERRORS.TXT"));
+    EXPECT_EQ(f.session->errorFile(), f.dir.file("ERRORS.TXT"));
     EXPECT_EQ(f.app.m_strErrorFilePath, f.dir.file("ERRORS.TXT"));
     EXPECT_EQ(f.app.m_strRefDataDir, f.hostPath() + "/");
 }
 
-TEST_F(SessionTest, CountyLookupNeedsBothColumnsAndKeepsCountiesWithoutATable) {
-    g_feed = {Contact("DL1ABC")};
-    ASSERT_TRUE(f.run(0, source));
-    EXPECT_EQ(f.session->LookupCounty("MA", "MIDDLESEX"), 1);
-    EXPECT_EQ(f.session->LookupCounty("CT", "MIDDLESEX"), 0);  // under another state
-    EXPECT_EQ(f.session->LookupCounty("MA", "O'BRIEN"), 0);    // a quote is just a value
-    EXPECT_EQ(f.session->LookupState("CT"), 0);
-    EXPECT_EQ(f.session->LookupState("XX"), 1);
+TEST(EngineLookups, CountyLookupNeedsBothColumnsAndKeepsCountiesWithoutATable) {
+    test::BareEngine b;
+    EXPECT_EQ(b.s.LookupCounty("MA", "MIDDLESEX"), 1);
+    EXPECT_EQ(b.s.LookupCounty("CT", "MIDDLESEX"), 0);  // under another state
+    EXPECT_EQ(b.s.LookupCounty("MA", "O'BRIEN"), 0);    // a quote is just a value
 
-    auto noCounties = std::make_shared<ReferenceData>(test::SmallWorld());
     ReferenceData empty;
-    for (const auto& row : noCounties->prefixRows()) empty.addPrefix(row);
-    f.session->SetReferenceOverride(std::make_shared<const ReferenceData>(empty));
-    ASSERT_TRUE(f.run(0, source));
-    EXPECT_EQ(f.session->LookupCounty("MA", "ANYWHERE"), 1);
+    for (const auto& row : b.reference.prefixRows()) empty.addPrefix(row);
+    b.reference = empty;
+    EXPECT_EQ(b.s.LookupCounty("MA", "ANYWHERE"), 1);
 }
 
 TEST(SourceTypeTable, NamesFiltersAndCommandLine) {

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx::test {

@@ -6,7 +6,8 @@
 
 #include "db/schema.h"
 #include "db/sqlite.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 
 namespace tvx::test {
 
@@ -235,6 +236,14 @@ void WriteSmallWorld(const std::string& path) {
     db.exec("COMMIT");
 }
 
+BareEngine::BareEngine(int sourceType)
+    : reference(SmallWorld()),
+      s(host, state, options, SourceTypes()[sourceType], reference, {target, statistics, report}),
+      c(s.contact()),
+      adif{s, c, nullptr} {
+    state.importing = true;
+}
+
 ImportFixture::ImportFixture() {
     std::filesystem::create_directories(hostPath());
     WriteSmallWorld(hostPath() + "/refdata.sqlite");
@@ -281,7 +290,7 @@ std::vector<QsoRowMap> ImportFixture::rows() {
 }
 
 std::string ImportFixture::reportBytes() const {
-    std::ifstream in(session->m_strErrorFile, std::ios::binary);
+    std::ifstream in(session->errorFile(), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

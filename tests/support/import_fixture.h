@@ -14,6 +14,7 @@
 
 #include "db/reference.h"
 #include "import/session.h"
+#include "readers/adif.h"
 #include "support/tempdir.h"
 
 namespace tvx::test {
@@ -105,6 +106,22 @@ class ImportFixture {
     // Sets a count column of [DXCCTAB] for a prefix (the row is created).
     void setStatistic(const std::string& prefix, const std::string& column,
                       const std::string& value);
+};
+
+// An engine outside any run: an unopened target, no report file, the small
+// reference world; for the reader and engine steps one at a time.
+struct BareEngine {
+    explicit BareEngine(int sourceType = 0);
+    RecordingHost host;
+    RunState state;
+    ImportOptions options;
+    ReferenceData reference;
+    CImportSet target;
+    CDxccSet statistics;
+    ReportFile report;
+    ImportEngine s;
+    WorkingContact& c;
+    AdifRecord adif;
 };
 
 }  // namespace tvx::test

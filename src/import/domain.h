@@ -1,0 +1,41 @@
+#pragma once
+// Facts of amateur radio and of the host database that more than one part of
+// the import relies on, each kept in one place.
+
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+// One band of the host: its code (the [BAND] column), the name reports show,
+// the frequencies (whole megahertz) that fall into it, and the offset of its
+// worked/confirmed pair inside a mode group of the statistics table.
+struct BandFact {
+    int code;
+    const char* reportName;
+    long lowMhz, highMhz;
+    int statisticsOffset;
+};
+// Ordered by code.
+extern const BandFact kBandFacts[24];
+
+// The band fact of a code; nullptr for a code that no band has.
+const BandFact* BandOfCode(long code);
+// Offset of the band's pair in a mode group of the statistics table; -1 for
+// a code that no band has.
+int BandStatisticsOffset(long code);
+
+// The prefix of the mainland United States, and the prefixes whose contacts
+// have a state: the mainland, Hawaii and Alaska.
+inline constexpr std::string_view kMainlandPrefix = "K";
+bool IsStatePrefix(std::string_view prefix);
+// The state that a prefix implies (Hawaii "HI", Alaska "AK"); "" for others.
+std::string_view StateOfPrefix(std::string_view prefix);
+// The state of an ARRL section; the section itself when it is not one.
+std::string SectionToState(const std::string& section);
+
+// The report a contact gets when the source has none: "599" for CW and RTTY,
+// "59" for anything else.
+std::string DefaultReport(const std::string& modeCode);
+
+}  // namespace tvx

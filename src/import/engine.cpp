@@ -1,0 +1,559 @@
+#include "import/engine.h"
+
+#include <cctype>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+#include "import/domain.h"
+
+namespace tvx {
+
+namespace {
+
+// Every text column of the host database holds at most 255 characters.
+constexpr std::size_t kTextWidth = 255;
+
+std::string Fit(const std::string& value) {
+    return CharCount(value) > kTextWidth ? Left(value, kTextWidth) : value;
+}
+
+// A line of the report could not be written: the run ends, since the report
+// would no longer account for every record.
+class ReportWriteError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The contact of a row that is gone, as far as a report line shows it.
+WorkingContact ContactOf(const QsoRow& row) {
+    WorkingContact c;
+    auto text = [&row](QsoCol col) {
+        const QsoRow::Cell& cell = row.cell(col);
+        if (!cell.set || cell.isNull) return std::string();
+        return cell.isLong ? std::to_string(cell.number) : cell.text;
+    };
+    c.m_strCall = text(kQsoCall);
+    c.m_strDate = text(kQsoDate);
+    c.m_strTime = text(kQsoTime);
+    c.m_strFreq = text(kQsoFreq);
+    c.m_strBand = text(kQsoBand);
+    c.m_strMode = text(kQsoMode);
+    c.m_strRstSent = text(kQsoRsts);
+    c.m_strRstRcvd = text(kQsoRstr);
+    c.m_strState = text(kQsoState);
+    c.m_strCounty = text(kQsoCounty);
+    return c;
+}
+
+bool IsTwoDigitsInRange(const std::string& zone, int highest) {
+    if (zone.size() != 2 || !std::isdigit(static_cast<unsigned char>(zone[0])) ||
+        !std::isdigit(static_cast<unsigned char>(zone[1]))) {
+        return false;
+    }
+    const int value = (zone[0] - '0') * 10 + (zone[1] - '0');
+    return value >= 1 && value <= highest;
+}
+
+bool IsListedOprCall(const std::vector<std::string>& oprCalls, const std::string& call) {
+    for (const std::string& entry : oprCalls) {
+        if (entry.size() >= call.size() && EqualsNoCase(entry.substr(0, call.size()), call)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void SetIfNotEmpty(QsoRow& row, QsoCol col, const std::string& value) {
+    if (!value.empty()) row.setText(col, value);
+}
+
+}  // namespace
+
+ImportEngine::ImportEngine(ImportHost& host, RunState& state, const ImportOptions& options,
+                           const SourceType& type, const ReferenceData& reference,
+                           RunOutputs outputs)
+    : host_(host),
+      state_(state),
+      options_(options),
+      type_(type),
+      reference_(reference),
+      out_(outputs),
+      samplesShown_(options.filter == kFilterNone ? 0 : 99),
+      loadedAtStart_(state.counters.recordsLoaded) {}
+
+void ImportEngine::Run(ReaderFn reader) {
+    // Engine errors that the lookups do not catch end the reader; what was
+    // written so far stays and is committed.
+    try {
+        reader(*this);
+    } catch (const DbCommitError& e) {
+        LoseBatch(e);
+    } catch (const ReportWriteError& e) {
+        NotifyText(kMsgReportWriteFailed,
+                   MessageText(kMsgReportWriteFailed) + "\n" + out_.report.path() + ": " + e.what(),
+                   MessageIcon::Stop);
+    } catch (const std::exception& e) {
+        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
+                   MessageIcon::Stop);
+    }
+    CommitRun();
+    out_.target.EndRun();
+}
+
+void ImportEngine::CommitRun() {
+    try {
+        out_.target.Commit();
+    } catch (const DbCommitError& e) {
+        LoseBatch(e);
+    } catch (const DbError& e) {
+        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
+                   MessageIcon::Stop);
+    }
+}
+
+void ImportEngine::LoseBatch(const DbCommitError& e) {
+    Counters& n = state_.counters;
+    const int lost = static_cast<int>(e.lost().size());
+    n.recordsLoaded -= lost;
+    Publish();
+    try {
+        for (const QsoRow& row : e.lost()) {
+            ++n.errors;
+            const std::string line = FormatProblemLine(
+                ProblemKind::Error, "Not saved by the target database", ContactOf(row));
+            host_.problemAdded(line);
+            WriteReportLine(line);
+        }
+    } catch (const ReportWriteError&) {
+        // The message below already ends the run; the list holds every line.
+    }
+    Publish();
+    NotifyText(kMsgCommitFailed,
+               MessageText(kMsgCommitFailed) + "\n" +
+                   std::to_string(n.recordsLoaded - loadedAtStart_) +
+                   " contacts of this run were saved; the " + std::to_string(lost) +
+                   " after them were not (each is in the error file).\n" + e.what(),
+               MessageIcon::Stop);
+}
+
+void ImportEngine::Publish() {
+    host_.countersChanged(state_.counters);
+}
+
+void ImportEngine::Notify(int messageId, MessageIcon icon) {
+    // A file that cannot be opened is named, or the user is left guessing.
+    if (messageId == kMsgSourceFileNotOpen && !options_.sourcePath.empty()) {
+        NotifyText(messageId, MessageText(messageId) + ":\n" + options_.sourcePath, icon);
+        return;
+    }
+    NotifyText(messageId, MessageText(messageId), icon);
+}
+
+void ImportEngine::NotifyText(int messageId, const std::string& text, MessageIcon icon) {
+    messageShown_ = true;
+    host_.notify(messageId, text, icon);
+}
+
+bool ImportEngine::PumpAndCheckAbort() {
+    host_.pump();
+    if (!state_.importing) {
+        if (host_.ask(kMsgAbortQuestion, MessageText(kMsgAbortQuestion), MessageIcon::Exclamation))
+            return false;
+        state_.importing = true;
+    }
+    return true;
+}
+
+void ImportEngine::ReportPosition(std::int64_t done, std::int64_t total) {
+    // Readers call this once per line or row; the display needs far less.
+    constexpr auto kInterval = std::chrono::milliseconds(15);
+    const bool end = total > 0 && done >= total;
+    const auto now = std::chrono::steady_clock::now();
+    if (!end && now - positionShown_ < kInterval) return;
+    positionShown_ = now;
+    host_.progressChanged(done, total);
+}
+
+bool ImportEngine::NextRecord() {
+    contact_.ClearContact();
+    if (!PumpAndCheckAbort()) return false;
+    CountRecordRead();
+    return true;
+}
+
+void ImportEngine::CountRecordRead() {
+    ++state_.counters.recordsRead;
+    Publish();
+}
+
+void ImportEngine::ReportProblem(ProblemKind kind, const std::string& problem) {
+    if (kind == ProblemKind::Error) ++state_.counters.errors;
+    if (kind == ProblemKind::Warning) ++state_.counters.warnings;
+    if (kind != ProblemKind::Sample) Publish();
+    const std::string line = FormatProblemLine(kind, problem, contact_);
+    host_.problemAdded(line);
+    WriteReportLine(line);
+}
+
+void ImportEngine::WriteReportLine(const std::string& line) {
+    if (out_.report.WriteLine(line) || reportFailed_) return;
+    reportFailed_ = true;
+    throw ReportWriteError(out_.report.error());
+}
+
+void ImportEngine::ReportError(const std::string& problem) {
+    ReportProblem(ProblemKind::Error, problem);
+}
+
+void ImportEngine::ReportWarning(const std::string& problem) {
+    ReportProblem(ProblemKind::Warning, problem);
+}
+
+void ImportEngine::ReportSampleIfDue() {
+    if (options_.filter == kFilterNone && samplesShown_ < 15) {
+        ++samplesShown_;
+        ReportProblem(ProblemKind::Sample, "Sample");
+    }
+}
+
+void ImportEngine::NoticeReferenceTable(const std::string& error, bool& shown) {
+    if (error.empty() || shown) return;
+    shown = true;
+    NotifyText(kMsgReferenceTableError, MessageText(kMsgReferenceTableError) + "\n" + error,
+               MessageIcon::Exclamation);
+}
+
+bool ImportEngine::StateUnknown(const std::string& abbreviation) {
+    NoticeReferenceTable(reference_.stateTableError(), stateErrorShown_);
+    return !reference_.hasState(abbreviation);
+}
+
+int ImportEngine::LookupCounty(const std::string& state, const std::string& county) {
+    NoticeReferenceTable(reference_.countyTableError(), countyErrorShown_);
+    // Reference data built from public country files has no counties at all;
+    // judging every county unknown would strip them from every contact.
+    if (!reference_.hasCounties()) return 1;
+    return reference_.hasCounty(state, county) ? 1 : 0;
+}
+
+bool ImportEngine::CheckContact() {
+    WorkingContact& c = contact_;
+    if (CharCount(c.m_strCall) < 2) {
+        ReportError("Call?");
+        return false;
+    }
+    if (c.m_strBand.empty()) {
+        c.m_strBand = "noBand";
+        ReportError("Band?");
+        return false;
+    }
+    if (c.m_strMode.empty()) return FailNoMode(*this);
+    if (CheckDate(c.m_strDate)) {
+        ReportError("Date?");
+        return false;
+    }
+    if (!IsValidTime(c.m_strTime)) {
+        ReportError("Time?");
+        return false;
+    }
+    if (!c.m_strEndTime.empty() && !IsValidTime(c.m_strEndTime)) {
+        ReportWarning("Endtime?");
+        c.m_strEndTime.clear();
+    }
+    c.FillDefaultReports();
+    if (!c.m_strCqZone.empty() && !IsTwoDigitsInRange(c.m_strCqZone, 40)) c.m_strCqZone.clear();
+    if (!c.m_strItuZone.empty() && !IsTwoDigitsInRange(c.m_strItuZone, 99)) {
+        c.m_strItuZone.clear();
+    }
+    if (!c.m_strQslSentDate.empty() && CheckDate(c.m_strQslSentDate)) {
+        ReportWarning("SDate?");
+        c.m_strQslSentDate.clear();
+    }
+    if (c.m_strQslSentDate.empty() && options_.qslSentFromDate) c.m_strQslSentDate = c.m_strDate;
+    if (!c.m_strQslRcvdDate.empty() && CheckDate(c.m_strQslRcvdDate)) {
+        ReportWarning("RDate?");
+        c.m_strQslRcvdDate.clear();
+    }
+    if (!c.m_strOwnCall.empty()) {
+        // A download for another of the user's stations: left out, and
+        // counted for the notice at the end of the run.
+        if (!IsListedOprCall(options_.oprCalls, c.m_strOwnCall)) {
+            ++otherStationSkipped_;
+            return false;
+        }
+        c.m_strOprCall = c.m_strOwnCall;
+    }
+    ComposeNote(c, options_.defaultNote);
+    c.m_strName = Left(c.m_strName, 15);
+    c.m_strQth = Left(c.m_strQth, 25);
+    c.m_strSpec1 = Left(c.m_strSpec1, 25);
+    c.m_strSpec2 = Left(c.m_strSpec2, 25);
+    // Without a prefix from the file the country is not known yet: judging
+    // the empty prefix here would drop the state of every US contact, so the
+    // resolved prefix decides after resolution.
+    if (!c.m_strState.empty() && !c.m_strPrefix.empty() && !IsStatePrefix(c.m_strPrefix)) {
+        c.m_strState.clear();
+    }
+    return true;
+}
+
+bool ImportEngine::FinishContact() {
+    WorkingContact& c = contact_;
+    std::string heldState;
+    if (type_.stateRule == StateRule::TakenAfterResolution) {
+        heldState = std::exchange(c.m_strState, std::string());
+    }
+    ResolutionRecord rec;
+    const ResolveOutcome outcome =
+        ResolveCallsignSteps(reference_, c.m_strCall, c.m_strDate, rec,
+                             type_.prefixFromSource ? &c.m_strPrefix : nullptr);
+    if (!outcome.found) {
+        ReportError("Prefix?");
+        return false;
+    }
+    ApplyStateRule(rec, outcome.usCall, std::move(heldState));
+    if (type_.derivesWpx && c.m_strWpx.empty()) c.m_strWpx = DeriveWpxPrefix(c.m_strCall);
+    if (!PassesFilter(rec)) {
+        ++state_.counters.recordsIgnored;
+        Publish();
+        ReportSampleIfDue();
+        return false;
+    }
+    if (!Load(rec)) return false;
+    ++state_.counters.recordsLoaded;
+    Publish();
+    return true;
+}
+
+void ImportEngine::ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState) {
+    std::string& state = contact_.m_strState;
+    const bool statePrefix = IsStatePrefix(rec.prefix);
+    const std::string_view islandState = StateOfPrefix(rec.prefix);
+    const StateRule rule = type_.stateRule;
+    if (rule == StateRule::Adif) {
+        if (!statePrefix) state.clear();
+        if (state.empty()) state = islandState;
+        if (state.empty() && !contact_.m_strSection.empty() && usCall) {
+            state = Left(SectionToState(contact_.m_strSection), 2);
+        }
+        if (!state.empty() && StateUnknown(state)) {
+            ReportWarning("State?");
+            state.clear();
+        }
+        return;
+    }
+    if (!islandState.empty()) {
+        state = islandState;
+    } else if (rule == StateRule::TakenAfterResolution) {
+        state = std::move(heldState);
+    }
+    const bool keptEverywhere =
+        rule == StateRule::AsRead || rule == StateRule::TakenAfterResolution;
+    if (!keptEverywhere && !statePrefix) state.clear();
+    if (rule == StateRule::StatePrefixesOnly || rule == StateRule::AsRead) return;
+    // A state of the mainland must be one the state table knows.
+    if (rec.prefix == kMainlandPrefix && !state.empty() && StateUnknown(state)) {
+        ReportWarning("State?");
+        state.clear();
+    }
+}
+
+bool ImportEngine::PassesFilter(const ResolutionRecord& rec) {
+    const int offset = BandStatisticsOffset(LeadingInt(contact_.m_strBand));
+    if (offset < 0) return false;
+    if (options_.filter == kFilterNone) return false;
+    if (options_.filter == kFilterAll) return true;
+    const int column = StatisticsModeColumn(contact_.m_strMode) + offset +
+                       (options_.filter == kFilterNotWorked ? 1 : 0);
+    return LookupStatistics(column, rec) != 0;
+}
+
+int ImportEngine::LookupStatistics(int column, const ResolutionRecord& rec) {
+    const std::vector<std::string>* row = out_.statistics.Row(rec.prefix);
+    if (row == nullptr) {
+        ReportWarning("Prefix not in Statistic Database?");
+        return 0;
+    }
+    if (column < 0 || column >= static_cast<int>(row->size())) return 1;
+    return LeadingInt((*row)[column]) > 0 ? 0 : 1;
+}
+
+bool ImportEngine::Load(const ResolutionRecord& rec) {
+    std::int64_t rowId = 0;
+    if (type_.lotwDownload && FindLotwDuplicate(rowId)) return ApplyLotwConfirmation(rowId);
+    return WriteContact(rec);
+}
+
+QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
+    WorkingContact& c = contact_;
+    QsoRow row;
+    auto text = [&row](QsoCol col, const std::string& value) { row.setText(col, Fit(value)); };
+    auto textOrNull = [&row](QsoCol col, const std::string& value) {
+        row.setTextOrNull(col, Fit(value));
+    };
+
+    text(kQsoDate, c.m_strDate);
+    text(kQsoTime, c.m_strTime);
+    text(kQsoCall, c.m_strCall);
+    text(kQsoBand, c.m_strBand);
+    text(kQsoRstr, c.m_strRstRcvd);
+    text(kQsoRsts, c.m_strRstSent);
+    text(kQsoMgrNumb, c.m_strMgrNumber);
+    text(kQsoMode, c.m_strMode);
+
+    text(kQsoPrefix, c.m_strPrefix.empty() ? rec.prefix : c.m_strPrefix);
+    text(kQsoCqZone, c.m_strCqZone.empty() ? rec.cqZone : c.m_strCqZone);
+    text(kQsoItuZone, c.m_strItuZone.empty() ? rec.ituZone : c.m_strItuZone);
+
+    int valid = c.m_nValid;
+    if (valid == -1) valid = (c.m_strMode == "2" && IsYearBefore1975(c.m_strDate)) ? 1 : 3;
+    row.setLong(kQsoValid, valid);
+    row.setLong(kQsoSelect, c.m_nSelect);
+    row.setLong(kQsoAward, c.m_nAward);
+
+    text(kQsoSat, c.m_strSatName.empty() ? std::string("None") : c.m_strSatName);
+    if (c.m_strQslVia.empty()) c.m_strQslVia = "0";
+    text(kQsoQslVia, c.m_strQslVia);
+
+    row.setLong(kQsoCategory, (c.m_bYL ? 1 : 0) + (c.m_bQRP ? 2 : 0) + (c.m_bUser1 ? 4 : 0) +
+                                  (c.m_bUser2 ? 8 : 0));
+
+    std::string confirm;
+    if (type_.lotwDownload) {
+        confirm = "2";
+    } else if (!c.m_strConfirm.empty()) {
+        confirm = c.m_strConfirm;
+    } else {
+        confirm = c.m_nConfirmed == 1 ? "1" : "0";
+    }
+    text(kQsoConfirm, confirm);
+
+    c.m_strNote = Trim(c.m_strNote);
+    text(kQsoNote, c.m_strNote);
+
+    if (options_.qslSentFromDate && c.m_strQslSentDate.empty()) c.m_strQslSentDate = c.m_strDate;
+    if (c.m_strSpec1.empty() && !options_.defaultSpec1.empty()) {
+        c.m_strSpec1 = Trim(options_.defaultSpec1);
+    }
+    if (c.m_strSpec2.empty() && !options_.defaultSpec2.empty()) {
+        c.m_strSpec2 = Trim(options_.defaultSpec2);
+    }
+
+    if (c.m_strQslsStatus.empty()) {
+        c.m_strQslsStatus = c.m_bQslSent == 1 ? "1" : "0";
+    } else if (c.m_bQslSent == 1) {
+        if (c.m_strQslsStatus[0] == '0')
+            c.m_strQslsStatus[0] = '1';
+        else if (c.m_strQslsStatus[0] == '2')
+            c.m_strQslsStatus[0] = '3';
+    }
+    text(kQsoQsls, c.m_strQslsStatus);
+
+    if (type_.lotwDownload) {
+        textOrNull(kQsoLotwRec, c.m_strQslRcvdDate);
+    } else {
+        textOrNull(kQsoQslrDate, c.m_strQslRcvdDate);
+        textOrNull(kQsoLotwRec, c.m_strLotwRcvdDate);
+    }
+    text(kQsoOprCall, c.m_strOprCall.empty() ? options_.defaultOprCall : c.m_strOprCall);
+
+    textOrNull(kQsoEndTime, c.m_strEndTime);
+    textOrNull(kQsoFreq, c.m_strFreq);
+    textOrNull(kQsoState, c.m_strState);
+    textOrNull(kQsoGrid, c.m_strGrid);
+    textOrNull(kQsoQslSent, c.m_strQslSentDate);
+    textOrNull(kQsoIota, c.m_strIota);
+    textOrNull(kQsoCounty, c.m_strCounty);
+    textOrNull(kQsoTenTen, c.m_strTenTen);
+    textOrNull(kQsoWpx, c.m_strWpx);
+    textOrNull(kQsoName, c.m_strName);
+    textOrNull(kQsoQth, c.m_strQth);
+    textOrNull(kQsoSpec1, c.m_strSpec1);
+    textOrNull(kQsoSpec2, c.m_strSpec2);
+    textOrNull(kQsoPower, c.m_strPower);
+    textOrNull(kQsoSatMode, c.m_strSatMode);
+    textOrNull(kQsoQslNumber, c.m_strQslNumber);
+    textOrNull(kQsoSubmode, c.m_strSubmode);
+    return row;
+}
+
+bool ImportEngine::WriteContact(const ResolutionRecord& rec) {
+    try {
+        out_.target.AddNew(ContactRow(rec));
+    } catch (const DbTargetError&) {
+        // The whole target fails (a lock, a full disk, a read-only file):
+        // every record would fail alike, so the run ends here with the
+        // engine's message.
+        throw;
+    } catch (const DbError& e) {
+        ReportError(contact_.m_strCall + " " + e.what());
+        return false;
+    }
+    return true;
+}
+
+bool ImportEngine::FindLotwDuplicate(std::int64_t& rowId) {
+    WorkingContact& c = contact_;
+    auto found =
+        out_.target.FindContact({c.m_strCall, c.m_strDate, c.m_strTime, c.m_strMode, c.m_strBand});
+    if (!found && c.m_strTime.size() == 6) {
+        // LoTW keeps the seconds that many logs never had.
+        c.m_strTime.replace(4, 2, "00");
+        found = out_.target.FindContact(
+            {c.m_strCall, c.m_strDate, c.m_strTime, c.m_strMode, c.m_strBand});
+    }
+    if (!found) return false;
+    rowId = *found;
+    return true;
+}
+
+bool ImportEngine::ApplyLotwConfirmation(std::int64_t rowId) {
+    WorkingContact& c = contact_;
+    try {
+        ContactTarget& target = out_.target;
+        QsoRow row;
+        if (!c.m_strPrefix.empty()) row.setText(kQsoPrefix, c.m_strPrefix);
+        switch (LeadingInt(target.ReadText(rowId, kQsoConfirm))) {
+            case 0:
+            case 2:
+                row.setText(kQsoConfirm, "2");
+                break;
+            case 1:
+            case 3:
+                row.setText(kQsoConfirm, "3");
+                break;
+            default:
+                break;
+        }
+        SetIfNotEmpty(row, kQsoCounty, c.m_strCounty);
+        SetIfNotEmpty(row, kQsoCqZone, c.m_strCqZone);
+        SetIfNotEmpty(row, kQsoItuZone, c.m_strItuZone);
+        SetIfNotEmpty(row, kQsoState, c.m_strState);
+        SetIfNotEmpty(row, kQsoName, c.m_strName);
+        SetIfNotEmpty(row, kQsoQth, c.m_strQth);
+        SetIfNotEmpty(row, kQsoIota, c.m_strIota);
+        SetIfNotEmpty(row, kQsoGrid, c.m_strGrid);
+        SetIfNotEmpty(row, kQsoTenTen, c.m_strTenTen);
+        if (c.m_strSpec1.empty()) c.m_strSpec1 = Trim(options_.defaultSpec1);
+        SetIfNotEmpty(row, kQsoSpec1, c.m_strSpec1);
+        if (c.m_strSpec2.empty()) c.m_strSpec2 = Trim(options_.defaultSpec2);
+        SetIfNotEmpty(row, kQsoSpec2, c.m_strSpec2);
+        SetIfNotEmpty(row, kQsoLotwRec, c.m_strQslRcvdDate);
+        target.Update(rowId, row);
+        return true;
+    } catch (const DbTargetError&) {
+        throw;  // the run ends: no later confirmation could be saved either
+    } catch (const DbError& e) {
+        ReportError(c.m_strCall + " " + e.what());
+        return false;
+    }
+}
+
+bool FailNoMode(ImportEngine& engine) {
+    engine.contact().m_strMode = "noMode";
+    engine.ReportError("Mode?");
+    return false;
+}
+
+}  // namespace tvx

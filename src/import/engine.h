@@ -1,0 +1,165 @@
+#pragma once
+// The import engine: one run of one reader. Readers translate their source's
+// records into the working contact and hand each over; the engine does the
+// rest: the record steps (clear, the message pump and the abort question,
+// counting), the checks and problem reports, the callsign resolution, the
+// state rules, the WPX prefix, the band and mode filter, samples and the
+// write to the target, a LoTW confirmation included.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "db/reference.h"
+#include "db/target.h"
+#include "import/contact.h"
+#include "import/host.h"
+#include "import/messages.h"
+#include "import/report.h"
+#include "import/source_type.h"
+#include "resolve/resolve.h"
+
+namespace tvx {
+
+// Reports "Mode?" for a record without a mode (its mode shows as "noMode")
+// and returns false, for `return FailNoMode(engine);`.
+bool FailNoMode(ImportEngine& engine);
+
+// Filter choices of "Band and Mode Filter Selection".
+enum FilterChoice {
+    kFilterNone = 0,
+    kFilterAll = 1,
+    kFilterNotConfirmed = 2,
+    kFilterNotWorked = 3
+};
+
+// The values of the form's controls when Begin Import is pressed.
+struct ImportOptions {
+    int sourceType = -1;  // -1: nothing selected
+    std::string sourcePath;
+    std::string hostPath;  // "Tolvex 2007 Full Path"
+    std::string defaultOprCall;
+    std::string defaultNote;
+    std::string defaultSpec1;
+    std::string defaultSpec2;
+    bool qslSentFromDate = false;
+    int filter = kFilterAll;
+    // "QSOs for these OPR Calls"
+    std::vector<std::string> oprCalls;
+};
+
+// What a run changes that outlives it: the counters add up over the runs of
+// a form, and Stop Import clears `importing` while a run goes on.
+struct RunState {
+    Counters counters;
+    bool importing = false;
+};
+
+// Where one run writes: the target, its statistics and the report.
+struct RunOutputs {
+    ContactTarget& target;
+    ContactStatistics& statistics;
+    ReportFile& report;
+};
+
+class ImportEngine {
+  public:
+    ImportEngine(ImportHost& host, RunState& state, const ImportOptions& options,
+                 const SourceType& type, const ReferenceData& reference, RunOutputs outputs);
+    ImportEngine(const ImportEngine&) = delete;
+    ImportEngine& operator=(const ImportEngine&) = delete;
+
+    // Runs the reader; a failure of the whole target or of the report ends
+    // it with one stop message, and what was written is committed.
+    void Run(ReaderFn reader);
+
+    // --- What readers use ---
+
+    WorkingContact& contact() { return contact_; }
+    const ImportOptions& options() const { return options_; }
+    const SourceType& sourceType() const { return type_; }
+    const ReferenceData& reference() const { return reference_; }
+    const std::string& sourcePath() const { return options_.sourcePath; }
+
+    // The record steps: clear the contact, pump, the abort question when Stop
+    // was chosen, count the record read. False: leave the record loop.
+    bool NextRecord();
+    // Pump and the abort question only. False: leave the loop.
+    bool PumpAndCheckAbort();
+    // Counts a record read, for sources whose records span lines.
+    void CountRecordRead();
+    // The reader's position in its source (bytes or rows) out of total; the
+    // host hears of it at most every few milliseconds, and always of the end.
+    void ReportPosition(std::int64_t done, std::int64_t total);
+    // The reader is done with its source (or gave up on it).
+    void StopReading() { state_.importing = false; }
+    bool Reading() const { return state_.importing; }
+
+    // Reports a problem with the working contact as it stands.
+    void ReportError(const std::string& problem);
+    void ReportWarning(const std::string& problem);
+    // Message boxes of the string table.
+    void Notify(int messageId, MessageIcon icon);
+    void NotifyText(int messageId, const std::string& text, MessageIcon icon);
+
+    // The checks of the ADIF family: call, band, mode, date and time (errors),
+    // end time and QSL dates (warnings), default reports, zones, the note,
+    // value lengths, and a LoTW record of another of the user's stations
+    // (left out and counted). False when the record is not to be loaded.
+    bool CheckContact();
+    // 1 when the county exists, 0 when not.
+    int LookupCounty(const std::string& state, const std::string& county);
+
+    // The contact is read: resolution, the source type's state rule, WPX,
+    // the filter, then the write (or, for a LoTW download that matches a
+    // contact in the target, the confirmation) or the count as ignored.
+    // Returns true when the contact was loaded.
+    bool FinishContact();
+
+    // --- What the run controller reads after the run ---
+
+    // A message box was shown during the run.
+    bool MessageShown() const { return messageShown_; }
+    // Records left out because they belong to another of the user's stations.
+    int OtherStationSkipped() const { return otherStationSkipped_; }
+
+  private:
+    void Publish();
+    void ReportProblem(ProblemKind kind, const std::string& problem);
+    void WriteReportLine(const std::string& line);
+    void ReportSampleIfDue();
+    void CommitRun();
+    void LoseBatch(const DbCommitError& e);
+    // Shows a reference table's error the first time a lookup meets it.
+    void NoticeReferenceTable(const std::string& error, bool& shown);
+
+    bool Resolve(ResolutionRecord& rec);
+    void ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState);
+    bool StateUnknown(const std::string& abbreviation);
+    bool PassesFilter(const ResolutionRecord& rec);
+    int LookupStatistics(int column, const ResolutionRecord& rec);
+    bool Load(const ResolutionRecord& rec);
+    bool WriteContact(const ResolutionRecord& rec);
+    QsoRow ContactRow(const ResolutionRecord& rec);
+    bool FindLotwDuplicate(std::int64_t& rowId);
+    bool ApplyLotwConfirmation(std::int64_t rowId);
+
+    ImportHost& host_;
+    RunState& state_;
+    const ImportOptions& options_;
+    const SourceType& type_;
+    const ReferenceData& reference_;
+    RunOutputs out_;
+    WorkingContact contact_;
+
+    int samplesShown_;
+    int loadedAtStart_;
+    bool messageShown_ = false;
+    bool reportFailed_ = false;
+    bool stateErrorShown_ = false;
+    bool countyErrorShown_ = false;
+    int otherStationSkipped_ = 0;
+    std::chrono::steady_clock::time_point positionShown_{};
+};
+
+}  // namespace tvx
