@@ -123,7 +123,7 @@ TEST(AdifExport, EveryLogReimportsToTheSameRows) {
         if (rows.empty()) continue;  // a LoTW download or a file of no contacts
         test::ImportFixture second;
         AdifExportResult result;
-        ASSERT_TRUE(second.run(0, ExportOf(first, second, &result))) << source.name;
+        ASSERT_TRUE(second.run(test::TypeOf("adif"), ExportOf(first, second, &result))) << source.name;
         auto again = second.rows();
         ASSERT_EQ(again.size(), rows.size()) << source.name;
         int differences = 0;
@@ -184,7 +184,7 @@ ParsedAdif ParseAdif(const std::string& text) {
 
 TEST(AdifExport, SampleReadsBackWithThePublishedFormat) {
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(0, f.writeSource("sample.adi", ReadBytes(std::string(TVX_TEST_DATA_DIR) +
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("sample.adi", ReadBytes(std::string(TVX_TEST_DATA_DIR) +
                                                                "/../../samples/sample.adi"))));
     const auto rows = f.rows();
     ASSERT_GT(rows.size(), 100u);
@@ -233,7 +233,7 @@ TEST(AdifExport, SampleReadsBackWithThePublishedFormat) {
 
 TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(0, f.writeSource("edge.adi", kEdgeCases)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("edge.adi", kEdgeCases)));
     {
         SqliteDb db(f.targetPath(), SqliteDb::Mode::ReadWrite);
         for (const auto& [column, value, call] : {std::tuple{"QSO-BAND", "42", "DL1AB"},

@@ -135,9 +135,9 @@ TEST(AdifFile, RecordsOverLinesAndSeveralOnALineImportTheSame) {
               "\n<eor>\n";
 
     test::ImportFixture oneLine;
-    ASSERT_TRUE(oneLine.run(0, oneLine.writeSource("one.adi", kHeader + a + " " + b + "\n")));
+    ASSERT_TRUE(oneLine.run(test::TypeOf("adif"), oneLine.writeSource("one.adi", kHeader + a + " " + b + "\n")));
     test::ImportFixture overLines;
-    ASSERT_TRUE(overLines.run(0, overLines.writeSource("spread.adi", kHeader + spread)));
+    ASSERT_TRUE(overLines.run(test::TypeOf("adif"), overLines.writeSource("spread.adi", kHeader + spread)));
 
     auto rowsA = oneLine.rows();
     auto rowsB = overLines.rows();
@@ -161,7 +161,7 @@ TEST(AdifFile, LegacyTextAndLongLines) {
     const std::string longLine = Tag("CALL", "G4XYZ") + Tag("QSO_DATE", "20230415") +
                                  Tag("TIME_ON", "1234") + Tag("BAND", "20M") + Tag("MODE", "CW") +
                                  longComment + "<EOR>\n";
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + latin + longLine)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + latin + longLine)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(Col(rows[0], "QSO-NAME"), "J\xC3\xB6rg");
@@ -202,7 +202,7 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::ImportFixture f;
-        ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + c.records)));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + c.records)));
         const auto rows = f.rows();
         ASSERT_EQ(rows.size(), c.rows);
         if (!rows.empty()) {
@@ -217,7 +217,7 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
 TEST(AdifFile, ValueWithALessThanSignIsCutThere) {
     test::ImportFixture f;
     ASSERT_TRUE(
-        f.run(0, f.writeSource("log.adi", kHeader + Contact("DL1ABC", "<NAME:7>Ann<b>x "))));
+        f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", "<NAME:7>Ann<b>x "))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(Col(rows[0], "QSO-NAME"), "Ann");
@@ -234,7 +234,7 @@ TEST(AdifFinish, ModeAndBandMarkersGiveOneErrorEach) {
     };
     for (const Case& c : cases) {
         test::ImportFixture f;
-        ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + Contact("DL1ABC", c.extra))));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", c.extra))));
         const auto lines = f.reportLines();
         ASSERT_EQ(lines.size(), 1u) << c.extra;
         EXPECT_EQ(lines[0].rfind(c.problem, 0), 0u) << lines[0];
@@ -264,7 +264,7 @@ TEST(AdifFinish, BandModeAndSideband) {
         auto fields = c.fields;
         fields.insert(fields.begin(),
                       {{"CALL", "DL1ABC"}, {"QSO_DATE", "20230415"}, {"TIME_ON", "1234"}});
-        ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + Record(fields))));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields))));
         const auto rows = f.rows();
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(Col(rows[0], "QSO-BAND"), c.band);
@@ -388,7 +388,7 @@ TEST(AdifFinish, PrefixStateSectionAndCounty) {
                                        {"TIME_ON", "1234"},
                                        {"BAND", "20M"},
                                        {"MODE", "CW"}});
-        ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + Record(fields)))) << c.what;
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields)))) << c.what;
         std::vector<std::string> problems;
         for (const std::string& line : f.reportLines()) {
             const std::size_t start = line.rfind("ERROR:  ", 0) == 0 ? 8 : 9;
@@ -420,7 +420,7 @@ TEST(AdifFinish, DxccMapTakesTheLastRowOfAnIdentifier) {
     world->addPrefix(second);
     f.session->SetReferenceOverride(world);
     ASSERT_TRUE(
-        f.run(0, f.writeSource("log.adi", kHeader + Contact("DL1ABC", Tag("DXCC", "998")))));
+        f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", Tag("DXCC", "998")))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(Col(rows[0], "QSO-PREFIX"), "VP2M");
@@ -428,7 +428,7 @@ TEST(AdifFinish, DxccMapTakesTheLastRowOfAnIdentifier) {
 
 TEST(AdifFinish, WpxFromTheFileOrDerived) {
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + Contact("DL1ABC") +
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC") +
                                                       Contact("G4XYZ", Tag("PFX", "gb4")))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
@@ -451,7 +451,7 @@ TEST(AdifFinish, OwnCallMustBeInTheOperatorList) {
     };
     for (const Case& c : cases) {
         test::ImportFixture f;
-        ImportOptions o = f.options(0, f.writeSource("log.adi", log));
+        ImportOptions o = f.options(test::TypeOf("adif"), f.writeSource("log.adi", log));
         o.oprCalls = c.oprCalls;
         ASSERT_TRUE(f.run(o));
         EXPECT_EQ(f.host.counters.recordsRead, 1);
@@ -487,7 +487,7 @@ TEST(AdifFinish, DoNotLoadShowsFifteenSamples) {
     test::ImportFixture f;
     std::string log = kHeader;
     for (int i = 0; i < 20; ++i) log += Contact("DL" + std::to_string(i) + "ABC");
-    ImportOptions o = f.options(0, f.writeSource("log.adi", log));
+    ImportOptions o = f.options(test::TypeOf("adif"), f.writeSource("log.adi", log));
     o.filter = kFilterNone;
     ASSERT_TRUE(f.run(o));
     EXPECT_EQ(f.host.counters.recordsRead, 20);
@@ -506,7 +506,7 @@ TEST(AdifFinish, StopImportAsksAndEndsTheRun) {
     f.host.onPump = [&f] {
         if (f.host.pumps == 4) f.session->StopImport();
     };
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", log)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
     EXPECT_TRUE(f.host.saw(kMsgAbortQuestion));
     EXPECT_LT(f.host.counters.recordsRead, 10);
     EXPECT_EQ(static_cast<int>(f.rows().size()), f.host.counters.recordsLoaded);
@@ -558,7 +558,7 @@ class LotwConfirmation : public ::testing::Test {
                                         {"BAND", "20M"},
                                         {"MODE", "FT8"},
                                         {"SPEC1", "mine"}});
-        ASSERT_TRUE(f.run(0, f.writeSource("own.adi", own)));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("own.adi", own)));
         ASSERT_EQ(f.rows().size(), 5u);
     }
 
@@ -575,7 +575,7 @@ TEST_F(LotwConfirmation, ConfirmsFoundRowsAndWritesTheRest) {
                                         Tag("DXCC", "248") + Tag("CQZ", "15")) +
                              LotwRecord("OH2XYZ", "20230418", "170512", "20M", "CW") +
                              LotwRecord("OH2XYZ", "20230418", "170512", "20M", "CW");
-    ImportOptions o = f.options(1, f.writeSource("lotw.adi", lotw));
+    ImportOptions o = f.options(test::TypeOf("lotw"), f.writeSource("lotw.adi", lotw));
     o.defaultSpec1 = " LoTW ";
     ASSERT_TRUE(f.run(o));
 
@@ -619,7 +619,7 @@ TEST_F(LotwConfirmation, DifferentModeOrBandIsANewContact) {
     const std::string lotw = kLotwHeader +
                              LotwRecord("DL1ABC", "20230415", "120000", "20M", "SSB") +
                              LotwRecord("DL1ABC", "20230415", "120000", "40M", "CW");
-    ASSERT_TRUE(f.run(1, f.writeSource("lotw.adi", lotw)));
+    ASSERT_TRUE(f.run(test::TypeOf("lotw"), f.writeSource("lotw.adi", lotw)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 7u);
     EXPECT_EQ(Col(rows[0], "QSO-CONFIRM"), "0");
@@ -629,7 +629,7 @@ TEST_F(LotwConfirmation, MatchesWithoutTheSecondsAndOnlyTheSameCall) {
     const std::size_t before = f.rows().size();
     const std::string lotw = kLotwHeader + LotwRecord("G4XYZ", "20230415", "130059", "40M", "SSB") +
                              LotwRecord("G4XYY", "20230415", "130059", "40M", "SSB");
-    ASSERT_TRUE(f.run(1, f.writeSource("lotw.adi", lotw)));
+    ASSERT_TRUE(f.run(test::TypeOf("lotw"), f.writeSource("lotw.adi", lotw)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), before + 1);
     EXPECT_EQ(Col(rows[1], "QSO-CALL"), "G4XYZ");

@@ -94,7 +94,7 @@ TEST(AdifRealFiles, EveryLoggerExportImportsAsStandardAdif) {
         test::ImportFixture f;
         const std::string bytes = ReadBytes(path);
         const std::string name = std::filesystem::path(path).filename().string();
-        ASSERT_TRUE(f.run(0, f.writeSource(name, bytes))) << name;
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource(name, bytes))) << name;
         const Counters c = f.host.counters;
         EXPECT_EQ(c.recordsRead, CountEndOfRecordTags(bytes)) << name;
         EXPECT_GT(c.recordsLoaded, 0) << name;
@@ -109,7 +109,7 @@ TEST(AdifRealFiles, LotwDownloadIsRefusedAsStandardAdif) {
     const std::string path = kAdifDir + "/peer-samples-bsd3/lotwreport.adi";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(0, f.writeSource("lotwreport.adi", ReadBytes(path))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("lotwreport.adi", ReadBytes(path))));
     EXPECT_TRUE(f.host.saw(kMsgLotwFileAsStandard));
     EXPECT_EQ(f.host.counters.recordsRead, 0);
     EXPECT_TRUE(f.rows().empty());
@@ -160,7 +160,7 @@ TEST(AdifRealFiles, LotwDownloadConfirmsTheLogAndAddsTheRest) {
                " <TIME_ON:4>" + c.time.substr(0, 4) + " <BAND:" + std::to_string(c.band.size()) +
                ">" + c.band + " <MODE:" + std::to_string(c.mode.size()) + ">" + c.mode + " <EOR>\n";
     }
-    ImportOptions ownOptions = f.options(0, f.writeSource("own.adi", own));
+    ImportOptions ownOptions = f.options(test::TypeOf("adif"), f.writeSource("own.adi", own));
     ownOptions.oprCalls = {"K9CTS"};
     ownOptions.defaultOprCall = "K9CTS";
     ASSERT_TRUE(f.run(ownOptions));
@@ -168,7 +168,7 @@ TEST(AdifRealFiles, LotwDownloadConfirmsTheLogAndAddsTheRest) {
     ASSERT_GT(before.size(), 50u);
     for (const auto& row : before) ASSERT_EQ(Col(row, "QSO-CONFIRM"), "0");
 
-    ImportOptions lotw = f.options(1, f.writeSource("lotwreport.adi", bytes));
+    ImportOptions lotw = f.options(test::TypeOf("lotw"), f.writeSource("lotwreport.adi", bytes));
     lotw.oprCalls = {"K9CTS"};
     lotw.defaultOprCall = "K9CTS";
     const Counters start = f.host.counters;

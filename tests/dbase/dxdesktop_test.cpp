@@ -8,7 +8,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kDxDeskTop = 8;
+const int kDxDeskTop = test::TypeOf("dxdesktop");
 
 const std::vector<DbfField> kFields = {
     {"DATE", 'D', 8},   {"TIME", 'C', 4},     {"CALLSIGN", 'C', 12}, {"RSTSENT", 'C', 3},

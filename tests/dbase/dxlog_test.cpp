@@ -8,7 +8,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kDxLog = 7;
+const int kDxLog = test::TypeOf("dxlog");
 
 const std::vector<DbfField> kFields = {
     {"CALL", 'C', 12},   {"DATE", 'D', 8},     {"TIME", 'C', 5},  {"BAND", 'N', 10, 4},

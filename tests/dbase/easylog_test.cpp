@@ -8,7 +8,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kEasyLog = 12;
+const int kEasyLog = test::TypeOf("easylog");
 
 const std::vector<DbfField> kFields = {
     {"DATE", 'D', 8},    {"TIME_INI", 'C', 5}, {"BAND", 'C', 6},    {"FREQUENCY", 'C', 10},

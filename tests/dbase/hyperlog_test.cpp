@@ -14,7 +14,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kHyperLog = 4;
+const int kHyperLog = test::TypeOf("hyperlog");
 
 const std::vector<DbfField> kFields = {
     {"DATE", 'D', 8},     {"TIME", 'C', 5},      {"CALLSIGN", 'C', 12},  {"SENT", 'C', 3},

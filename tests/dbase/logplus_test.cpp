@@ -8,7 +8,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kLogPlus = 9;
+const int kLogPlus = test::TypeOf("logplus");
 
 const std::vector<DbfField> kFields = {
     {"DATE", 'D', 8},  {"TIME", 'C', 5}, {"WPX", 'C', 6},     {"CALL", 'C', 12}, {"FREQ", 'C', 10},

@@ -8,7 +8,7 @@
 namespace tvx::test {
 namespace {
 
-constexpr int kTopLog = 10;
+const int kTopLog = test::TypeOf("toplog");
 
 const std::vector<DbfField> kFields = {{"DATA", 'C', 10},      {"ORA", 'C', 5},   {"FREQ", 'C', 10},
                                        {"MODO", 'C', 8},       {"CALL", 'C', 12}, {"RSTI", 'C', 3},

@@ -90,7 +90,7 @@ TEST_F(SessionTest, RefusalsShowTheirMessageAndRunNothing) {
     };
     for (const auto& c : cases) {
         f.host.messages.clear();
-        ImportOptions o = f.options(0, source);
+        ImportOptions o = f.options(test::TypeOf("adif"), source);
         c.change(o);
         EXPECT_FALSE(f.run(o)) << c.what;
         ASSERT_EQ(f.host.messages.size(), 1u) << c.what;
@@ -112,7 +112,7 @@ TEST_F(SessionTest, RefusalsShowTheirMessageAndRunNothing) {
 TEST_F(SessionTest, UpperCaseMdbInHostPathPasses) {
     std::filesystem::create_directories(f.dir.file("HOST.MDB"));
     test::WriteSmallWorld(f.dir.file("HOST.MDB/refdata.sqlite"));
-    ImportOptions o = f.options(0, source);
+    ImportOptions o = f.options(test::TypeOf("adif"), source);
     o.hostPath = f.dir.file("HOST.MDB");
     EXPECT_TRUE(f.run(o));
     EXPECT_EQ(f.session->options().hostPath, f.dir.file("HOST.MDB") + "/");
@@ -122,26 +122,26 @@ TEST_F(SessionTest, TargetNotOpenRefused) {
     f.app.m_strTargetPath = f.dir.file("missing.sqlite");
     f.session->CloseTarget();
     EXPECT_NE(f.session->OpenTarget(), "");
-    EXPECT_FALSE(f.run(0, source));
+    EXPECT_FALSE(f.run(test::TypeOf("adif"), source));
     EXPECT_EQ(f.host.ids(), std::vector<int>{kMsgTargetNotOpen});
 }
 
 TEST_F(SessionTest, QuestionsAnsweredNoEndTheCommand) {
     f.host.answers[kMsgNotAdifQuestion] = false;
-    EXPECT_FALSE(f.run(2, source));
+    EXPECT_FALSE(f.run(test::TypeOf("logwin"), source));
     EXPECT_EQ(f.host.ids(), std::vector<int>{kMsgNotAdifQuestion});
 
     f.host.messages.clear();
     f.host.answers[kMsgNotAdifQuestion] = true;
     f.host.answers[kMsgBackupQuestion] = false;
-    EXPECT_FALSE(f.run(2, source));
+    EXPECT_FALSE(f.run(test::TypeOf("logwin"), source));
     EXPECT_EQ(f.host.ids(), (std::vector<int>{kMsgNotAdifQuestion, kMsgBackupQuestion}));
     EXPECT_FALSE(std::filesystem::exists(f.dir.file("ERRORS.TXT")));
 }
 
 TEST_F(SessionTest, AdifTypesNeverAskTheOldFormatQuestion) {
     g_feed = {Contact("DL1ABC")};
-    EXPECT_TRUE(f.run(0, source));
+    EXPECT_TRUE(f.run(test::TypeOf("adif"), source));
     EXPECT_FALSE(f.host.saw(kMsgNotAdifQuestion));
     EXPECT_TRUE(f.host.saw(kMsgBackupQuestion));
     EXPECT_TRUE(f.host.saw(kMsgInitializeTables));
@@ -166,7 +166,7 @@ TEST_F(SessionTest, WritesRowsWithNullsDefaultsAndDerivedValues) {
     WorkingContact oldPhone = Contact("G3ABC", "9", "1", "19740601");
     g_feed = {full, bare, old, old75, oldPhone};
 
-    ImportOptions o = f.options(0, source);
+    ImportOptions o = f.options(test::TypeOf("adif"), source);
     o.defaultSpec1 = " club ";
     o.qslSentFromDate = true;
     ASSERT_TRUE(f.run(o));
@@ -222,7 +222,7 @@ TEST_F(SessionTest, LotwTypeConfirmsAndMovesTheReceivedDate) {
     c.m_strQslRcvdDate = "20060101";
     c.m_strLotwRcvdDate = "20070101";
     g_feed = {c};
-    ASSERT_TRUE(f.run(1, source));
+    ASSERT_TRUE(f.run(test::TypeOf("lotw"), source));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("QSO-CONFIRM"), "2");
@@ -238,7 +238,7 @@ TEST_F(SessionTest, ProblemsOfResolutionAndState) {
     goodState.m_strState = "CT";
     WorkingContact hawaii = Contact("KH6ABC");
     g_feed = {unknown, badState, goodState, hawaii, Contact("X")};
-    ASSERT_TRUE(f.run(0, source));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].at("QSO-STATE"), std::nullopt);
@@ -260,7 +260,7 @@ TEST_F(SessionTest, ProblemsOfResolutionAndState) {
 
 TEST_F(SessionTest, DoNotLoadShowsFifteenSamplesAndAsksNoBackup) {
     for (int i = 0; i < 20; ++i) g_feed.push_back(Contact("DL1ABC"));
-    ImportOptions o = f.options(0, source);
+    ImportOptions o = f.options(test::TypeOf("adif"), source);
     o.filter = kFilterNone;
     ASSERT_TRUE(f.run(o));
     EXPECT_FALSE(f.host.saw(kMsgBackupQuestion));
@@ -297,7 +297,7 @@ TEST_F(SessionTest, StatisticsFilterChoices) {
     int loaded = 0;
     for (const auto& c : cases) {
         g_feed = {c.contact};
-        ImportOptions o = f.options(0, source);
+        ImportOptions o = f.options(test::TypeOf("adif"), source);
         o.filter = c.filter;
         const int before = f.session->counters().recordsLoaded;
         ASSERT_TRUE(f.run(o));
@@ -310,7 +310,7 @@ TEST_F(SessionTest, StatisticsFilterChoices) {
 
     // A prefix without a statistics row: one warning under choices 2 and 3.
     g_feed = {Contact("JA1ABC")};
-    ImportOptions o = f.options(0, source);
+    ImportOptions o = f.options(test::TypeOf("adif"), source);
     o.filter = kFilterNotConfirmed;
     ASSERT_TRUE(f.run(o));
     EXPECT_EQ(f.session->counters().warnings, 1);
@@ -328,7 +328,7 @@ TEST_F(SessionTest, DatabaseErrorIsReportedWithTheCallTwice) {
     }
     ASSERT_EQ(f.session->OpenTarget(), "");
     g_feed = {Contact("DL1ABC"), Contact("G3BAD"), Contact("F5ABC")};
-    ASSERT_TRUE(f.run(0, source));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].at("QSO-CALL"), "F5ABC");
@@ -349,7 +349,7 @@ TEST_F(SessionTest, StopImportAsksAtTheNextRecord) {
         f.host.onPump = [&] {
             if (++pumps == 4) f.session->StopImport();
         };
-        ASSERT_TRUE(f.run(0, source));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
         EXPECT_EQ(f.host.count(kMsgAbortQuestion), answer ? 1 : 2);
         EXPECT_EQ(f.session->counters().recordsRead - before, answer ? 3 : 10);
         EXPECT_FALSE(f.session->IsImporting());
@@ -358,9 +358,9 @@ TEST_F(SessionTest, StopImportAsksAtTheNextRecord) {
 
 TEST_F(SessionTest, CountersAndListGrowOverRunsWhileTheFileHoldsOne) {
     g_feed = {Contact("QQ1AAA")};
-    ASSERT_TRUE(f.run(0, source));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
     g_feed = {Contact("QQ2BBB")};
-    ASSERT_TRUE(f.run(0, source));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
     ASSERT_EQ(f.host.problems.size(), 2u);
     EXPECT_NE(f.host.problems[0].find("QQ2BBB"), std::string::npos);
     EXPECT_NE(f.host.problems[1].find("QQ1AAA"), std::string::npos);
@@ -375,7 +375,7 @@ TEST_F(SessionTest, CountersAndListGrowOverRunsWhileTheFileHoldsOne) {
 
 TEST_F(SessionTest, ErrorFileBesideTheSource) {
     g_feed = {Contact("DL1ABC")};
-    ASSERT_TRUE(f.run(0, source));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
     EXPECT_EQ(f.session->errorFile(), f.dir.file("ERRORS.TXT"));
     EXPECT_EQ(f.app.m_strErrorFilePath, f.dir.file("ERRORS.TXT"));
     EXPECT_EQ(f.app.m_strRefDataDir, f.hostPath() + "/");

@@ -19,7 +19,7 @@ std::string Contact(const std::string& call) {
 
 TEST(LockedTarget, AWriterArrivingAfterOpenStopsTheRunOnce) {
     ImportFixture f;
-    ASSERT_TRUE(f.run(0, f.writeSource("first.adi", "<EOH>\n" + Contact("G4ABC"))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("first.adi", "<EOH>\n" + Contact("G4ABC"))));
     ASSERT_EQ(f.rows().size(), 1u);
 
     SqliteDb other(f.targetPath(), SqliteDb::Mode::ReadWrite);
@@ -27,7 +27,7 @@ TEST(LockedTarget, AWriterArrivingAfterOpenStopsTheRunOnce) {
     f.host.messages.clear();
     const Counters before = f.session->counters();
     const std::string log = "<EOH>\n" + Contact("DL1ABC") + Contact("JA1XYZ") + Contact("F5ABC");
-    ASSERT_TRUE(f.run(0, f.writeSource("second.adi", log)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("second.adi", log)));
     other.exec("ROLLBACK");
 
     EXPECT_EQ(f.host.count(kMsgEngineError), 1);

@@ -85,7 +85,7 @@ TEST_P(ValuesAreData, StoredExactlyAndLaterLookupsStillWork) {
     ImportFixture f;
     const std::string log =
         kHeader + Contact("W1AW", Tag(c.field, c.value)) + Contact("DL1ABC", Tag("NAME", "Hans"));
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", log)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].at(c.column), c.stored);
@@ -112,7 +112,7 @@ TEST(ValuesAreData, StrangeCallsAreReportedAndBreakNothing) {
     std::string log = kHeader;
     for (const std::string& call : calls) log += Contact(call, "");
     log += Contact("JA1XYZ", "");
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", log)));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("QSO-CALL"), "JA1XYZ");
@@ -129,14 +129,14 @@ TEST(ValuesAreData, StrangeCallsAreReportedAndBreakNothing) {
 TEST(ValuesAreData, LotwConfirmsAContactWhoseCallHoldsQuotes) {
     ImportFixture f;
     const std::string call = "W1AW/P'X;--";
-    ASSERT_TRUE(f.run(0, f.writeSource("log.adi", kHeader + Contact(call, ""))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact(call, ""))));
     ASSERT_EQ(f.rows().size(), 1u);
     const std::string lotw =
         "ARRL Logbook of the World Status Report\n<PROGRAMID:4>LoTW\n<APP_LoTW_NUMREC:1>1\n"
         "<eoh>\n" +
         Contact(call, Tag("APP_LoTW_OWNCALL", "N0CALL") + Tag("QSL_RCVD", "Y") +
                           Tag("QSLRDATE", "20230501"));
-    ASSERT_TRUE(f.run(1, f.writeSource("lotw.adi", lotw)));
+    ASSERT_TRUE(f.run(test::TypeOf("lotw"), f.writeSource("lotw.adi", lotw)));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u) << "confirmed in place, not added";
     EXPECT_EQ(rows[0].at("QSO-CALL"), call);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sstream>
 
 #include "db/schema.h"
@@ -234,6 +235,12 @@ void WriteSmallWorld(const std::string& path) {
         county.reset();
     }
     db.exec("COMMIT");
+}
+
+int TypeOf(const std::string& cliName) {
+    const int type = SourceTypeFromName(SourceTypes(), cliName);
+    if (type < 0) throw std::invalid_argument("no source type " + cliName);
+    return type;
 }
 
 BareEngine::BareEngine(int sourceType)

@@ -108,6 +108,9 @@ class ImportFixture {
                       const std::string& value);
 };
 
+// A source type's position in the table, by its command-line name.
+int TypeOf(const std::string& cliName);
+
 // An engine outside any run: an unopened target, no report file, the small
 // reference world; for the reader and engine steps one at a time.
 struct BareEngine {

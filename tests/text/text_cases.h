@@ -17,10 +17,10 @@
 namespace tvx::test {
 
 // Source type indexes of the text exports.
-inline constexpr int kLogWindows = 2;
-inline constexpr int kXpWin = 3;
-inline constexpr int kLogview = 5;
-inline constexpr int kSwisslog = 6;
+inline const int kLogWindows = test::TypeOf("logwin");
+inline const int kXpWin = test::TypeOf("xpwin");
+inline const int kLogview = test::TypeOf("logview");
+inline const int kSwisslog = test::TypeOf("swisslog");
 
 using Columns = std::map<std::string, std::optional<std::string>>;
 
