@@ -385,53 +385,61 @@ bool ImportEngine::Load(const ResolutionRecord& rec) {
     return WriteContact(rec);
 }
 
-QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
-    WorkingContact& c = contact_;
-    QsoRow row;
-    auto text = [&row](QsoCol col, const std::string& value) { row.setText(col, Fit(value)); };
-    auto textOrNull = [&row](QsoCol col, const std::string& value) {
-        row.setTextOrNull(col, Fit(value));
+namespace {
+
+// Text cut to the column's width; the optional columns take NULL for "".
+void SetText(QsoRow& row, QsoCol col, const std::string& value) {
+    row.setText(col, Fit(value));
+}
+
+void SetTextOrNull(QsoRow& row, QsoCol col, const std::string& value) {
+    row.setTextOrNull(col, Fit(value));
+}
+
+// The columns a contact may leave empty.
+void SetOptionalColumns(QsoRow& row, const WorkingContact& c) {
+    const std::pair<QsoCol, const std::string*> columns[] = {
+        {kQsoEndTime, &c.m_strEndTime},
+        {kQsoFreq, &c.m_strFreq},
+        {kQsoState, &c.m_strState},
+        {kQsoGrid, &c.m_strGrid},
+        {kQsoQslSent, &c.m_strQslSentDate},
+        {kQsoIota, &c.m_strIota},
+        {kQsoCounty, &c.m_strCounty},
+        {kQsoTenTen, &c.m_strTenTen},
+        {kQsoWpx, &c.m_strWpx},
+        {kQsoName, &c.m_strName},
+        {kQsoQth, &c.m_strQth},
+        {kQsoSpec1, &c.m_strSpec1},
+        {kQsoSpec2, &c.m_strSpec2},
+        {kQsoPower, &c.m_strPower},
+        {kQsoSatMode, &c.m_strSatMode},
+        {kQsoQslNumber, &c.m_strQslNumber},
+        {kQsoSubmode, &c.m_strSubmode},
     };
+    for (const auto& [col, value] : columns) SetTextOrNull(row, col, *value);
+}
 
-    text(kQsoDate, c.m_strDate);
-    text(kQsoTime, c.m_strTime);
-    text(kQsoCall, c.m_strCall);
-    text(kQsoBand, c.m_strBand);
-    text(kQsoRstr, c.m_strRstRcvd);
-    text(kQsoRsts, c.m_strRstSent);
-    text(kQsoMgrNumb, c.m_strMgrNumber);
-    text(kQsoMode, c.m_strMode);
-
-    text(kQsoPrefix, c.m_strPrefix.empty() ? rec.prefix : c.m_strPrefix);
-    text(kQsoCqZone, c.m_strCqZone.empty() ? rec.cqZone : c.m_strCqZone);
-    text(kQsoItuZone, c.m_strItuZone.empty() ? rec.ituZone : c.m_strItuZone);
-
-    int valid = c.m_nValid;
-    if (valid == -1) valid = (c.m_strMode == "2" && IsYearBefore1975(c.m_strDate)) ? 1 : 3;
-    row.setLong(kQsoValid, valid);
-    row.setLong(kQsoSelect, c.m_nSelect);
-    row.setLong(kQsoAward, c.m_nAward);
-
-    text(kQsoSat, c.m_strSatName.empty() ? std::string("None") : c.m_strSatName);
-    if (c.m_strQslVia.empty()) c.m_strQslVia = "0";
-    text(kQsoQslVia, c.m_strQslVia);
-
-    row.setLong(kQsoCategory, (c.m_bYL ? 1 : 0) + (c.m_bQRP ? 2 : 0) + (c.m_bUser1 ? 4 : 0) +
-                                  (c.m_bUser2 ? 8 : 0));
-
-    std::string confirm;
-    if (type_.lotwDownload) {
-        confirm = "2";
-    } else if (!c.m_strConfirm.empty()) {
-        confirm = c.m_strConfirm;
-    } else {
-        confirm = c.m_nConfirmed == 1 ? "1" : "0";
+// The QSL-sent status: the source's own, with "sent" added when the contact
+// says the card went out.
+std::string QslSentStatus(const WorkingContact& c) {
+    std::string status = c.m_strQslsStatus;
+    if (status.empty()) return c.m_bQslSent == 1 ? "1" : "0";
+    if (c.m_bQslSent == 1) {
+        if (status[0] == '0')
+            status[0] = '1';
+        else if (status[0] == '2')
+            status[0] = '3';
     }
-    text(kQsoConfirm, confirm);
+    return status;
+}
 
+}  // namespace
+
+void ImportEngine::CompleteContact() {
+    WorkingContact& c = contact_;
+    if (c.m_strQslVia.empty()) c.m_strQslVia = "0";
     c.m_strNote = Trim(c.m_strNote);
-    text(kQsoNote, c.m_strNote);
-
     if (options_.qslSentFromDate && c.m_strQslSentDate.empty()) c.m_strQslSentDate = c.m_strDate;
     if (c.m_strSpec1.empty() && !options_.defaultSpec1.empty()) {
         c.m_strSpec1 = Trim(options_.defaultSpec1);
@@ -439,42 +447,53 @@ QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
     if (c.m_strSpec2.empty() && !options_.defaultSpec2.empty()) {
         c.m_strSpec2 = Trim(options_.defaultSpec2);
     }
+    c.m_strQslsStatus = QslSentStatus(c);
+}
 
-    if (c.m_strQslsStatus.empty()) {
-        c.m_strQslsStatus = c.m_bQslSent == 1 ? "1" : "0";
-    } else if (c.m_bQslSent == 1) {
-        if (c.m_strQslsStatus[0] == '0')
-            c.m_strQslsStatus[0] = '1';
-        else if (c.m_strQslsStatus[0] == '2')
-            c.m_strQslsStatus[0] = '3';
-    }
-    text(kQsoQsls, c.m_strQslsStatus);
+QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
+    CompleteContact();
+    const WorkingContact& c = contact_;
+    QsoRow row;
+    const std::pair<QsoCol, const std::string*> required[] = {
+        {kQsoDate, &c.m_strDate},         {kQsoTime, &c.m_strTime},
+        {kQsoCall, &c.m_strCall},         {kQsoBand, &c.m_strBand},
+        {kQsoRstr, &c.m_strRstRcvd},      {kQsoRsts, &c.m_strRstSent},
+        {kQsoMgrNumb, &c.m_strMgrNumber}, {kQsoMode, &c.m_strMode},
+        {kQsoQslVia, &c.m_strQslVia},     {kQsoNote, &c.m_strNote},
+        {kQsoQsls, &c.m_strQslsStatus},
+    };
+    for (const auto& [col, value] : required) SetText(row, col, *value);
+    // The source's own country and zones win over the resolution's.
+    SetText(row, kQsoPrefix, c.m_strPrefix.empty() ? rec.prefix : c.m_strPrefix);
+    SetText(row, kQsoCqZone, c.m_strCqZone.empty() ? rec.cqZone : c.m_strCqZone);
+    SetText(row, kQsoItuZone, c.m_strItuZone.empty() ? rec.ituZone : c.m_strItuZone);
+    SetText(row, kQsoSat, c.m_strSatName.empty() ? std::string("None") : c.m_strSatName);
+    SetText(row, kQsoOprCall, c.m_strOprCall.empty() ? options_.defaultOprCall : c.m_strOprCall);
 
+    int valid = c.m_nValid;
+    if (valid == -1) valid = (c.m_strMode == "2" && IsYearBefore1975(c.m_strDate)) ? 1 : 3;
+    row.setLong(kQsoValid, valid);
+    row.setLong(kQsoSelect, c.m_nSelect);
+    row.setLong(kQsoAward, c.m_nAward);
+    row.setLong(kQsoCategory, (c.m_bYL ? 1 : 0) + (c.m_bQRP ? 2 : 0) + (c.m_bUser1 ? 4 : 0) +
+                                  (c.m_bUser2 ? 8 : 0));
+
+    // A LoTW download confirms what it brings, and its received date is the
+    // LoTW date.
+    std::string confirm = c.m_nConfirmed == 1 ? "1" : "0";
     if (type_.lotwDownload) {
-        textOrNull(kQsoLotwRec, c.m_strQslRcvdDate);
-    } else {
-        textOrNull(kQsoQslrDate, c.m_strQslRcvdDate);
-        textOrNull(kQsoLotwRec, c.m_strLotwRcvdDate);
+        confirm = "2";
+    } else if (!c.m_strConfirm.empty()) {
+        confirm = c.m_strConfirm;
     }
-    text(kQsoOprCall, c.m_strOprCall.empty() ? options_.defaultOprCall : c.m_strOprCall);
-
-    textOrNull(kQsoEndTime, c.m_strEndTime);
-    textOrNull(kQsoFreq, c.m_strFreq);
-    textOrNull(kQsoState, c.m_strState);
-    textOrNull(kQsoGrid, c.m_strGrid);
-    textOrNull(kQsoQslSent, c.m_strQslSentDate);
-    textOrNull(kQsoIota, c.m_strIota);
-    textOrNull(kQsoCounty, c.m_strCounty);
-    textOrNull(kQsoTenTen, c.m_strTenTen);
-    textOrNull(kQsoWpx, c.m_strWpx);
-    textOrNull(kQsoName, c.m_strName);
-    textOrNull(kQsoQth, c.m_strQth);
-    textOrNull(kQsoSpec1, c.m_strSpec1);
-    textOrNull(kQsoSpec2, c.m_strSpec2);
-    textOrNull(kQsoPower, c.m_strPower);
-    textOrNull(kQsoSatMode, c.m_strSatMode);
-    textOrNull(kQsoQslNumber, c.m_strQslNumber);
-    textOrNull(kQsoSubmode, c.m_strSubmode);
+    SetText(row, kQsoConfirm, confirm);
+    if (type_.lotwDownload) {
+        SetTextOrNull(row, kQsoLotwRec, c.m_strQslRcvdDate);
+    } else {
+        SetTextOrNull(row, kQsoQslrDate, c.m_strQslRcvdDate);
+        SetTextOrNull(row, kQsoLotwRec, c.m_strLotwRcvdDate);
+    }
+    SetOptionalColumns(row, c);
     return row;
 }
 

@@ -140,6 +140,8 @@ class ImportEngine {
     int LookupStatistics(int column, const ResolutionRecord& rec);
     bool Load(const ResolutionRecord& rec);
     bool WriteContact(const ResolutionRecord& rec);
+    // The source left these to the form's defaults and the host's rules.
+    void CompleteContact();
     QsoRow ContactRow(const ResolutionRecord& rec);
     bool FindLotwDuplicate(std::int64_t& rowId);
     bool ApplyLotwConfirmation(std::int64_t rowId);

@@ -77,62 +77,45 @@ std::string Text(const Value& v) {
     return Trim(v.asText());
 }
 
-// Steps 1 to 15 of a row: fill the contact and check it. False when a check
-// failed (it has been reported and the rest of the row is not read).
-bool ReadRow(ImportEngine& s, const TableCursor& row) {
+// Six digits with the century rule, or eight digits. Years 2000 to 2009
+// written as six digits are numbers of five digits or fewer (050317 is
+// 50317), so the leading zeros are put back first.
+bool ReadDate(ImportEngine& s, const Value& value) {
     WorkingContact& c = s.contact();
-    // 1. Date: six digits with the century rule, or eight digits. Years
-    // 2000 to 2009 written as six digits are numbers of five digits or fewer
-    // (050317 is 50317), so the leading zeros are put back first.
-    std::string date = WholeText(row.at(kDate));
+    std::string date = WholeText(value);
     if (IsAllDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
     if (date.size() == 6) {
         c.m_strDate = (LeadingInt(date.substr(0, 2)) >= 50 ? "19" : "20") + date;
-    } else {
-        c.m_strDate = date;
-        if (date.size() != 8) {
-            s.ReportError("Date?");
-            return false;
-        }
+        return true;
     }
+    c.m_strDate = date;
+    if (date.size() == 8) return true;
+    s.ReportError("Date?");
+    return false;
+}
 
-    // 2. Time: hours and minutes without leading zeros.
-    const std::string time = WholeText(row.at(kTime));
-    switch (time.size()) {
-        case 4:
-            c.m_strTime = time;
-            break;
-        case 3:
-            c.m_strTime = "0" + time;
-            break;
-        case 2:
-            c.m_strTime = "00" + time;
-            break;
-        case 1:
-            c.m_strTime = "000" + time;
-            break;
-        case 5:
-            c.m_strTime = {time[0], time[1], time[3], time[4]};
-            break;
-        default:
-            c.m_strTime = time;
-            break;
+// Hours and minutes without leading zeros, or HH:MM.
+bool ReadTime(ImportEngine& s, const Value& value) {
+    WorkingContact& c = s.contact();
+    const std::string time = WholeText(value);
+    if (time.size() >= 1 && time.size() <= 4) {
+        c.m_strTime = std::string(4 - time.size(), '0') + time;
+    } else if (time.size() == 5) {
+        c.m_strTime = {time[0], time[1], time[3], time[4]};
+    } else {
+        c.m_strTime = time;
     }
     c.m_strTime += "00";
-    if (!IsValidTime(c.m_strTime)) {
-        s.ReportError("Time?");
-        return false;
-    }
+    if (IsValidTime(c.m_strTime)) return true;
+    s.ReportError("Time?");
+    return false;
+}
 
-    // 3. Call.
-    c.m_strCall = Text(row.at(kCall));
-    if (CharCount(c.m_strCall) < 2) {
-        s.ReportError("Call?");
-        return false;
-    }
-
-    // 4. Frequency in MHz, kept as kHz with one decimal (14.025 gives 14025.0).
-    if (const auto mhz = Number(row.at(kFreq))) {
+// Megahertz, kept as kilohertz with one decimal (14.025 gives 14025.0); the
+// band follows from it.
+bool ReadFrequency(ImportEngine& s, const Value& value) {
+    WorkingContact& c = s.contact();
+    if (const auto mhz = Number(value)) {
         const std::string f = Format("%-.3f", *mhz);
         const std::size_t point = f.find('.');
         c.m_strFreq = point == std::string::npos ? f + "000.0"
@@ -143,64 +126,69 @@ bool ReadRow(ImportEngine& s, const TableCursor& row) {
         return false;
     }
     c.m_strBand = BandFromFrequency(c.m_strFreq);
+    return true;
+}
 
-    // 5. Mode; the band is set, so SSB can be told upper or lower.
-    std::string mode = Text(row.at(kMode));
-    if (mode.empty()) {
-        return FailNoMode(s);
+// Name and QTH share one column: "JOHN/LONDON".
+void ReadNameAndQth(WorkingContact& c, const std::string& nameQth) {
+    if (nameQth.empty()) return;
+    const std::size_t slash = nameQth.find('/');
+    const std::string name = nameQth.substr(0, slash);
+    if (!name.empty()) c.m_strName = Left(name, 15);
+    if (slash != std::string::npos) c.m_strQth = Left(nameQth.substr(slash + 1), 25);
+}
+
+// The third column's meaning is unknown, so it is kept in the note, and the
+// remark after it as far as the note stays within 49 characters.
+void ReadNote(WorkingContact& c, const std::string& serial, const std::string& remark) {
+    if (!serial.empty()) c.m_strNote += " " + Left(serial, 4);
+    if (remark.empty()) return;
+    const long room = 49 - static_cast<long>(CharCount(c.m_strNote));
+    c.m_strNote += " " + (room > 0 ? Left(remark, static_cast<std::size_t>(room)) : "");
+}
+
+void ReadQslFlags(WorkingContact& c, const std::string& sent, const std::string& received) {
+    if (sent.empty()) {
+        c.m_strQslVia = "5";
+    } else if (EqualsNoCase(sent, "Y")) {
+        c.m_bQslSent = 1;
+        c.m_strQslSentDate = c.m_strDate;
     }
-    mode = ToUpper(mode);
+    if (EqualsNoCase(received, "Y")) c.m_nConfirmed = 1;
+}
+
+// Fills the contact from a row and checks it. False when a check failed (it
+// has been reported and the rest of the row is not read).
+bool ReadRow(ImportEngine& s, const TableCursor& row) {
+    WorkingContact& c = s.contact();
+    if (!ReadDate(s, row.at(kDate)) || !ReadTime(s, row.at(kTime))) return false;
+    c.m_strCall = Text(row.at(kCall));
+    if (CharCount(c.m_strCall) < 2) {
+        s.ReportError("Call?");
+        return false;
+    }
+    if (!ReadFrequency(s, row.at(kFreq))) return false;
+
+    // The band is set, so SSB can be told upper or lower.
+    std::string mode = ToUpper(Text(row.at(kMode)));
+    if (mode.empty()) return FailNoMode(s);
     if (mode == "RTY") mode = "RTTY";
     c.ModeCodeFromName(mode);
 
-    // 6. Reports.
     c.m_strRstSent = Left(Text(row.at(kRstSent)), 3);
     c.m_strRstRcvd = Left(Text(row.at(kRstRcvd)), 3);
-
-    // 7. Name and QTH share one column: "JOHN/LONDON".
-    const std::string nameQth = Text(row.at(kNameQth));
-    if (!nameQth.empty()) {
-        const std::size_t slash = nameQth.find('/');
-        const std::string name = nameQth.substr(0, slash);
-        if (!name.empty()) c.m_strName = Left(name, 15);
-        if (slash != std::string::npos) c.m_strQth = Left(nameQth.substr(slash + 1), 25);
-    }
-
-    // 8. Power.
+    ReadNameAndQth(c, Text(row.at(kNameQth)));
     if (const auto watts = Number(row.at(kPower))) {
         const std::string power = Trim(Format("%.0f", *watts));
         if (!power.empty()) c.m_strPower = Left(power, 4);
     }
-
-    // 9. The third column's meaning is unknown; it is kept in the note.
-    const std::string serial = WholeText(row.at(kSerial));
-    if (!serial.empty()) c.m_strNote += " " + Left(serial, 4);
-
-    // 10. Remark, the note kept within 49 characters.
-    const std::string remark = Text(row.at(kRemark));
-    if (!remark.empty()) {
-        const long room = 49 - static_cast<long>(CharCount(c.m_strNote));
-        c.m_strNote += " " + (room > 0 ? Left(remark, static_cast<std::size_t>(room)) : "");
-    }
-
-    // 11. Grid square, only in its four- and six-character forms.
+    ReadNote(c, WholeText(row.at(kSerial)), Text(row.at(kRemark)));
+    // Only the four- and six-character forms are grid squares.
     const std::string grid = Text(row.at(kGrid));
     if (grid.size() == 4 || grid.size() == 6) c.m_strGrid = grid;
-
-    // 12, 13. QSL flags.
-    const std::string qslSent = Text(row.at(kQslSent));
-    if (qslSent.empty()) {
-        c.m_strQslVia = "5";
-    } else if (EqualsNoCase(qslSent, "Y")) {
-        c.m_bQslSent = 1;
-        c.m_strQslSentDate = c.m_strDate;
-    }
-    if (EqualsNoCase(Text(row.at(kQslRcvd)), "Y")) c.m_nConfirmed = 1;
-
-    // 14. Missing reports: 599 for CW and RTTY, else 59.
+    ReadQslFlags(c, Text(row.at(kQslSent)), Text(row.at(kQslRcvd)));
     c.FillDefaultReports();
 
-    // 15. The date must be a calendar date.
     if (CheckDate(c.m_strDate)) {
         s.ReportError("Date?");
         return false;
