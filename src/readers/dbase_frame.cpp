@@ -243,4 +243,14 @@ std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise) {
     }
 }
 
+bool ReadMhzFrequency(ImportEngine& s, const std::string& mhz) {
+    if (mhz.empty()) return Fail(s, "Band?");
+    WorkingContact& c = s.contact();
+    bool tooPrecise = false;
+    c.m_strFreq = MhzTextToKhz(mhz, &tooPrecise);
+    if (tooPrecise) return Fail(s, "Freq?");
+    c.m_strBand = BandFromFrequency(c.m_strFreq);
+    return true;
+}
+
 }  // namespace tvx

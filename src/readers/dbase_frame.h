@@ -92,5 +92,8 @@ std::string QslSentDateOf(const DbaseRow& row, std::size_t pos);
 // 14200.0, 14.025 14025.0, "14." 14000.0. A fraction of four or more digits
 // gives "" and sets *tooPrecise. An empty text gives "".
 std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise = nullptr);
+// The frequency and its band from a megahertz column: empty fails with
+// "Band?", a fraction finer than kilohertz with "Freq?".
+bool ReadMhzFrequency(ImportEngine& s, const std::string& mhz);
 
 }  // namespace tvx

@@ -55,11 +55,7 @@ bool ConvertLogPlusRow(ImportEngine& s, const DbaseRow& row) {
     if (!wpx.empty()) c.m_strWpx = wpx;
     if (!ReadCall(s, row.Text(kCall))) return false;
     const std::string freq = row.Text(kFreq);
-    if (freq.empty()) return Fail(s, "Band?");
-    bool tooPrecise = false;
-    c.m_strFreq = MhzTextToKhz(freq, &tooPrecise);
-    if (tooPrecise) return Fail(s, "Freq?");
-    c.m_strBand = BandFromFrequency(c.m_strFreq);
+    if (!ReadMhzFrequency(s, freq)) return false;
     if (!ReadModeName(s, row.Text(kMode), true)) return false;
     c.m_strRstSent = row.Text(kSent);
     c.m_strRstRcvd = row.Text(kRcvd);

@@ -45,11 +45,7 @@ bool ConvertTopLogRow(ImportEngine& s, const DbaseRow& row) {
     if (!ReadTopLogDate(s, row)) return false;
     if (!ReadTime(s, row.Text(kOra))) return false;
     const std::string freq = row.Text(kFreq);
-    if (freq.empty()) return Fail(s, "Band?");
-    bool tooPrecise = false;
-    c.m_strFreq = MhzTextToKhz(freq, &tooPrecise);
-    if (tooPrecise) return Fail(s, "Freq?");
-    c.m_strBand = BandFromFrequency(c.m_strFreq);
+    if (!ReadMhzFrequency(s, freq)) return false;
     const std::string mode = row.Text(kModo);
     if (mode.empty()) {
         return FailNoMode(s);
