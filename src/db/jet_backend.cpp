@@ -4,9 +4,9 @@
 // forever and to read past its page buffers. So libmdb never runs inside the
 // program. Each read (the table list, one table) runs in a forked child that
 // sends typed rows back through a pipe; the program gives up when the child
-// stops producing for JetStallTimeout() or dies, and reports the file as
-// damaged. The child's stderr goes to /dev/null, so libmdb's own warnings
-// never reach the user.
+// stops producing for the stall timeout that the database was opened with,
+// or dies, and reports the file as damaged. The child's stderr goes to /dev/null, so libmdb's own
+// warnings never reach the user.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,7 +39,9 @@ namespace tvx {
 
 namespace {
 
-std::atomic<long long> g_stallMs{15000};
+// What openJetDatabase(path) gives a newly opened database; tests shorten
+// it. A database keeps the timeout it was opened with.
+std::atomic<long long> defaultStallMs{15000};
 
 // A memo is read whole up to this many bytes of UTF-8 (Access itself stops
 // typing at 65,535 characters).
@@ -601,12 +603,13 @@ long long residentBytes(pid_t pid) {
     return got == 2 ? resident * ::sysconf(_SC_PAGESIZE) : 0;
 }
 
-// The reading end of one child: typed reads that wait at most the stall
-// timeout for more bytes, and that turn the child's death into a DbError.
+// The reading end of one child: typed reads that wait at most `stall` for
+// more bytes, and that turn the child's death into a DbError.
 class ChildStream {
   public:
-    ChildStream(const std::string& path, const std::function<void(PipeWriter&)>& work)
-        : path_(path) {
+    ChildStream(const std::string& path, std::chrono::milliseconds stall,
+                const std::function<void(PipeWriter&)>& work)
+        : path_(path), stall_(stall) {
         int fds[2];
         baseline_ = residentBytes(::getpid());
         if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -713,8 +716,7 @@ class ChildStream {
 
     void fill() {
         if (fd_ < 0) protocolError();
-        const auto stall = JetStallTimeout();
-        const auto deadline = std::chrono::steady_clock::now() + stall;
+        const auto deadline = std::chrono::steady_clock::now() + stall_;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -769,6 +771,7 @@ class ChildStream {
     }
 
     std::string path_;
+    std::chrono::milliseconds stall_;
     pid_t pid_ = -1;
     int fd_ = -1;
     long long baseline_ = 0;
@@ -861,24 +864,26 @@ class JetCursor : public TableCursor {
 
 class JetDatabase : public Database {
   public:
-    explicit JetDatabase(std::string path) : path_(std::move(path)) {
-        ChildStream in(path_, [this](PipeWriter& out) { childListTables(out, path_); });
+    JetDatabase(std::string path, std::chrono::milliseconds stall)
+        : path_(std::move(path)), stall_(stall) {
+        ChildStream in(path_, stall_, [this](PipeWriter& out) { childListTables(out, path_); });
         tables_ = readNames(in);
     }
 
     std::vector<std::string> tableNames() override { return tables_; }
 
     std::vector<std::string> columnNames(const std::string& table) override {
-        ChildStream in(path_,
+        ChildStream in(path_, stall_,
                        [this, &table](PipeWriter& out) { childListColumns(out, path_, table); });
         return readNames(in);
     }
 
     std::unique_ptr<TableCursor> openTable(const std::string& table,
                                            const std::vector<std::string>& columns) override {
-        auto in = std::make_unique<ChildStream>(path_, [this, &table, &columns](PipeWriter& out) {
-            childReadTable(out, path_, table, columns);
-        });
+        auto in =
+            std::make_unique<ChildStream>(path_, stall_, [this, &table, &columns](PipeWriter& out) {
+                childReadTable(out, path_, table, columns);
+            });
         const char t = in->tag();
         if (t == kTagError) in->childFailed();
         if (t != kTagHeader || in->u32() != columns.size()) in->protocolError();
@@ -889,20 +894,26 @@ class JetDatabase : public Database {
 
   private:
     std::string path_;
+    std::chrono::milliseconds stall_;
     std::vector<std::string> tables_;
 };
 
 }  // namespace
 
 std::chrono::milliseconds JetStallTimeout() {
-    return std::chrono::milliseconds(g_stallMs.load());
+    return std::chrono::milliseconds(defaultStallMs.load());
 }
 
 void SetJetStallTimeout(std::chrono::milliseconds timeout) {
-    g_stallMs.store(timeout.count() > 0 ? timeout.count() : 0);
+    defaultStallMs.store(timeout.count() > 0 ? timeout.count() : 0);
 }
 
 std::unique_ptr<Database> openJetDatabase(const std::string& path) {
+    return openJetDatabase(path, JetStallTimeout());
+}
+
+std::unique_ptr<Database> openJetDatabase(const std::string& path,
+                                          std::chrono::milliseconds stall) {
     switch (detectDatabaseKind(path)) {
         case DbKind::Jet:
             break;
@@ -919,7 +930,7 @@ std::unique_ptr<Database> openJetDatabase(const std::string& path) {
     if (::access(path.c_str(), R_OK) != 0) {
         throw DbError("Could not open " + quoted(path) + ": " + std::strerror(errno));
     }
-    return std::make_unique<JetDatabase>(path);
+    return std::make_unique<JetDatabase>(path, stall);
 }
 
 }  // namespace tvx
