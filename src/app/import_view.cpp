@@ -374,7 +374,7 @@ void CImportView::OnStopImport() {
 void CImportView::ShowHostPathWithSeparator() {
     // The session adds the separator to the path it was given; show it when
     // the field still holds that path.
-    const QString withSeparator = Q(session_->m_strHostPath);
+    const QString withSeparator = Q(session_->options().hostPath);
     if (hostPathEdit_->text() == hostPathAtBegin_ && withSeparator != hostPathAtBegin_ &&
         withSeparator.startsWith(hostPathAtBegin_) &&
         withSeparator.size() == hostPathAtBegin_.size() + 1)
