@@ -121,7 +121,43 @@ CImportView::~CImportView() {
 }
 
 void CImportView::BuildForm() {
-    // Required selections.
+    QGroupBox* required = BuildRequiredGroup();
+    QGroupBox* optional = BuildOptionalGroup();
+    QGroupBox* filterBox = BuildFilterGroup();
+    QGroupBox* oprBox = BuildOprCallGroup();
+
+    targetPathLabel_ = new QLabel(this);
+    targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
+    targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* targetRow = new QHBoxLayout;
+    targetRow->addWidget(new QLabel(QStringLiteral("Target:"), this));
+    targetRow->addWidget(targetPathLabel_, 1);
+
+    QGridLayout* counters = BuildCounters();
+
+    problemList_ = new QListWidget(this);
+    problemList_->setObjectName(QStringLiteral("problemList"));
+    problemList_->setUniformItemSizes(true);
+    problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    problemList_->setFont(fixed);
+
+    auto* top = new QGridLayout;
+    top->addWidget(required, 0, 0);
+    top->addWidget(filterBox, 0, 1);
+    top->addWidget(optional, 1, 0);
+    top->addWidget(oprBox, 1, 1);
+    top->setColumnStretch(0, 3);
+    top->setColumnStretch(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(targetRow);
+    layout->addLayout(top);
+    layout->addLayout(counters);
+    layout->addWidget(problemList_, 1);
+}
+
+QGroupBox* CImportView::BuildRequiredGroup() {
     sourceTypeCombo_ = new QComboBox(this);
     sourceTypeCombo_->setObjectName(QStringLiteral("sourceTypeCombo"));
     for (const SourceType& type : session_->sourceTypes())
@@ -160,8 +196,10 @@ void CImportView::BuildForm() {
                            BrowseRow(hostPathEdit_, hostPathBrowseButton_, required));
     requiredLayout->addRow(QStringLiteral("Source Database File"),
                            BrowseRow(sourcePathEdit_, sourcePathBrowseButton_, required));
+    return required;
+}
 
-    // Optional default values.
+QGroupBox* CImportView::BuildOptionalGroup() {
     noteEdit_ = new QLineEdit(this);
     noteEdit_->setObjectName(QStringLiteral("qsoNoteEdit"));
     noteEdit_->setMaxLength(50);
@@ -182,8 +220,11 @@ void CImportView::BuildForm() {
     optionalLayout->addRow(QStringLiteral("Populate Special Field 1 "), special1Edit_);
     optionalLayout->addRow(QStringLiteral("Populate Special Field 2"), special2Edit_);
     optionalLayout->addRow(qslSentFromDateCheck_);
+    return optional;
+}
 
-    // Band and mode filter: ids are the filter choices.
+// The button ids are the filter choices.
+QGroupBox* CImportView::BuildFilterGroup() {
     auto* filterBox = new QGroupBox(QStringLiteral("Band and Mode Filter Selection"), this);
     filterBox->setObjectName(QStringLiteral("filterGroup"));
     filterGroup_ = new QButtonGroup(this);
@@ -205,8 +246,11 @@ void CImportView::BuildForm() {
         filterLayout->addWidget(radio);
     }
     filterLayout->addStretch(1);
+    return filterBox;
+}
 
-    // Operator calls whose contacts an ADIF file may bring.
+// Operator calls whose contacts an ADIF file may bring.
+QGroupBox* CImportView::BuildOprCallGroup() {
     auto* oprBox = new QGroupBox(QStringLiteral("QSOs for these OPR Calls"), this);
     oprBox->setObjectName(QStringLiteral("oprCallGroup"));
     oprCallList_ = new QListWidget(oprBox);
@@ -236,15 +280,11 @@ void CImportView::BuildForm() {
     oprLayout->addWidget(oprCallList_, 1);
     oprLayout->addLayout(oprButtons);
     oprCallList_->setMaximumHeight(oprCallList_->fontMetrics().height() * 6);
+    return oprBox;
+}
 
-    // Target, counters, progress.
-    targetPathLabel_ = new QLabel(this);
-    targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
-    targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* targetRow = new QHBoxLayout;
-    targetRow->addWidget(new QLabel(QStringLiteral("Target:"), this));
-    targetRow->addWidget(targetPathLabel_, 1);
-
+// The five counters in a row, the progress bar after them.
+QGridLayout* CImportView::BuildCounters() {
     recordsReadLabel_ = CounterLabel("recordsReadLabel", this);
     recordsLoadedLabel_ = CounterLabel("recordsLoadedLabel", this);
     recordsIgnoredLabel_ = CounterLabel("recordsIgnoredLabel", this);
@@ -278,27 +318,7 @@ void CImportView::BuildForm() {
     progressBar_->hide();
     counters->addWidget(progressBar_, 1, column);
     counters->setColumnStretch(column, 1);
-
-    problemList_ = new QListWidget(this);
-    problemList_->setObjectName(QStringLiteral("problemList"));
-    problemList_->setUniformItemSizes(true);
-    problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    problemList_->setFont(fixed);
-
-    auto* top = new QGridLayout;
-    top->addWidget(required, 0, 0);
-    top->addWidget(filterBox, 0, 1);
-    top->addWidget(optional, 1, 0);
-    top->addWidget(oprBox, 1, 1);
-    top->setColumnStretch(0, 3);
-    top->setColumnStretch(1, 2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(targetRow);
-    layout->addLayout(top);
-    layout->addLayout(counters);
-    layout->addWidget(problemList_, 1);
+    return counters;
 }
 
 void CImportView::OnInitialUpdate() {

@@ -128,8 +128,12 @@ QAction* CMainFrame::MakeAction(const char* objectName, const QString& text,
 }
 
 void CMainFrame::CreateActions() {
-    const QStyle* st = style();
+    CreateFileActions();
+    CreateEditActions();
+    CreateRunActions();
+}
 
+void CMainFrame::CreateFileActions() {
     printSetupAction_ = MakeAction("printSetupAction", QStringLiteral("P&rint Setup..."),
                                    QStringLiteral("Change the printer and printing options\n"
                                                   "Page Setup"));
@@ -140,7 +144,7 @@ void CMainFrame::CreateActions() {
         MakeAction("displayErrorFileAction", QStringLiteral("&Display Error File"),
                    errorFile.statusTip + QLatin1Char('\n') + errorFile.toolTip);
     displayErrorFileAction_->setIcon(
-        ThemeIcon("text-x-generic", QStyle::SP_FileDialogContentsView, st));
+        ThemeIcon("text-x-generic", QStyle::SP_FileDialogContentsView, style()));
     connect(displayErrorFileAction_, &QAction::triggered, this, &CMainFrame::OnDisplayErrorFile);
 
     exportAdifAction_ =
@@ -152,7 +156,10 @@ void CMainFrame::CreateActions() {
                              QStringLiteral("Quit the application\nExit"));
     exitAction_->setShortcuts(QKeySequence::Quit);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+}
 
+// The edit commands go to the focused field (EditCommand).
+void CMainFrame::CreateEditActions() {
     undoAction_ = MakeAction("undoAction", QStringLiteral("&Undo"),
                              QStringLiteral("Undo the last action\nUndo"));
     undoAction_->setShortcuts(
@@ -177,7 +184,11 @@ void CMainFrame::CreateActions() {
     pasteAction_->setShortcuts(QKeySequence::Paste);
     pasteAction_->setIcon(ThemeIcon("edit-paste"));
     connect(pasteAction_, &QAction::triggered, this, [this] { EditCommand("paste"); });
+}
 
+// The status bar toggle, Begin and Stop Import, and help.
+void CMainFrame::CreateRunActions() {
+    const QStyle* st = style();
     statusBarAction_ = MakeAction("statusBarToggleAction", QStringLiteral("&Status Bar"),
                                   QStringLiteral("Show or hide the status bar\n"
                                                  "Toggle StatusBar"));

@@ -161,8 +161,13 @@ std::vector<std::string> SplitList(const std::string& text) {
     return items;
 }
 
-int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-              std::ostream& err, bool interactive) {
+using ArgValues = std::map<std::string, std::string>;
+
+// The import command's flags into `values` (a flag without a value as "1").
+// An exit code when the command ends here: help shown or a usage error.
+std::optional<int> ParseImportArgs(const std::vector<std::string>& args, std::ostream& out,
+                                   std::ostream& err, ArgValues& values) {
+    // Flag name and whether it takes a value.
     static const std::map<std::string, bool> kOptions = {
         {"--target", true},   {"--host-path", true}, {"--type", true},
         {"--source", true},   {"--filter", true},    {"--note", true},
@@ -170,7 +175,6 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         {"--opr-list", true}, {"--settings", true},  {"--qsl-sent-date", false},
         {"--yes", false},
     };
-    std::map<std::string, std::string> values;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             out << kUsage;
@@ -187,9 +191,13 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         }
     }
     if (!values.count("--target")) return Usage(err, "--target is required");
+    return std::nullopt;
+}
 
-    const auto& types = SourceTypes();
-    ImportOptions options;
+// --type and --filter into the options; a usage error's exit code when
+// either names nothing known.
+std::optional<int> ReadTypeAndFilter(ArgValues& values, const std::vector<SourceType>& types,
+                                     std::ostream& err, ImportOptions& options) {
     if (values.count("--type")) {
         options.sourceType = SourceTypeFromName(types, values["--type"]);
         if (options.sourceType < 0) return Usage(err, "unknown type " + values["--type"]);
@@ -203,30 +211,29 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         if (f == kFilters.end()) return Usage(err, "unknown filter " + values["--filter"]);
         options.filter = f->second;
     }
+    return std::nullopt;
+}
 
-    const std::string settingsPath =
-        values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
-    const HostSettings settings = ReadHostSettings(settingsPath);
-
-    ApplicationPaths app;
-    app.m_strSettingsPath = settingsPath;
-    app.m_strTargetPath = values["--target"];
-    app.m_strProgramPath = settings.programPath;
-    app.m_strOperatorCall = settings.operatorCall;
-
-    CliHost host(in, err, interactive, values.count("--yes") > 0);
+// The settings file refused, or the chosen target is the reference database
+// that the settings name: the stop message, and true.
+bool RefusedBySettings(CliHost& host, const HostSettings& settings, const ApplicationPaths& app) {
     if (!settings.problem.empty()) {
         host.notify(kMsgSettingsNotRead,
                     MessageText(kMsgSettingsNotRead) + ":\n" + settings.problem, MessageIcon::Stop);
-        return 1;
+        return true;
     }
     if (!settings.dataPath.empty() &&
         IsRefdataOfDataPath(app.m_strTargetPath, CutDataPath(settings.dataPath))) {
         host.notify(kMsgRefdataChosenAsTarget, MessageText(kMsgRefdataChosenAsTarget),
                     MessageIcon::Stop);
-        return 1;
+        return true;
     }
+    return false;
+}
 
+// The form's fields from the flags, cut to the lengths of the form's edits;
+// the settings give the host path and the operator when no flag does.
+void FillFormFields(ArgValues& values, const ApplicationPaths& app, ImportOptions& options) {
     options.sourcePath = values.count("--source") ? values["--source"] : std::string();
     options.hostPath = values.count("--host-path") ? values["--host-path"] : app.m_strProgramPath;
     options.defaultOprCall = ToUpper(
@@ -237,7 +244,12 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     options.qslSentFromDate = values.count("--qsl-sent-date") > 0;
     options.oprCalls.push_back(options.defaultOprCall);
     for (const auto& call : SplitList(values["--opr-list"])) options.oprCalls.push_back(call);
+}
 
+// One Begin Import, Ctrl+C standing for the Stop button; the counters on
+// stdout when it ran.
+int RunSession(CliHost& host, ApplicationPaths& app, const std::vector<SourceType>& types,
+               const ImportOptions& options, std::ostream& out, std::ostream& err) {
     ImportSession session(host, app, types);
     host.attach(&session);
     const std::string targetError = session.OpenTarget();
@@ -255,6 +267,29 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         << "  Records Ignored: " << c.recordsIgnored << "  Errors: " << c.errors
         << "  Warnings: " << c.warnings << std::endl;
     return host.stopShown() ? 1 : 0;
+}
+
+int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+              std::ostream& err, bool interactive) {
+    ArgValues values;
+    if (const auto done = ParseImportArgs(args, out, err, values)) return *done;
+    const auto& types = SourceTypes();
+    ImportOptions options;
+    if (const auto done = ReadTypeAndFilter(values, types, err, options)) return *done;
+
+    const std::string settingsPath =
+        values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
+    const HostSettings settings = ReadHostSettings(settingsPath);
+    ApplicationPaths app;
+    app.m_strSettingsPath = settingsPath;
+    app.m_strTargetPath = values["--target"];
+    app.m_strProgramPath = settings.programPath;
+    app.m_strOperatorCall = settings.operatorCall;
+
+    CliHost host(in, err, interactive, values.count("--yes") > 0);
+    if (RefusedBySettings(host, settings, app)) return 1;
+    FillFormFields(values, app, options);
+    return RunSession(host, app, types, options, out, err);
 }
 
 int RunExportAdif(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
