@@ -22,6 +22,10 @@ struct SourceFile {
 // holds one row per contact counted as loaded. A broken rule aborts.
 void RunImport(int sourceType, const std::vector<SourceFile>& files);
 
+// The source type of a command-line name in the source-type table; aborts
+// when the table has no such type.
+int SourceTypeNamed(const char* cliName);
+
 // The source types of the seven dBASE readers, in list order.
 const std::vector<int>& DbaseSourceTypes();
 

@@ -27,18 +27,39 @@ extern "C" void OnInterrupt(int) {
     g_interrupted = true;
 }
 
-constexpr const char* kUsage =
-    "usage:\n"
-    "  tolvex-import-cli import --target FILE --host-path DIR --type TYPE --source FILE\n"
-    "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
-    "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
-    "      [--settings FILE] [--yes]\n"
-    "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] OUT.adi\n"
-    "  tolvex-import-cli init-target FILE\n"
-    "  tolvex-import-cli init-refdata FILE\n"
-    "  tolvex-import-cli build-refdata --cty FILE OUT\n"
-    "TYPE: 0-13 or adif, lotw, logwin, xpwin, hyperlog, logview, swisslog, dxlog,\n"
-    "      dxdesktop, logplus, toplog, q9zz, easylog, stationmaster\n";
+// The TYPE lines list the command-line names of the source-type table,
+// wrapped to 80 columns.
+std::string TypeLines() {
+    const auto& types = SourceTypes();
+    std::string lines;
+    std::string line = "TYPE: 0-" + std::to_string(types.size() - 1) + " or";
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const std::string word = std::string(types[i].cliName) + (i + 1 < types.size() ? "," : "");
+        if (line.size() + 1 + word.size() > 80) {
+            lines += line + '\n';
+            line = std::string(6, ' ') + word;
+        } else {
+            line += ' ' + word;
+        }
+    }
+    return lines + line + '\n';
+}
+
+const std::string& UsageText() {
+    static const std::string text =
+        "usage:\n"
+        "  tolvex-import-cli import --target FILE --host-path DIR --type TYPE --source FILE\n"
+        "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
+        "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
+        "      [--settings FILE] [--yes]\n"
+        "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] "
+        "OUT.adi\n"
+        "  tolvex-import-cli init-target FILE\n"
+        "  tolvex-import-cli init-refdata FILE\n"
+        "  tolvex-import-cli build-refdata --cty FILE OUT\n" +
+        TypeLines();
+    return text;
+}
 
 std::string OneLine(std::string text) {
     for (char& ch : text) {
@@ -143,7 +164,7 @@ class CliHost : public ImportHost {
 
 int Usage(std::ostream& err, const std::string& problem) {
     if (!problem.empty()) err << "tolvex-import-cli: " << problem << '\n';
-    err << kUsage;
+    err << UsageText();
     return 2;
 }
 
@@ -177,7 +198,7 @@ std::optional<int> ParseImportArgs(const std::vector<std::string>& args, std::os
     };
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            out << kUsage;
+            out << UsageText();
             return 0;
         }
         const auto it = kOptions.find(args[i]);
@@ -351,7 +372,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             return 0;
         }
         if (command == "--help" || command == "-h" || command == "help") {
-            out << kUsage;
+            out << UsageText();
             return 0;
         }
         if (command == "--version") {

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "db/schema.h"
+#include "import/source_types.h"
 #include "import_app.h"
 #include "import_view.h"
 #include "main_frame.h"
@@ -250,7 +251,8 @@ QStringList GuiWorld::problemLines() const {
 }
 
 void GuiWorld::FillForAdif(const std::string& sourcePath) {
-    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(0);
+    widget<QComboBox>("sourceTypeCombo")
+        ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "adif"));
     widget<QLineEdit>("sourcePathEdit")->setText(QString::fromStdString(sourcePath));
 }
 

@@ -75,7 +75,8 @@ const QMessageBox::Icon kQuestion = QMessageBox::Question;
 TEST_P(BeginImportRefusal, ShowsItsMessageAndRunsNothing) {
     StartAppOrFail();
     const std::string source = write("data/log.adi", MakeAdif(5, 0));
-    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(0);
+    widget<QComboBox>("sourceTypeCombo")
+        ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "adif"));
     widget<QLineEdit>("sourcePathEdit")->setText(QString::fromStdString(source));
     const RefusalCase& c = GetParam();
     c.prepare(*this);
@@ -106,11 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
             [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(-1); },
             {{kMsgSelectSourceType, kQuestion, QMessageBox::Ok}}},
         RefusalCase{"NotAdifAnsweredNo",
-                    [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2); },
+                    [](GuiWorld& t) {
+                        t.widget<QComboBox>("sourceTypeCombo")
+                            ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "logwin"));
+                    },
                     {{kMsgNotAdifQuestion, kQuestion, QMessageBox::No}}},
         RefusalCase{"NotAdifAnsweredYesThenNoSource",
                     [](GuiWorld& t) {
-                        t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2);
+                        t.widget<QComboBox>("sourceTypeCombo")
+                            ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "logwin"));
                         t.widget<QLineEdit>("sourcePathEdit")->clear();
                     },
                     {{kMsgNotAdifQuestion, kQuestion, QMessageBox::Yes},
@@ -177,7 +182,8 @@ TEST_F(RunTest, TargetThatDidNotOpenIsRefused) {
 TEST_F(RunTest, TypeWithoutReaderIsRefusedClearly) {
     // A build whose table lacks a reader lists the type and refuses it.
     std::vector<SourceType> types = SourceTypes();
-    types[12].reader = nullptr;
+    const int easylog = SourceTypeFromName(types, "easylog");
+    types[easylog].reader = nullptr;
     ApplicationPaths paths;
     paths.m_strTargetPath = targetPath();
     paths.m_strProgramPath = hostDir();
@@ -185,7 +191,7 @@ TEST_F(RunTest, TypeWithoutReaderIsRefusedClearly) {
     CImportDoc doc;
     CMainFrame frame(paths, doc, types);
     frame.view()->OnInitialUpdate();
-    frame.findChild<QComboBox*>("sourceTypeCombo")->setCurrentIndex(12);
+    frame.findChild<QComboBox*>("sourceTypeCombo")->setCurrentIndex(easylog);
     frame.findChild<QLineEdit*>("sourcePathEdit")->setText(QString::fromStdString(file("x.dbf")));
     modal_->answerBox(QMessageBox::Ok);
     frame.findChild<QAction*>("beginImportAction")->trigger();
