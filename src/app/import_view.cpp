@@ -341,7 +341,8 @@ void CImportView::OnInitialUpdate() {
     for (int i = 0; i < oprCallList_->count(); ++i)
         oprCallList_->item(i)->setFlags(oprCallList_->item(i)->flags() | Qt::ItemIsEditable);
 
-    // The form opens all the same; Begin Import then refuses (32780).
+    // The form opens all the same; Begin Import then refuses, saying the
+    // target is not open.
     const std::string error = session_->OpenTarget();
     if (!error.empty())
         ShowMessage(window(), Q(MessageText(kMsgTargetDatabaseError) + "\n" + error),

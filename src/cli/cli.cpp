@@ -81,7 +81,6 @@ class CliHost : public ImportHost {
 
     void attach(ImportSession* session) { session_ = session; }
     bool stopShown() const { return stopShown_; }
-    const Counters& last() const { return counters_; }
 
     bool ask(int, const std::string& text, MessageIcon) override {
         clearProgress();

@@ -23,7 +23,7 @@ bool IsBlank(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
-// The old "%-N.Ns": cut to n characters, blank-padded to n.
+// Cut to n characters and blank-padded to n, as printf's "%-N.Ns" does.
 std::string Fixed(std::string_view text, std::size_t n) {
     std::string out = Left(text, n);
     out.append(n - CharCount(out), ' ');
