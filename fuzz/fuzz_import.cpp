@@ -33,13 +33,6 @@ class YesHost : public ImportHost {
     void problemAdded(const std::string&) override {}
 };
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 void WriteAll(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -86,6 +79,13 @@ struct World {
 };
 
 }  // namespace
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 void RunImport(int sourceType, const std::vector<SourceFile>& files) {
     World& w = World::Get();

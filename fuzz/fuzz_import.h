@@ -16,6 +16,9 @@ struct SourceFile {
     std::string bytes;
 };
 
+// The whole file; "" when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // Writes the files into an empty folder (the first is the source), imports
 // the source as the source type into a copy of an empty target and checks
 // what must hold after any run: the target passes its integrity check and

@@ -76,6 +76,14 @@ std::string S(const QString& text) {
     return text.toStdString();
 }
 
+QToolButton* BrowseButton(const char* objectName, const char* toolTip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setText(QStringLiteral("..."));
+    button->setToolTip(QString::fromLatin1(toolTip));
+    return button;
+}
+
 // A line edit with a browse button beside it.
 QWidget* BrowseRow(QLineEdit* edit, QToolButton* button, QWidget* parent) {
     auto* row = new QWidget(parent);
@@ -172,18 +180,14 @@ QGroupBox* CImportView::BuildRequiredGroup() {
 
     hostPathEdit_ = new QLineEdit(this);
     hostPathEdit_->setObjectName(QStringLiteral("hostPathEdit"));
-    hostPathBrowseButton_ = new QToolButton(this);
-    hostPathBrowseButton_->setObjectName(QStringLiteral("hostPathBrowseButton"));
-    hostPathBrowseButton_->setText(QStringLiteral("..."));
-    hostPathBrowseButton_->setToolTip(QStringLiteral("Choose the Tolvex 2007 folder"));
+    hostPathBrowseButton_ =
+        BrowseButton("hostPathBrowseButton", "Choose the Tolvex 2007 folder", this);
     connect(hostPathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseHostPath);
 
     sourcePathEdit_ = new QLineEdit(this);
     sourcePathEdit_->setObjectName(QStringLiteral("sourcePathEdit"));
-    sourcePathBrowseButton_ = new QToolButton(this);
-    sourcePathBrowseButton_->setObjectName(QStringLiteral("sourcePathBrowseButton"));
-    sourcePathBrowseButton_->setText(QStringLiteral("..."));
-    sourcePathBrowseButton_->setToolTip(QStringLiteral("Choose the source file"));
+    sourcePathBrowseButton_ =
+        BrowseButton("sourcePathBrowseButton", "Choose the source file", this);
     connect(sourcePathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseSource);
 
     auto* required = new QGroupBox(QStringLiteral("Required Selections"), this);

@@ -12,8 +12,6 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "gui_driver.h"
 #include "import/messages.h"
@@ -27,13 +25,6 @@ namespace tvx::test {
 namespace {
 
 using RunTest = GuiWorld;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 int CountLines(const std::string& text) {
     int n = 0;
@@ -286,15 +277,7 @@ TEST_P(StopTest, StopInMidRun) {
 
     // Press Stop once the form shows some records read: that is mid-run.
     bool pressed = false;
-    QTimer stopper;
-    stopper.setInterval(0);
-    QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (!pressed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
-            pressed = true;
-            action("stopImportAction")->trigger();
-        }
-    });
-    stopper.start();
+    const auto stopper = OnceMidRun(pressed, [this] { action("stopImportAction")->trigger(); });
 
     int readAtQuestion = -1;
     bool beginEnabledInRun = true, stopEnabledInRun = false, progressInRun = false;
@@ -310,7 +293,7 @@ TEST_P(StopTest, StopInMidRun) {
     });
     modal_->answerBox(QMessageBox::Ok);  // remember to initialise tables
     action("beginImportAction")->trigger();
-    stopper.stop();
+    stopper->stop();
 
     ASSERT_TRUE(pressed);
     ASSERT_EQ(modal_->seen.size(), 3u) << modal_->texts().join(" / ").toStdString();
@@ -344,20 +327,12 @@ TEST_F(RunTest, ClosingTheWindowMidRunStopsThenCloses) {
     StartAppOrFail();
     FillForAdif(write("data/big.adi", MakeAdif(20000, 0)));
     bool closed = false;
-    QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (!closed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
-            closed = true;
-            frame()->close();
-        }
-    });
-    closer.start();
+    const auto closer = OnceMidRun(closed, [this] { frame()->close(); });
     modal_->answerBox(QMessageBox::Yes);  // backup
     modal_->answerBox(QMessageBox::Yes);  // abort
     modal_->answerBox(QMessageBox::Ok);   // initialise tables
     action("beginImportAction")->trigger();
-    closer.stop();
+    closer->stop();
     ASSERT_TRUE(closed);
     ASSERT_EQ(modal_->seen.size(), 3u);
     EXPECT_EQ(modal_->seen[1].text, Text(kMsgAbortQuestion));
