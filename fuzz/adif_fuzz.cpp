@@ -7,7 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const int sourceType = data[0] & 1;
+    static const int adif = tvx::fuzz::SourceTypeNamed("adif");
+    static const int lotw = tvx::fuzz::SourceTypeNamed("lotw");
+    const int sourceType = data[0] & 1 ? lotw : adif;
     tvx::fuzz::RunImport(
         sourceType, {{"log.adi", std::string(reinterpret_cast<const char*>(data) + 1, size - 1)}});
     return 0;

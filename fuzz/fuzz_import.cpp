@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include "db/jet.h"
 #include "db/schema.h"
@@ -32,13 +33,6 @@ class YesHost : public ImportHost {
     void countersChanged(const Counters&) override {}
     void problemAdded(const std::string&) override {}
 };
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 void WriteAll(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -87,6 +81,13 @@ struct World {
 
 }  // namespace
 
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 void RunImport(int sourceType, const std::vector<SourceFile>& files) {
     World& w = World::Get();
     std::error_code ec;
@@ -128,7 +129,7 @@ void RunImport(int sourceType, const std::vector<SourceFile>& files) {
     const long long rows = count.columnInt(0);
     // A contact of a LoTW download that is already in the target (written
     // earlier in the same run) confirms that row and counts as loaded too.
-    const bool mayConfirm = sourceType == 1;
+    const bool mayConfirm = sourceType == SourceTypeNamed("lotw");
     if (mayConfirm ? rows > counters.recordsLoaded : rows != counters.recordsLoaded)
         Broken(std::to_string(rows) + " rows written, " + std::to_string(counters.recordsLoaded) +
                " counted as loaded");
@@ -140,33 +141,36 @@ void RunImport(int sourceType, const std::vector<SourceFile>& files) {
                      counters.errors, counters.warnings);
 }
 
-const std::vector<int>& DbaseSourceTypes() {
-    static const std::vector<int> types = {4, 7, 8, 9, 10, 11, 12};
-    return types;
+int SourceTypeNamed(const char* cliName) {
+    const int type = SourceTypeFromName(SourceTypes(), cliName);
+    if (type < 0) Broken(std::string("no source type ") + cliName);
+    return type;
 }
 
 namespace {
 
 struct ReaderColumns {
-    int sourceType;
+    const char* reader;  // its command-line name
     const char* columns;
 };
 
-// The columns each reader selects, in its order.
+// The columns each dBASE reader selects, in its order; the readers in list
+// order.
 const ReaderColumns kReaderColumns[] = {
-    {4,
+    {"hyperlog",
      "DATE TIME CALLSIGN SENT RECEIVED BAND FREQUENCY MODE POWER NAME QTH REMARKS QSLSENT "
      "QSLRECEIVE"},
-    {7, "CALL DATE TIME BAND MODE RST RSTRX CONFIRM SENTQSL COMMENTS"},
-    {8, "DATE TIME CALLSIGN RSTSENT RSTRCD BAND MODE POWER NAME REMARKS QSLSENT QSLRCD STATE"},
-    {9,
+    {"dxlog", "CALL DATE TIME BAND MODE RST RSTRX CONFIRM SENTQSL COMMENTS"},
+    {"dxdesktop",
+     "DATE TIME CALLSIGN RSTSENT RSTRCD BAND MODE POWER NAME REMARKS QSLSENT QSLRCD STATE"},
+    {"logplus",
      "DATE TIME WPX CALL FREQ MODE SENT RCVD NAME NOTE QTH ZONE STATE GRID IOTA POWER QSL "
      "QSLDATE YL QRP"},
-    {10, "DATA ORA FREQ MODO CALL RSTI RSTR QSLI QSLR NOME QTH INFO CONTINENT PX"},
-    {11,
+    {"toplog", "DATA ORA FREQ MODO CALL RSTI RSTR QSLI QSLR NOME QTH INFO CONTINENT PX"},
+    {"q9zz",
      "DATE TIME CALL BAND MODE RSTSENT RSTRCVD SATELLITE NOTE QSLSENT DATESENT QSLRCVD STATE "
      "GRIDSQUARE IOTA"},
-    {12,
+    {"easylog",
      "DATE TIME_INI BAND FREQUENCY MODE CALL RST_SND RST_RCV NAME QTH NOTE LOCATOR QSL_SND "
      "QSL_RCV ITU WAZ WPX POWER SAT IOTA_REF"},
 };
@@ -175,12 +179,12 @@ bool IsMemoColumn(const std::string& name) {
     return name == "REMARKS" || name == "COMMENTS" || name == "NOTE" || name == "INFO";
 }
 
-test::DbfField FieldOf(int type, const std::string& name, bool withMemos) {
+test::DbfField FieldOf(std::string_view reader, const std::string& name, bool withMemos) {
     if (name == "DATE" || name == "DATA" || name == "QSLDATE" || name == "DATESENT")
         return {name, 'D', 8};
-    if (type == 7 && name == "BAND") return {name, 'N', 10, 3};
-    if ((type == 7 && (name == "CONFIRM" || name == "SENTQSL")) ||
-        (type == 11 && (name == "QSLSENT" || name == "QSLRCVD")))
+    if (reader == "dxlog" && name == "BAND") return {name, 'N', 10, 3};
+    if ((reader == "dxlog" && (name == "CONFIRM" || name == "SENTQSL")) ||
+        (reader == "q9zz" && (name == "QSLSENT" || name == "QSLRCVD")))
         return {name, 'L', 1};
     if (withMemos && IsMemoColumn(name)) return {name, 'M', 10};
     return {name, 'C', 30};
@@ -188,7 +192,7 @@ test::DbfField FieldOf(int type, const std::string& name, bool withMemos) {
 
 // Plausible values by column name for three rows: a CW and an SSB contact
 // that load, and a row with a bad time.
-std::string ValueOf(int type, const std::string& name, int row, bool withMemos) {
+std::string ValueOf(std::string_view reader, const std::string& name, int row, bool withMemos) {
     if (withMemos && IsMemoColumn(name)) return std::to_string(row + 1);
     static const std::map<std::string, std::vector<std::string>> kValues = {
         {"DATE", {"20050315", "19990101", "20050315"}},
@@ -231,8 +235,8 @@ std::string ValueOf(int type, const std::string& name, int row, bool withMemos) 
         {"QSL", {"Y", "N", ""}},
     };
     if (name == "BAND") {
-        if (type == 7) return row == 1 ? "14.250" : "14.025";
-        if (type == 12) return "20M";
+        if (reader == "dxlog") return row == 1 ? "14.250" : "14.025";
+        if (reader == "easylog") return "20M";
         return "20";
     }
     if (name.rfind("RST", 0) == 0 || name == "SENT" || name == "RECEIVED" || name == "RCVD")
@@ -246,20 +250,28 @@ std::string ValueOf(int type, const std::string& name, int row, bool withMemos) 
 
 }  // namespace
 
+const std::vector<int>& DbaseSourceTypes() {
+    static const std::vector<int> types = [] {
+        std::vector<int> list;
+        for (const ReaderColumns& r : kReaderColumns) list.push_back(SourceTypeNamed(r.reader));
+        return list;
+    }();
+    return types;
+}
+
 test::DbfTable DbaseTable(int sourceType, bool withMemos) {
     test::DbfTable table;
     table.languageDriver = 0x01;
     for (const ReaderColumns& r : kReaderColumns) {
-        if (r.sourceType != sourceType) continue;
+        if (SourceTypeNamed(r.reader) != sourceType) continue;
         std::istringstream words(r.columns);
         std::vector<std::string> names;
         for (std::string n; words >> n;) names.push_back(n);
-        for (const std::string& n : names)
-            table.fields.push_back(FieldOf(sourceType, n, withMemos));
+        for (const std::string& n : names) table.fields.push_back(FieldOf(r.reader, n, withMemos));
         for (int row = 0; row < 3; ++row) {
             test::DbfRow values;
             for (const std::string& n : names)
-                values.push_back(ValueOf(sourceType, n, row, withMemos));
+                values.push_back(ValueOf(r.reader, n, row, withMemos));
             table.rows.push_back(values);
         }
     }

@@ -16,11 +16,18 @@ struct SourceFile {
     std::string bytes;
 };
 
+// The whole file; "" when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // Writes the files into an empty folder (the first is the source), imports
 // the source as the source type into a copy of an empty target and checks
 // what must hold after any run: the target passes its integrity check and
 // holds one row per contact counted as loaded. A broken rule aborts.
 void RunImport(int sourceType, const std::vector<SourceFile>& files);
+
+// The source type of a command-line name in the source-type table; aborts
+// when the table has no such type.
+int SourceTypeNamed(const char* cliName);
 
 // The source types of the seven dBASE readers, in list order.
 const std::vector<int>& DbaseSourceTypes();

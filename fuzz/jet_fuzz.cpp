@@ -7,6 +7,8 @@
 #include "fuzz_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    tvx::fuzz::RunImport(13, {{"log.mdb", std::string(reinterpret_cast<const char*>(data), size)}});
+    static const int stationMaster = tvx::fuzz::SourceTypeNamed("stationmaster");
+    tvx::fuzz::RunImport(stationMaster,
+                         {{"log.mdb", std::string(reinterpret_cast<const char*>(data), size)}});
     return 0;
 }

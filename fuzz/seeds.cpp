@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,13 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 void Write(const fs::path& dir, const std::string& name, const std::string& bytes) {
     fs::create_directories(dir);
@@ -77,7 +69,7 @@ void AdifSeeds(const fs::path& out, const fs::path& shared) {
     int n = 0;
     for (const auto& entry : fs::recursive_directory_iterator(shared / "adif")) {
         if (entry.path().extension() != ".adi") continue;
-        const std::string bytes = Head(ReadAll(entry.path()), 6000);
+        const std::string bytes = Head(tvx::fuzz::ReadAll(entry.path().string()), 6000);
         const bool isLotw = bytes.find("<PROGRAMID:4>LoTW") != std::string::npos;
         Write(dir, "shared-" + std::to_string(n++),
               std::string(1, isLotw ? '\x01' : '\x00') + bytes);
@@ -103,7 +95,8 @@ void TextSeeds(const fs::path& out, const fs::path& data) {
     };
     for (const auto& t : kTexts) {
         const fs::path dir = out / t.target;
-        if (fs::exists(data / t.fixture)) Write(dir, "fixture", ReadAll(data / t.fixture));
+        if (fs::exists(data / t.fixture))
+            Write(dir, "fixture", tvx::fuzz::ReadAll(data / t.fixture));
         Write(dir, "line", t.line);
     }
 }
@@ -127,7 +120,7 @@ void JetSeeds(const fs::path& out, const fs::path& shared) {
     // they are there, else a bare Jet 3 header does.
     const fs::path dir = out / "jet";
     const fs::path sample = shared / "jet" / "stationmaster.mdb";
-    if (fs::exists(sample)) Write(dir, "stationmaster", ReadAll(sample));
+    if (fs::exists(sample)) Write(dir, "stationmaster", tvx::fuzz::ReadAll(sample));
     std::string header(2048, '\0');
     header.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
     Write(dir, "header", header);

@@ -26,7 +26,6 @@ class CImportApp {
     bool InitInstance(const QStringList& arguments);
 
     ApplicationPaths& paths() { return paths_; }
-    CImportDoc* document() const { return doc_.get(); }
     CMainFrame* mainFrame() const { return frame_.get(); }
 
   private:

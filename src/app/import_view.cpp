@@ -77,6 +77,14 @@ std::string S(const QString& text) {
     return text.toStdString();
 }
 
+QToolButton* BrowseButton(const char* objectName, const char* toolTip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setText(QStringLiteral("..."));
+    button->setToolTip(QString::fromLatin1(toolTip));
+    return button;
+}
+
 // A line edit with a browse button beside it.
 QWidget* BrowseRow(QLineEdit* edit, QToolButton* button, QWidget* parent) {
     auto* row = new QWidget(parent);
@@ -122,7 +130,43 @@ CImportView::~CImportView() {
 }
 
 void CImportView::BuildForm() {
-    // Required selections.
+    QGroupBox* required = BuildRequiredGroup();
+    QGroupBox* optional = BuildOptionalGroup();
+    QGroupBox* filterBox = BuildFilterGroup();
+    QGroupBox* oprBox = BuildOprCallGroup();
+
+    targetPathLabel_ = new QLabel(this);
+    targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
+    targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* targetRow = new QHBoxLayout;
+    targetRow->addWidget(new QLabel(QStringLiteral("Target:"), this));
+    targetRow->addWidget(targetPathLabel_, 1);
+
+    QGridLayout* counters = BuildCounters();
+
+    problemList_ = new QListWidget(this);
+    problemList_->setObjectName(QStringLiteral("problemList"));
+    problemList_->setUniformItemSizes(true);
+    problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    problemList_->setFont(fixed);
+
+    auto* top = new QGridLayout;
+    top->addWidget(required, 0, 0);
+    top->addWidget(filterBox, 0, 1);
+    top->addWidget(optional, 1, 0);
+    top->addWidget(oprBox, 1, 1);
+    top->setColumnStretch(0, 3);
+    top->setColumnStretch(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(targetRow);
+    layout->addLayout(top);
+    layout->addLayout(counters);
+    layout->addWidget(problemList_, 1);
+}
+
+QGroupBox* CImportView::BuildRequiredGroup() {
     sourceTypeCombo_ = new QComboBox(this);
     sourceTypeCombo_->setObjectName(QStringLiteral("sourceTypeCombo"));
     for (const SourceType& type : session_->sourceTypes())
@@ -137,18 +181,14 @@ void CImportView::BuildForm() {
 
     hostPathEdit_ = new QLineEdit(this);
     hostPathEdit_->setObjectName(QStringLiteral("hostPathEdit"));
-    hostPathBrowseButton_ = new QToolButton(this);
-    hostPathBrowseButton_->setObjectName(QStringLiteral("hostPathBrowseButton"));
-    hostPathBrowseButton_->setText(QStringLiteral("..."));
-    hostPathBrowseButton_->setToolTip(QStringLiteral("Choose the Tolvex 2007 folder"));
+    hostPathBrowseButton_ =
+        BrowseButton("hostPathBrowseButton", "Choose the Tolvex 2007 folder", this);
     connect(hostPathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseHostPath);
 
     sourcePathEdit_ = new QLineEdit(this);
     sourcePathEdit_->setObjectName(QStringLiteral("sourcePathEdit"));
-    sourcePathBrowseButton_ = new QToolButton(this);
-    sourcePathBrowseButton_->setObjectName(QStringLiteral("sourcePathBrowseButton"));
-    sourcePathBrowseButton_->setText(QStringLiteral("..."));
-    sourcePathBrowseButton_->setToolTip(QStringLiteral("Choose the source file"));
+    sourcePathBrowseButton_ =
+        BrowseButton("sourcePathBrowseButton", "Choose the source file", this);
     connect(sourcePathBrowseButton_, &QToolButton::clicked, this, &CImportView::BrowseSource);
 
     auto* required = new QGroupBox(QStringLiteral("Required Selections"), this);
@@ -161,8 +201,10 @@ void CImportView::BuildForm() {
                            BrowseRow(hostPathEdit_, hostPathBrowseButton_, required));
     requiredLayout->addRow(QStringLiteral("Source Database File"),
                            BrowseRow(sourcePathEdit_, sourcePathBrowseButton_, required));
+    return required;
+}
 
-    // Optional default values.
+QGroupBox* CImportView::BuildOptionalGroup() {
     noteEdit_ = new QLineEdit(this);
     noteEdit_->setObjectName(QStringLiteral("qsoNoteEdit"));
     noteEdit_->setMaxLength(50);
@@ -183,8 +225,11 @@ void CImportView::BuildForm() {
     optionalLayout->addRow(QStringLiteral("Populate Special Field 1 "), special1Edit_);
     optionalLayout->addRow(QStringLiteral("Populate Special Field 2"), special2Edit_);
     optionalLayout->addRow(qslSentFromDateCheck_);
+    return optional;
+}
 
-    // Band and mode filter: ids are the filter choices.
+// The button ids are the filter choices.
+QGroupBox* CImportView::BuildFilterGroup() {
     auto* filterBox = new QGroupBox(QStringLiteral("Band and Mode Filter Selection"), this);
     filterBox->setObjectName(QStringLiteral("filterGroup"));
     filterGroup_ = new QButtonGroup(this);
@@ -206,8 +251,11 @@ void CImportView::BuildForm() {
         filterLayout->addWidget(radio);
     }
     filterLayout->addStretch(1);
+    return filterBox;
+}
 
-    // Operator calls whose contacts an ADIF file may bring.
+// Operator calls whose contacts an ADIF file may bring.
+QGroupBox* CImportView::BuildOprCallGroup() {
     auto* oprBox = new QGroupBox(QStringLiteral("QSOs for these OPR Calls"), this);
     oprBox->setObjectName(QStringLiteral("oprCallGroup"));
     oprCallList_ = new QListWidget(oprBox);
@@ -237,15 +285,11 @@ void CImportView::BuildForm() {
     oprLayout->addWidget(oprCallList_, 1);
     oprLayout->addLayout(oprButtons);
     oprCallList_->setMaximumHeight(oprCallList_->fontMetrics().height() * 6);
+    return oprBox;
+}
 
-    // Target, counters, progress.
-    targetPathLabel_ = new QLabel(this);
-    targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
-    targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* targetRow = new QHBoxLayout;
-    targetRow->addWidget(new QLabel(QStringLiteral("Target:"), this));
-    targetRow->addWidget(targetPathLabel_, 1);
-
+// The five counters in a row, the progress bar after them.
+QGridLayout* CImportView::BuildCounters() {
     recordsReadLabel_ = CounterLabel("recordsReadLabel", this);
     recordsLoadedLabel_ = CounterLabel("recordsLoadedLabel", this);
     recordsIgnoredLabel_ = CounterLabel("recordsIgnoredLabel", this);
@@ -279,27 +323,7 @@ void CImportView::BuildForm() {
     progressBar_->hide();
     counters->addWidget(progressBar_, 1, column);
     counters->setColumnStretch(column, 1);
-
-    problemList_ = new QListWidget(this);
-    problemList_->setObjectName(QStringLiteral("problemList"));
-    problemList_->setUniformItemSizes(true);
-    problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    problemList_->setFont(fixed);
-
-    auto* top = new QGridLayout;
-    top->addWidget(required, 0, 0);
-    top->addWidget(filterBox, 0, 1);
-    top->addWidget(optional, 1, 0);
-    top->addWidget(oprBox, 1, 1);
-    top->setColumnStretch(0, 3);
-    top->setColumnStretch(1, 2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(targetRow);
-    layout->addLayout(top);
-    layout->addLayout(counters);
-    layout->addWidget(problemList_, 1);
+    return counters;
 }
 
 void CImportView::OnInitialUpdate() {
@@ -322,7 +346,8 @@ void CImportView::OnInitialUpdate() {
     for (int i = 0; i < oprCallList_->count(); ++i)
         oprCallList_->item(i)->setFlags(oprCallList_->item(i)->flags() | Qt::ItemIsEditable);
 
-    // The form opens all the same; Begin Import then refuses (32780).
+    // The form opens all the same; Begin Import then refuses, saying the
+    // target is not open.
     const std::string error = session_->OpenTarget();
     if (!error.empty())
         ShowMessage(window(), Q(MessageText(kMsgTargetDatabaseError) + "\n" + error),

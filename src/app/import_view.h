@@ -18,6 +18,8 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -79,7 +81,13 @@ class CImportView : public QWidget, public ImportHost {
     void PruneBlankOprCalls();
 
   private:
+    // The form, built group by group in tab order.
     void BuildForm();
+    QGroupBox* BuildRequiredGroup();
+    QGroupBox* BuildOptionalGroup();
+    QGroupBox* BuildFilterGroup();
+    QGroupBox* BuildOprCallGroup();
+    QGridLayout* BuildCounters();
     // Brings the buffered counters and problem lines onto the screen; the
     // lines only when the list is due (or now).
     void FlushDisplay(bool now = true);

@@ -128,8 +128,12 @@ QAction* CMainFrame::MakeAction(const char* objectName, const QString& text,
 }
 
 void CMainFrame::CreateActions() {
-    const QStyle* st = style();
+    CreateFileActions();
+    CreateEditActions();
+    CreateRunActions();
+}
 
+void CMainFrame::CreateFileActions() {
     printSetupAction_ = MakeAction("printSetupAction", QStringLiteral("P&rint Setup..."),
                                    QStringLiteral("Change the printer and printing options\n"
                                                   "Page Setup"));
@@ -140,7 +144,7 @@ void CMainFrame::CreateActions() {
         MakeAction("displayErrorFileAction", QStringLiteral("&Display Error File"),
                    errorFile.statusTip + QLatin1Char('\n') + errorFile.toolTip);
     displayErrorFileAction_->setIcon(
-        ThemeIcon("text-x-generic", QStyle::SP_FileDialogContentsView, st));
+        ThemeIcon("text-x-generic", QStyle::SP_FileDialogContentsView, style()));
     connect(displayErrorFileAction_, &QAction::triggered, this, &CMainFrame::OnDisplayErrorFile);
 
     exportAdifAction_ =
@@ -152,32 +156,47 @@ void CMainFrame::CreateActions() {
                              QStringLiteral("Quit the application\nExit"));
     exitAction_->setShortcuts(QKeySequence::Quit);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+}
 
+// The edit commands go to the focused field (EditCommand).
+void CMainFrame::CreateEditActions() {
     undoAction_ = MakeAction("undoAction", QStringLiteral("&Undo"),
                              QStringLiteral("Undo the last action\nUndo"));
     undoAction_->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
     connect(undoAction_, &QAction::triggered, this, [this] { EditCommand("undo"); });
 
-    cutAction_ = MakeAction("cutAction", QStringLiteral("Cu&t"),
-                            QStringLiteral("Cut the selection and put it on the Clipboard\nCut"));
-    cutAction_->setShortcuts(QKeySequence::Cut);
-    cutAction_->setIcon(ThemeIcon("edit-cut"));
-    connect(cutAction_, &QAction::triggered, this, [this] { EditCommand("cut"); });
+    const struct {
+        QAction** action;
+        const char* name;
+        const char* text;
+        const char* prompt;
+        QKeySequence::StandardKey keys;
+        const char* icon;
+        const char* slot;
+    } clipboard[] = {
+        {&cutAction_, "cutAction", "Cu&t", "Cut the selection and put it on the Clipboard\nCut",
+         QKeySequence::Cut, "edit-cut", "cut"},
+        {&copyAction_, "copyAction", "&Copy",
+         "Copy the selection and put it on the Clipboard\nCopy", QKeySequence::Copy, "edit-copy",
+         "copy"},
+        {&pasteAction_, "pasteAction", "&Paste", "Insert the Clipboard contents\nPaste",
+         QKeySequence::Paste, "edit-paste", "paste"},
+    };
+    for (const auto& c : clipboard) {
+        QAction* action =
+            MakeAction(c.name, QString::fromLatin1(c.text), QString::fromLatin1(c.prompt));
+        action->setShortcuts(c.keys);
+        action->setIcon(ThemeIcon(c.icon));
+        const char* slot = c.slot;
+        connect(action, &QAction::triggered, this, [this, slot] { EditCommand(slot); });
+        *c.action = action;
+    }
+}
 
-    copyAction_ =
-        MakeAction("copyAction", QStringLiteral("&Copy"),
-                   QStringLiteral("Copy the selection and put it on the Clipboard\nCopy"));
-    copyAction_->setShortcuts(QKeySequence::Copy);
-    copyAction_->setIcon(ThemeIcon("edit-copy"));
-    connect(copyAction_, &QAction::triggered, this, [this] { EditCommand("copy"); });
-
-    pasteAction_ = MakeAction("pasteAction", QStringLiteral("&Paste"),
-                              QStringLiteral("Insert the Clipboard contents\nPaste"));
-    pasteAction_->setShortcuts(QKeySequence::Paste);
-    pasteAction_->setIcon(ThemeIcon("edit-paste"));
-    connect(pasteAction_, &QAction::triggered, this, [this] { EditCommand("paste"); });
-
+// The status bar toggle, Begin and Stop Import, and help.
+void CMainFrame::CreateRunActions() {
+    const QStyle* st = style();
     statusBarAction_ = MakeAction("statusBarToggleAction", QStringLiteral("&Status Bar"),
                                   QStringLiteral("Show or hide the status bar\n"
                                                  "Toggle StatusBar"));

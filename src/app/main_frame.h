@@ -41,6 +41,9 @@ class CMainFrame : public QMainWindow {
   private:
     QAction* MakeAction(const char* objectName, const QString& text, const QString& prompt);
     void CreateActions();
+    void CreateFileActions();
+    void CreateEditActions();
+    void CreateRunActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();

@@ -28,18 +28,39 @@ extern "C" void OnInterrupt(int) {
     g_interrupted = true;
 }
 
-constexpr const char* kUsage =
-    "usage:\n"
-    "  tolvex-import-cli import --target FILE --host-path DIR --type TYPE --source FILE\n"
-    "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
-    "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
-    "      [--settings FILE] [--yes]\n"
-    "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] OUT.adi\n"
-    "  tolvex-import-cli init-target FILE\n"
-    "  tolvex-import-cli init-refdata FILE\n"
-    "  tolvex-import-cli build-refdata --cty FILE OUT\n"
-    "TYPE: 0-13 or adif, lotw, logwin, xpwin, hyperlog, logview, swisslog, dxlog,\n"
-    "      dxdesktop, logplus, toplog, q9zz, easylog, stationmaster\n";
+// The TYPE lines list the command-line names of the source-type table,
+// wrapped to 80 columns.
+std::string TypeLines() {
+    const auto& types = SourceTypes();
+    std::string lines;
+    std::string line = "TYPE: 0-" + std::to_string(types.size() - 1) + " or";
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const std::string word = std::string(types[i].cliName) + (i + 1 < types.size() ? "," : "");
+        if (line.size() + 1 + word.size() > 80) {
+            lines += line + '\n';
+            line = std::string(6, ' ') + word;
+        } else {
+            line += ' ' + word;
+        }
+    }
+    return lines + line + '\n';
+}
+
+const std::string& UsageText() {
+    static const std::string text =
+        "usage:\n"
+        "  tolvex-import-cli import --target FILE --host-path DIR --type TYPE --source FILE\n"
+        "      [--filter none|all|not-confirmed|not-worked] [--note TEXT] [--spec1 TEXT]\n"
+        "      [--spec2 TEXT] [--qsl-sent-date] [--opr-call CALL] [--opr-list CALL[,CALL...]]\n"
+        "      [--settings FILE] [--yes]\n"
+        "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] "
+        "OUT.adi\n"
+        "  tolvex-import-cli init-target FILE\n"
+        "  tolvex-import-cli init-refdata FILE\n"
+        "  tolvex-import-cli build-refdata --cty FILE OUT\n" +
+        TypeLines();
+    return text;
+}
 
 std::string OneLine(std::string text) {
     for (char& ch : text) {
@@ -61,7 +82,6 @@ class CliHost : public ImportHost {
 
     void attach(ImportSession* session) { session_ = session; }
     bool stopShown() const { return stopShown_; }
-    const Counters& last() const { return counters_; }
 
     bool ask(int, const std::string& text, MessageIcon) override {
         clearProgress();
@@ -144,7 +164,7 @@ class CliHost : public ImportHost {
 
 int Usage(std::ostream& err, const std::string& problem) {
     if (!problem.empty()) err << "tolvex-import-cli: " << problem << '\n';
-    err << kUsage;
+    err << UsageText();
     return 2;
 }
 
@@ -162,8 +182,13 @@ std::vector<std::string> SplitList(const std::string& text) {
     return items;
 }
 
-int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-              std::ostream& err, bool interactive) {
+using ArgValues = std::map<std::string, std::string>;
+
+// The import command's flags into `values` (a flag without a value as "1").
+// An exit code when the command ends here: help shown or a usage error.
+std::optional<int> ParseImportArgs(const std::vector<std::string>& args, std::ostream& out,
+                                   std::ostream& err, ArgValues& values) {
+    // Flag name and whether it takes a value.
     static const std::map<std::string, bool> kOptions = {
         {"--target", true},   {"--host-path", true}, {"--type", true},
         {"--source", true},   {"--filter", true},    {"--note", true},
@@ -171,10 +196,9 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         {"--opr-list", true}, {"--settings", true},  {"--qsl-sent-date", false},
         {"--yes", false},
     };
-    std::map<std::string, std::string> values;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            out << kUsage;
+            out << UsageText();
             return 0;
         }
         const auto it = kOptions.find(args[i]);
@@ -188,9 +212,13 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         }
     }
     if (!values.count("--target")) return Usage(err, "--target is required");
+    return std::nullopt;
+}
 
-    const auto& types = SourceTypes();
-    ImportOptions options;
+// --type and --filter into the options; a usage error's exit code when
+// either names nothing known.
+std::optional<int> ReadTypeAndFilter(ArgValues& values, const std::vector<SourceType>& types,
+                                     std::ostream& err, ImportOptions& options) {
     if (values.count("--type")) {
         options.sourceType = SourceTypeFromName(types, values["--type"]);
         if (options.sourceType < 0) return Usage(err, "unknown type " + values["--type"]);
@@ -204,30 +232,29 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         if (f == kFilters.end()) return Usage(err, "unknown filter " + values["--filter"]);
         options.filter = f->second;
     }
+    return std::nullopt;
+}
 
-    const std::string settingsPath =
-        values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
-    const HostSettings settings = ReadHostSettings(settingsPath);
-
-    ApplicationPaths app;
-    app.m_strSettingsPath = settingsPath;
-    app.m_strTargetPath = values["--target"];
-    app.m_strProgramPath = settings.programPath;
-    app.m_strOperatorCall = settings.operatorCall;
-
-    CliHost host(in, err, interactive, values.count("--yes") > 0);
+// The settings file refused, or the chosen target is the reference database
+// that the settings name: the stop message, and true.
+bool RefusedBySettings(CliHost& host, const HostSettings& settings, const ApplicationPaths& app) {
     if (!settings.problem.empty()) {
         host.notify(kMsgSettingsNotRead,
                     MessageText(kMsgSettingsNotRead) + ":\n" + settings.problem, MessageIcon::Stop);
-        return 1;
+        return true;
     }
     if (!settings.dataPath.empty() &&
         IsRefdataOfDataPath(app.m_strTargetPath, CutDataPath(settings.dataPath))) {
         host.notify(kMsgRefdataChosenAsTarget, MessageText(kMsgRefdataChosenAsTarget),
                     MessageIcon::Stop);
-        return 1;
+        return true;
     }
+    return false;
+}
 
+// The form's fields from the flags, cut to the lengths of the form's edits;
+// the settings give the host path and the operator when no flag does.
+void FillFormFields(ArgValues& values, const ApplicationPaths& app, ImportOptions& options) {
     options.sourcePath = values.count("--source") ? values["--source"] : std::string();
     options.hostPath = values.count("--host-path") ? values["--host-path"] : app.m_strProgramPath;
     options.defaultOprCall = ToUpper(
@@ -238,7 +265,12 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
     options.qslSentFromDate = values.count("--qsl-sent-date") > 0;
     options.oprCalls.push_back(options.defaultOprCall);
     for (const auto& call : SplitList(values["--opr-list"])) options.oprCalls.push_back(call);
+}
 
+// One Begin Import, Ctrl+C standing for the Stop button; the counters on
+// stdout when it ran.
+int RunSession(CliHost& host, ApplicationPaths& app, const std::vector<SourceType>& types,
+               const ImportOptions& options, std::ostream& out, std::ostream& err) {
     ImportSession session(host, app, types);
     host.attach(&session);
     const std::string targetError = session.OpenTarget();
@@ -256,6 +288,29 @@ int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostre
         << "  Records Ignored: " << c.recordsIgnored << "  Errors: " << c.errors
         << "  Warnings: " << c.warnings << std::endl;
     return host.stopShown() ? 1 : 0;
+}
+
+int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+              std::ostream& err, bool interactive) {
+    ArgValues values;
+    if (const auto done = ParseImportArgs(args, out, err, values)) return *done;
+    const auto& types = SourceTypes();
+    ImportOptions options;
+    if (const auto done = ReadTypeAndFilter(values, types, err, options)) return *done;
+
+    const std::string settingsPath =
+        values.count("--settings") ? values["--settings"] : DefaultSettingsPath();
+    const HostSettings settings = ReadHostSettings(settingsPath);
+    ApplicationPaths app;
+    app.m_strSettingsPath = settingsPath;
+    app.m_strTargetPath = values["--target"];
+    app.m_strProgramPath = settings.programPath;
+    app.m_strOperatorCall = settings.operatorCall;
+
+    CliHost host(in, err, interactive, values.count("--yes") > 0);
+    if (RefusedBySettings(host, settings, app)) return 1;
+    FillFormFields(values, app, options);
+    return RunSession(host, app, types, options, out, err);
 }
 
 int RunExportAdif(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -317,7 +372,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             return 0;
         }
         if (command == "--help" || command == "-h" || command == "help") {
-            out << kUsage;
+            out << UsageText();
             return 0;
         }
         if (command == "--version") {

@@ -4,11 +4,19 @@
 // when it stops producing rows for this long.
 
 #include <chrono>
+#include <memory>
+#include <string>
+
+#include "db/database.h"
 
 namespace tvx {
 
-// The longest wait for the next row (or the table list) of a Jet file before
-// the file is taken as damaged. Tests shorten it.
+// Opens a Jet file whose reads each wait at most `stall` for the next row
+// (or the table list) before the file is taken as damaged.
+std::unique_ptr<Database> openJetDatabase(const std::string& path, std::chrono::milliseconds stall);
+
+// The stall timeout that openJetDatabase(path) gives a database it opens;
+// a database keeps the one it was opened with. Tests shorten it.
 std::chrono::milliseconds JetStallTimeout();
 void SetJetStallTimeout(std::chrono::milliseconds timeout);
 

@@ -4,9 +4,9 @@
 // forever and to read past its page buffers. So libmdb never runs inside the
 // program. Each read (the table list, one table) runs in a forked child that
 // sends typed rows back through a pipe; the program gives up when the child
-// stops producing for JetStallTimeout() or dies, and reports the file as
-// damaged. The child's stderr goes to /dev/null, so libmdb's own warnings
-// never reach the user.
+// stops producing for the stall timeout that the database was opened with,
+// or dies, and reports the file as damaged. The child's stderr goes to /dev/null, so libmdb's own
+// warnings never reach the user.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,7 +39,9 @@ namespace tvx {
 
 namespace {
 
-std::atomic<long long> g_stallMs{15000};
+// What openJetDatabase(path) gives a newly opened database; tests shorten
+// it. A database keeps the timeout it was opened with.
+std::atomic<long long> defaultStallMs{15000};
 
 // A memo is read whole up to this many bytes of UTF-8 (Access itself stops
 // typing at 65,535 characters).
@@ -237,11 +239,128 @@ void putText(PipeWriter& out, char* text) {
     g_free(text);
 }
 
-// One value of the current row, typed by its column. Kinds on the wire:
-// 0 NULL, 1 integer, 2 real, 3 text, 4 date, 5 boolean.
+// One stored value of the current row: its column, and its bytes in
+// libmdb's page buffer once they are known to lie inside the page.
+struct FieldBytes {
+    JetFile& file;
+    MdbTableDef* table;
+    MdbColumn* col;
+    const MdbField& field;
+    const unsigned char* p = nullptr;
+
+    ChildError damaged(const std::string& what) const {
+        return file.damaged("a value of column " + quoted(col->name) + " in table " +
+                            quoted(table->name) + " " + what);
+    }
+    void need(int bytes) const {
+        if (field.siz < bytes) throw damaged("is cut short");
+    }
+    double f64() const {
+        const std::uint64_t bits = le64(p);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
+};
+
+// Kinds on the wire: 0 NULL, 1 integer, 2 real, 3 text, 4 date, 5 boolean.
+
+// The numeric and date kinds of column; false for any other kind.
+bool putNumber(PipeWriter& out, const FieldBytes& v) {
+    MdbHandle* mdb = v.file.handle();
+    const unsigned char* p = v.p;
+    switch (v.col->col_type) {
+        case MDB_BYTE:
+            v.need(1);
+            out.u8(1);
+            out.i64(p[0]);
+            return true;
+        case MDB_INT:
+            v.need(2);
+            out.u8(1);
+            out.i64(static_cast<std::int16_t>(p[0] | p[1] << 8));
+            return true;
+        case MDB_LONGINT:
+        case MDB_COMPLEX:
+            v.need(4);
+            out.u8(1);
+            out.i64(static_cast<std::int32_t>(le32(p)));
+            return true;
+        case MDB_MONEY:
+            v.need(8);
+            out.u8(2);
+            out.f64(static_cast<double>(static_cast<std::int64_t>(le64(p))) / 10000.0);
+            return true;
+        case MDB_FLOAT: {
+            v.need(4);
+            const std::uint32_t bits = le32(p);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            out.u8(2);
+            out.f64(f);
+            return true;
+        }
+        case MDB_DOUBLE:
+            v.need(8);
+            out.u8(2);
+            out.f64(v.f64());
+            return true;
+        case MDB_DATETIME:
+            v.need(8);
+            putDate(out, v.f64());
+            return true;
+        case MDB_NUMERIC: {
+            v.need(17);
+            char* text =
+                mdb_numeric_to_string(mdb, v.field.start, v.col->col_scale, v.col->col_prec);
+            out.u8(2);
+            out.f64(text ? g_ascii_strtod(text, nullptr) : 0.0);
+            g_free(text);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// The text kinds of column, binary ones as hex digits; false for any other.
+bool putTextual(PipeWriter& out, const FieldBytes& v) {
+    MdbHandle* mdb = v.file.handle();
+    const MdbField& field = v.field;
+    switch (v.col->col_type) {
+        case MDB_TEXT:
+            // Room for the worst case of UTF-8 growth of one stored byte.
+            mdb_set_bind_size(mdb, static_cast<std::size_t>(field.siz) * 3 + 16);
+            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_TEXT, field.siz));
+            return true;
+        case MDB_MEMO:
+            // The bind size caps the converted memo; the default would cut it.
+            mdb_set_bind_size(mdb, kMemoBindSize);
+            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_MEMO, field.siz));
+            return true;
+        case MDB_REPID:
+            v.need(16);
+            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_REPID, field.siz));
+            return true;
+        case MDB_BINARY: {
+            static const char kHex[] = "0123456789ABCDEF";
+            std::string hex;
+            for (int i = 0; i < field.siz; ++i) {
+                hex += kHex[v.p[i] >> 4];
+                hex += kHex[v.p[i] & 15];
+            }
+            out.u8(3);
+            out.str(hex);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// One value of the current row, typed by its column.
 void putValue(PipeWriter& out, JetFile& file, MdbTableDef* table, MdbColumn* col,
               const MdbField& field) {
-    MdbHandle* mdb = file.handle();
     if (col->col_type == MDB_BOOL) {
         // Yes/No values live in the null mask: a set bit is Yes.
         out.u8(5);
@@ -252,105 +371,18 @@ void putValue(PipeWriter& out, JetFile& file, MdbTableDef* table, MdbColumn* col
         out.u8(0);
         return;
     }
+    FieldBytes value{file, table, col, field, nullptr};
+    MdbHandle* mdb = file.handle();
     const int pageSize = static_cast<int>(mdb->fmt->pg_size);
     if (field.start < 0 || field.siz < 0 || field.start + field.siz > pageSize) {
-        throw file.damaged("a value of column " + quoted(col->name) + " in table " +
-                           quoted(table->name) + " lies outside its page");
+        throw value.damaged("lies outside its page");
     }
-    const unsigned char* p = mdb->pg_buf + field.start;
-    auto need = [&](int bytes) {
-        if (field.siz < bytes) {
-            throw file.damaged("a value of column " + quoted(col->name) + " in table " +
-                               quoted(table->name) + " is cut short");
-        }
-    };
-    switch (col->col_type) {
-        case MDB_BYTE:
-            need(1);
-            out.u8(1);
-            out.i64(p[0]);
-            return;
-        case MDB_INT:
-            need(2);
-            out.u8(1);
-            out.i64(static_cast<std::int16_t>(p[0] | p[1] << 8));
-            return;
-        case MDB_LONGINT:
-        case MDB_COMPLEX:
-            need(4);
-            out.u8(1);
-            out.i64(static_cast<std::int32_t>(le32(p)));
-            return;
-        case MDB_MONEY:
-            need(8);
-            out.u8(2);
-            out.f64(static_cast<double>(static_cast<std::int64_t>(le64(p))) / 10000.0);
-            return;
-        case MDB_FLOAT: {
-            need(4);
-            const std::uint32_t bits = le32(p);
-            float f;
-            std::memcpy(&f, &bits, sizeof f);
-            out.u8(2);
-            out.f64(f);
-            return;
-        }
-        case MDB_DOUBLE: {
-            need(8);
-            const std::uint64_t bits = le64(p);
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            out.u8(2);
-            out.f64(d);
-            return;
-        }
-        case MDB_DATETIME: {
-            need(8);
-            const std::uint64_t bits = le64(p);
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            putDate(out, d);
-            return;
-        }
-        case MDB_NUMERIC: {
-            need(17);
-            char* text = mdb_numeric_to_string(mdb, field.start, col->col_scale, col->col_prec);
-            out.u8(2);
-            out.f64(text ? g_ascii_strtod(text, nullptr) : 0.0);
-            g_free(text);
-            return;
-        }
-        case MDB_TEXT:
-            // Room for the worst case of UTF-8 growth of one stored byte.
-            mdb_set_bind_size(mdb, static_cast<std::size_t>(field.siz) * 3 + 16);
-            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_TEXT, field.siz));
-            return;
-        case MDB_MEMO:
-            // The bind size caps the converted memo; the default would cut it.
-            mdb_set_bind_size(mdb, kMemoBindSize);
-            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_MEMO, field.siz));
-            return;
-        case MDB_REPID:
-            need(16);
-            putText(out, mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_REPID, field.siz));
-            return;
-        case MDB_BINARY: {
-            static const char kHex[] = "0123456789ABCDEF";
-            std::string hex;
-            for (int i = 0; i < field.siz; ++i) {
-                hex += kHex[p[i] >> 4];
-                hex += kHex[p[i] & 15];
-            }
-            out.u8(3);
-            out.str(hex);
-            return;
-        }
-        default:
-            throw ChildError{"Column " + quoted(col->name) + " of table " + quoted(table->name) +
-                             " in " + quoted(file.path()) +
-                             " holds a kind of data (OLE object or attachment) that this "
-                             "program does not read."};
-    }
+    value.p = mdb->pg_buf + field.start;
+    if (putNumber(out, value) || putTextual(out, value)) return;
+    throw ChildError{"Column " + quoted(col->name) + " of table " + quoted(table->name) + " in " +
+                     quoted(file.path()) +
+                     " holds a kind of data (OLE object or attachment) that this "
+                     "program does not read."};
 }
 
 // ------------------------------------------------------------ the table scan
@@ -601,12 +633,13 @@ long long residentBytes(pid_t pid) {
     return got == 2 ? resident * ::sysconf(_SC_PAGESIZE) : 0;
 }
 
-// The reading end of one child: typed reads that wait at most the stall
-// timeout for more bytes, and that turn the child's death into a DbError.
+// The reading end of one child: typed reads that wait at most `stall` for
+// more bytes, and that turn the child's death into a DbError.
 class ChildStream {
   public:
-    ChildStream(const std::string& path, const std::function<void(PipeWriter&)>& work)
-        : path_(path) {
+    ChildStream(const std::string& path, std::chrono::milliseconds stall,
+                const std::function<void(PipeWriter&)>& work)
+        : path_(path), stall_(stall) {
         int fds[2];
         baseline_ = residentBytes(::getpid());
         if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -713,8 +746,7 @@ class ChildStream {
 
     void fill() {
         if (fd_ < 0) protocolError();
-        const auto stall = JetStallTimeout();
-        const auto deadline = std::chrono::steady_clock::now() + stall;
+        const auto deadline = std::chrono::steady_clock::now() + stall_;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -769,6 +801,7 @@ class ChildStream {
     }
 
     std::string path_;
+    std::chrono::milliseconds stall_;
     pid_t pid_ = -1;
     int fd_ = -1;
     long long baseline_ = 0;
@@ -861,24 +894,26 @@ class JetCursor : public TableCursor {
 
 class JetDatabase : public Database {
   public:
-    explicit JetDatabase(std::string path) : path_(std::move(path)) {
-        ChildStream in(path_, [this](PipeWriter& out) { childListTables(out, path_); });
+    JetDatabase(std::string path, std::chrono::milliseconds stall)
+        : path_(std::move(path)), stall_(stall) {
+        ChildStream in(path_, stall_, [this](PipeWriter& out) { childListTables(out, path_); });
         tables_ = readNames(in);
     }
 
     std::vector<std::string> tableNames() override { return tables_; }
 
     std::vector<std::string> columnNames(const std::string& table) override {
-        ChildStream in(path_,
+        ChildStream in(path_, stall_,
                        [this, &table](PipeWriter& out) { childListColumns(out, path_, table); });
         return readNames(in);
     }
 
     std::unique_ptr<TableCursor> openTable(const std::string& table,
                                            const std::vector<std::string>& columns) override {
-        auto in = std::make_unique<ChildStream>(path_, [this, &table, &columns](PipeWriter& out) {
-            childReadTable(out, path_, table, columns);
-        });
+        auto in =
+            std::make_unique<ChildStream>(path_, stall_, [this, &table, &columns](PipeWriter& out) {
+                childReadTable(out, path_, table, columns);
+            });
         const char t = in->tag();
         if (t == kTagError) in->childFailed();
         if (t != kTagHeader || in->u32() != columns.size()) in->protocolError();
@@ -889,20 +924,26 @@ class JetDatabase : public Database {
 
   private:
     std::string path_;
+    std::chrono::milliseconds stall_;
     std::vector<std::string> tables_;
 };
 
 }  // namespace
 
 std::chrono::milliseconds JetStallTimeout() {
-    return std::chrono::milliseconds(g_stallMs.load());
+    return std::chrono::milliseconds(defaultStallMs.load());
 }
 
 void SetJetStallTimeout(std::chrono::milliseconds timeout) {
-    g_stallMs.store(timeout.count() > 0 ? timeout.count() : 0);
+    defaultStallMs.store(timeout.count() > 0 ? timeout.count() : 0);
 }
 
 std::unique_ptr<Database> openJetDatabase(const std::string& path) {
+    return openJetDatabase(path, JetStallTimeout());
+}
+
+std::unique_ptr<Database> openJetDatabase(const std::string& path,
+                                          std::chrono::milliseconds stall) {
     switch (detectDatabaseKind(path)) {
         case DbKind::Jet:
             break;
@@ -919,7 +960,7 @@ std::unique_ptr<Database> openJetDatabase(const std::string& path) {
     if (::access(path.c_str(), R_OK) != 0) {
         throw DbError("Could not open " + quoted(path) + ": " + std::strerror(errno));
     }
-    return std::make_unique<JetDatabase>(path);
+    return std::make_unique<JetDatabase>(path, stall);
 }
 
 }  // namespace tvx

@@ -78,97 +78,95 @@ void readOptionalTable(Database& db, const ReferenceTableDef& def, Fill fill, Ro
     }
 }
 
+// One record per table row: the texts go to the members listed in the
+// column order of the table's definition; nullptr skips a column.
+template <typename Row, std::size_t N>
+Row rowOf(std::vector<std::string>& t, std::string Row::*const (&members)[N]) {
+    Row r;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (members[i]) r.*members[i] = std::move(t[i]);
+    }
+    return r;
+}
+
+CTvx95CallMapSet callMapRow(std::vector<std::string>& t) {
+    using R = CTvx95CallMapSet;
+    static std::string R::*const kColumns[] = {
+        &R::m_CallCallsign, &R::m_CallPfx,   &R::m_CallCq,    &R::m_CallItu,  &R::m_CallPfx1,
+        &R::m_CallCq1,      &R::m_CallItu1,  &R::m_CallDate1, &R::m_CallPfx2, &R::m_CallCq2,
+        &R::m_CallItu2,     &R::m_CallDate2, &R::m_TIMEDIFF,  &R::m_LATITUDE, &R::m_LONGITUDE};
+    return rowOf(t, kColumns);
+}
+
+CTvx95MapPrefixSet mapPrefixRow(std::vector<std::string>& t) {
+    using R = CTvx95MapPrefixSet;
+    static std::string R::*const kColumns[] = {
+        &R::m_MAP_PREFIX, &R::m_PRI_PREFIX,  &R::m_CQ_ZONE,   &R::m_OLD1_PREFIX, &R::m_OLD1_ZONE,
+        &R::m_OLD1_DATE,  &R::m_OLD2_PREFIX, &R::m_OLD2_ZONE, &R::m_OLD2_DATE,   &R::m_ITU_ZONE,
+        &R::m_TIMEDIFF,   &R::m_LATITUDE,    &R::m_LONGITUDE};
+    return rowOf(t, kColumns);
+}
+
+// Columns 4 to 6 are the yes/no flags.
+CTvx95PrefixSet prefixRow(std::vector<std::string>& t, const std::vector<bool>& f) {
+    using R = CTvx95PrefixSet;
+    static std::string R::*const kColumns[] = {&R::m_PREFIX,    &R::m_COUNTRY,   &R::m_LATITUDE,
+                                               &R::m_LONGITUDE, nullptr,         nullptr,
+                                               nullptr,         &R::m_CQ_ZONE,   &R::m_ITU_ZONE,
+                                               &R::m_ARRL_ID,   &R::m_CONTINENT, &R::m_TIMEDIFF};
+    R r = rowOf(t, kColumns);
+    r.m_DEL_STATUS = f[4];
+    r.m_QSL_FIELD_CHECK = f[5];
+    r.m_QSL_BUREAU = f[6];
+    return r;
+}
+
+CTvx96CountySet countyRow(std::vector<std::string>& t) {
+    using R = CTvx96CountySet;
+    static std::string R::*const kColumns[] = {&R::m_CNTY_ST_ABV, &R::m_CNTY_LAT, &R::m_CNTY_LON,
+                                               &R::m_CNTY_NAME};
+    return rowOf(t, kColumns);
+}
+
+CTvx96StateSet stateRow(std::vector<std::string>& t) {
+    using R = CTvx96StateSet;
+    static std::string R::*const kColumns[] = {&R::m_STATE_ABV, &R::m_STATE_NAME, &R::m_CQ_ZONE,
+                                               &R::m_STATE_LAT, &R::m_STATE_LON,  &R::m_ITU_ZONE,
+                                               &R::m_TIMEDIFF};
+    return rowOf(t, kColumns);
+}
+
 }  // namespace
 
 ReferenceData ReferenceData::Load(Database& db) {
+    using Texts = std::vector<std::string>;
+    using Flags = std::vector<bool>;
     ReferenceData ref;
-    readTable(
-        db, callMapTable(),
-        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
-            CTvx95CallMapSet r;
-            r.m_CallCallsign = std::move(t[0]);
-            r.m_CallPfx = std::move(t[1]);
-            r.m_CallCq = std::move(t[2]);
-            r.m_CallItu = std::move(t[3]);
-            r.m_CallPfx1 = std::move(t[4]);
-            r.m_CallCq1 = std::move(t[5]);
-            r.m_CallItu1 = std::move(t[6]);
-            r.m_CallDate1 = std::move(t[7]);
-            r.m_CallPfx2 = std::move(t[8]);
-            r.m_CallCq2 = std::move(t[9]);
-            r.m_CallItu2 = std::move(t[10]);
-            r.m_CallDate2 = std::move(t[11]);
-            r.m_TIMEDIFF = std::move(t[12]);
-            r.m_LATITUDE = std::move(t[13]);
-            r.m_LONGITUDE = std::move(t[14]);
-            if (!null[0]) ref.addCallMap(std::move(r));
-        });
-    readTable(
-        db, mapPrefixTable(),
-        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
-            CTvx95MapPrefixSet r;
-            r.m_MAP_PREFIX = std::move(t[0]);
-            r.m_PRI_PREFIX = std::move(t[1]);
-            r.m_CQ_ZONE = std::move(t[2]);
-            r.m_OLD1_PREFIX = std::move(t[3]);
-            r.m_OLD1_ZONE = std::move(t[4]);
-            r.m_OLD1_DATE = std::move(t[5]);
-            r.m_OLD2_PREFIX = std::move(t[6]);
-            r.m_OLD2_ZONE = std::move(t[7]);
-            r.m_OLD2_DATE = std::move(t[8]);
-            r.m_ITU_ZONE = std::move(t[9]);
-            r.m_TIMEDIFF = std::move(t[10]);
-            r.m_LATITUDE = std::move(t[11]);
-            r.m_LONGITUDE = std::move(t[12]);
-            if (!null[0]) ref.addMapPrefix(std::move(r));
-        });
-    readTable(db, prefixTable(),
-              [&](std::vector<std::string>& t, const std::vector<bool>& f,
-                  const std::vector<bool>& null) {
-                  CTvx95PrefixSet r;
-                  r.m_PREFIX = std::move(t[0]);
-                  r.m_COUNTRY = std::move(t[1]);
-                  r.m_LATITUDE = std::move(t[2]);
-                  r.m_LONGITUDE = std::move(t[3]);
-                  r.m_DEL_STATUS = f[4];
-                  r.m_QSL_FIELD_CHECK = f[5];
-                  r.m_QSL_BUREAU = f[6];
-                  r.m_CQ_ZONE = std::move(t[7]);
-                  r.m_ITU_ZONE = std::move(t[8]);
-                  r.m_ARRL_ID = std::move(t[9]);
-                  r.m_CONTINENT = std::move(t[10]);
-                  r.m_TIMEDIFF = std::move(t[11]);
-                  if (null[0]) {
-                      ref.prefixRows_.push_back(std::move(r));  // kept in order, never found by key
-                  } else {
-                      ref.addPrefix(std::move(r));
-                  }
-              });
+    readTable(db, callMapTable(), [&](Texts& t, const Flags&, const Flags& null) {
+        if (!null[0]) ref.addCallMap(callMapRow(t));
+    });
+    readTable(db, mapPrefixTable(), [&](Texts& t, const Flags&, const Flags& null) {
+        if (!null[0]) ref.addMapPrefix(mapPrefixRow(t));
+    });
+    readTable(db, prefixTable(), [&](Texts& t, const Flags& f, const Flags& null) {
+        if (null[0]) {
+            ref.prefixRows_.push_back(prefixRow(t, f));  // kept in order, never found by key
+        } else {
+            ref.addPrefix(prefixRow(t, f));
+        }
+    });
     // The state and county checks go on without their tables (they then find
     // nothing); resolution cannot, so the other three tables are required.
     readOptionalTable(
         db, countyTable(),
-        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
-            CTvx96CountySet r;
-            r.m_CNTY_ST_ABV = std::move(t[0]);
-            r.m_CNTY_LAT = std::move(t[1]);
-            r.m_CNTY_LON = std::move(t[2]);
-            r.m_CNTY_NAME = std::move(t[3]);
-            if (!null[0] && !null[3]) ref.addCounty(std::move(r));
+        [&](Texts& t, const Flags&, const Flags& null) {
+            if (!null[0] && !null[3]) ref.addCounty(countyRow(t));
         },
         ref.counties_, ref.countyError_);
     readOptionalTable(
         db, stateTable(),
-        [&](std::vector<std::string>& t, const std::vector<bool>&, const std::vector<bool>& null) {
-            CTvx96StateSet r;
-            r.m_STATE_ABV = std::move(t[0]);
-            r.m_STATE_NAME = std::move(t[1]);
-            r.m_CQ_ZONE = std::move(t[2]);
-            r.m_STATE_LAT = std::move(t[3]);
-            r.m_STATE_LON = std::move(t[4]);
-            r.m_ITU_ZONE = std::move(t[5]);
-            r.m_TIMEDIFF = std::move(t[6]);
-            if (!null[0]) ref.addState(std::move(r));
+        [&](Texts& t, const Flags&, const Flags& null) {
+            if (!null[0]) ref.addState(stateRow(t));
         },
         ref.states_, ref.stateError_);
     return ref;

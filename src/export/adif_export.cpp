@@ -300,7 +300,21 @@ class RowExporter {
         Date(out, "QSO_DATE", kQsoDate, true);
         Time(out, "TIME_ON", kQsoTime, true);
         Time(out, "TIME_OFF", kQsoEndTime);
+        BandAndFrequency(out);
+        Mode(out);
+        out.FieldIfAny("RST_SENT", Text(kQsoRsts));
+        out.FieldIfAny("RST_RCVD", Text(kQsoRstr));
+        out.FieldIfAny("NAME", Text(kQsoName));
+        out.FieldIfAny("QTH", Text(kQsoQth));
+        out.FieldIfAny("COMMENT", Text(kQsoNote));
+        out.FieldIfAny("OPERATOR", Text(kQsoOprCall));
+        out.FieldIfAny("TX_PWR", Text(kQsoPower));
+        Place(out);
+        out.FieldIfAny("TEN_TEN", Text(kQsoTenTen));
+        Satellite(out);
+    }
 
+    void BandAndFrequency(RecordText& out) {
         const std::string_view band = NameOfCode(kAdifBands, Text(kQsoBand));
         if (band.empty()) {
             Damaged(kQsoBand);
@@ -316,16 +330,10 @@ class RowExporter {
                 out.Field("FREQ", mhz);
             }
         }
-        Mode(out);
+    }
 
-        out.FieldIfAny("RST_SENT", Text(kQsoRsts));
-        out.FieldIfAny("RST_RCVD", Text(kQsoRstr));
-        out.FieldIfAny("NAME", Text(kQsoName));
-        out.FieldIfAny("QTH", Text(kQsoQth));
-        out.FieldIfAny("COMMENT", Text(kQsoNote));
-        out.FieldIfAny("OPERATOR", Text(kQsoOprCall));
-        out.FieldIfAny("TX_PWR", Text(kQsoPower));
-
+    // Country, zones, state and county, prefix, island and grid.
+    void Place(RecordText& out) {
         const std::string_view prefix = Text(kQsoPrefix);
         if (reference_ != nullptr && !prefix.empty()) {
             const CTvx95PrefixSet* country = reference_->findPrefix(std::string(prefix));
@@ -358,8 +366,9 @@ class RowExporter {
             out.FieldIfAny("IOTA", iota);
         }
         out.FieldIfAny("GRIDSQUARE", Text(kQsoGrid));
-        out.FieldIfAny("TEN_TEN", Text(kQsoTenTen));
+    }
 
+    void Satellite(RecordText& out) {
         const std::string_view satellite = Text(kQsoSat);
         if (satellite != "None") out.FieldIfAny("SAT_NAME", satellite);
         const std::string_view satMode = Text(kQsoSatMode);

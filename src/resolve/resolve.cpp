@@ -23,7 +23,7 @@ bool IsBlank(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
-// The old "%-N.Ns": cut to n characters, blank-padded to n.
+// Cut to n characters and blank-padded to n, as printf's "%-N.Ns" does.
 std::string Fixed(std::string_view text, std::size_t n) {
     std::string out = Left(text, n);
     out.append(n - CharCount(out), ' ');
@@ -244,6 +244,26 @@ bool LookupPrefix(const ReferenceData& ref, ResolutionRecord& rec) {
     return true;
 }
 
+namespace {
+
+// The prefix part of a call cut after its last digit, with a 0 added when it
+// has none: DL1ABC gives DL1, LX gives LX0.
+std::string WpxOfPrefixPart(std::string text) {
+    std::size_t digits = 0;
+    for (char c : text)
+        if (IsDigit(c)) ++digits;
+    if (!(digits == 1 && CharCount(text) == 2)) {
+        const std::size_t last = text.find_last_of("0123456789");
+        if (last != std::string::npos) text.erase(last + 1);
+    }
+    text = std::string(TrimRightBlanks(text));
+    if (digits == 0) text += '0';
+    if (!IsDigit(text.back())) text += '0';
+    return Left(text, kMaxWpxLength);
+}
+
+}  // namespace
+
 std::string DeriveWpxPrefix(const std::string& callsign) {
     std::vector<std::string> parts = SplitParts(callsign);
     if (parts.empty()) return "";
@@ -292,17 +312,7 @@ std::string DeriveWpxPrefix(const std::string& callsign) {
         }
     }
 
-    std::size_t digits = 0;
-    for (char c : text)
-        if (IsDigit(c)) ++digits;
-    if (!(digits == 1 && CharCount(text) == 2)) {
-        const std::size_t last = text.find_last_of("0123456789");
-        if (last != std::string::npos) text.erase(last + 1);
-    }
-    text = std::string(TrimRightBlanks(text));
-    if (digits == 0) text += '0';
-    if (!IsDigit(text.back())) text += '0';
-    return Left(text, kMaxWpxLength);
+    return WpxOfPrefixPart(text);
 }
 
 ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string& call,

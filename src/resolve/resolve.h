@@ -33,9 +33,11 @@ struct ResolveOutcome {
     bool dxccPrefixUsed = false;  // the file's own prefix was kept
 };
 
-// Steps 1 to 5 of the resolution, without reporting. fileprefix is the
-// prefix the source itself gave (ADIF DXCC or TVXPFX), or nullptr for
-// readers that have none; when that prefix is unknown it is emptied and the
+// Country prefix and zones of a call on a date, without reporting: the call
+// map, else the prefix cut from the call through the alias prefixes; any US
+// prefix becomes K; then the prefix table. filePrefix is the prefix the
+// source itself gave (ADIF DXCC or TVXPFX), or nullptr for readers that have
+// none; when the prefix table does not know it, it is emptied and the
 // resolved prefix is used.
 ResolveOutcome ResolveCallsignSteps(const ReferenceData& ref, const std::string& call,
                                     const std::string& date, ResolutionRecord& rec,

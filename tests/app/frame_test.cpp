@@ -240,7 +240,8 @@ TEST_F(FrameTest, SourceFilterListInQtForm) {
 
 TEST_F(FrameTest, SourceBrowseUsesTitleAndFilters) {
     StartAppOrFail();
-    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(5);  // Logview
+    widget<QComboBox>("sourceTypeCombo")
+        ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "logview"));
     const std::string source = write("data/log.txt", "x");
     QString title, selectedFilter;
     QStringList filters;

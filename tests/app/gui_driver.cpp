@@ -13,9 +13,11 @@
 #include <QRadioButton>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "db/schema.h"
+#include "import/source_types.h"
 #include "import_app.h"
 #include "import_view.h"
 #include "main_frame.h"
@@ -151,6 +153,13 @@ UrlRecorder::~UrlRecorder() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
 std::string MakeAdif(int n, int badEvery) {
     static const char* const kPrefixes[] = {"DL1", "G4", "F5", "PA3", "ON4", "EA3", "I2", "OK1"};
     static const char* const kBands[][2] = {{"20M", "14.025"}, {"40M", "7.012"}, {"15M", "21.030"}};
@@ -242,6 +251,19 @@ int GuiWorld::counter(const char* labelName) const {
     return label ? label->text().toInt() : -1;
 }
 
+std::unique_ptr<QTimer> GuiWorld::OnceMidRun(bool& done, std::function<void()> act) const {
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(0);
+    QObject::connect(timer.get(), &QTimer::timeout, [this, &done, act = std::move(act)] {
+        if (!done && view()->IsRunning() && counter("recordsReadLabel") > 0) {
+            done = true;
+            act();
+        }
+    });
+    timer->start();
+    return timer;
+}
+
 QStringList GuiWorld::problemLines() const {
     QStringList lines;
     if (auto* list = widget<QListWidget>("problemList"))
@@ -250,7 +272,8 @@ QStringList GuiWorld::problemLines() const {
 }
 
 void GuiWorld::FillForAdif(const std::string& sourcePath) {
-    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(0);
+    widget<QComboBox>("sourceTypeCombo")
+        ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "adif"));
     widget<QLineEdit>("sourcePathEdit")->setText(QString::fromStdString(sourcePath));
 }
 

@@ -87,6 +87,9 @@ class UrlRecorder : public QObject {
     void open(const QUrl& url) { urls.push_back(url); }
 };
 
+// The whole file; "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 // An ADIF file of n contacts with good calls; every badEvery-th record
 // (1-based) has no time and is refused with "Time?".
 std::string MakeAdif(int n, int badEvery);
@@ -128,6 +131,9 @@ class GuiWorld : public ::testing::Test {
     QStringList problemLines() const;
     // Fills the form for an ADIF run of the source.
     void FillForAdif(const std::string& sourcePath);
+    // Calls act once, as soon as a run shows records read, for as long as
+    // the returned timer runs; done tells whether it was called.
+    std::unique_ptr<QTimer> OnceMidRun(bool& done, std::function<void()> act) const;
 
     TempDir dir_;
     std::unique_ptr<ModalAnswerer> modal_;

@@ -12,8 +12,6 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "gui_driver.h"
 #include "import/messages.h"
@@ -28,13 +26,6 @@ namespace tvx::test {
 namespace {
 
 using RunTest = GuiWorld;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 int CountLines(const std::string& text) {
     int n = 0;
@@ -76,7 +67,8 @@ const QMessageBox::Icon kQuestion = QMessageBox::Question;
 TEST_P(BeginImportRefusal, ShowsItsMessageAndRunsNothing) {
     StartAppOrFail();
     const std::string source = write("data/log.adi", MakeAdif(5, 0));
-    widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(0);
+    widget<QComboBox>("sourceTypeCombo")
+        ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "adif"));
     widget<QLineEdit>("sourcePathEdit")->setText(QString::fromStdString(source));
     const RefusalCase& c = GetParam();
     c.prepare(*this);
@@ -107,11 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
             [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(-1); },
             {{kMsgSelectSourceType, kQuestion, QMessageBox::Ok}}},
         RefusalCase{"NotAdifAnsweredNo",
-                    [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2); },
+                    [](GuiWorld& t) {
+                        t.widget<QComboBox>("sourceTypeCombo")
+                            ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "logwin"));
+                    },
                     {{kMsgNotAdifQuestion, kQuestion, QMessageBox::No}}},
         RefusalCase{"NotAdifAnsweredYesThenNoSource",
                     [](GuiWorld& t) {
-                        t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(2);
+                        t.widget<QComboBox>("sourceTypeCombo")
+                            ->setCurrentIndex(SourceTypeFromName(SourceTypes(), "logwin"));
                         t.widget<QLineEdit>("sourcePathEdit")->clear();
                     },
                     {{kMsgNotAdifQuestion, kQuestion, QMessageBox::Yes},
@@ -178,7 +174,8 @@ TEST_F(RunTest, TargetThatDidNotOpenIsRefused) {
 TEST_F(RunTest, TypeWithoutReaderIsRefusedClearly) {
     // A build whose table lacks a reader lists the type and refuses it.
     std::vector<SourceType> types = SourceTypes();
-    types[12].reader = nullptr;
+    const int easylog = SourceTypeFromName(types, "easylog");
+    types[easylog].reader = nullptr;
     ApplicationPaths paths;
     paths.m_strTargetPath = targetPath();
     paths.m_strProgramPath = hostDir();
@@ -186,7 +183,7 @@ TEST_F(RunTest, TypeWithoutReaderIsRefusedClearly) {
     CImportDoc doc;
     CMainFrame frame(paths, doc, types);
     frame.view()->OnInitialUpdate();
-    frame.findChild<QComboBox*>("sourceTypeCombo")->setCurrentIndex(12);
+    frame.findChild<QComboBox*>("sourceTypeCombo")->setCurrentIndex(easylog);
     frame.findChild<QLineEdit*>("sourcePathEdit")->setText(QString::fromStdString(file("x.dbf")));
     modal_->answerBox(QMessageBox::Ok);
     frame.findChild<QAction*>("beginImportAction")->trigger();
@@ -281,15 +278,7 @@ TEST_P(StopTest, StopInMidRun) {
 
     // Press Stop once the form shows some records read: that is mid-run.
     bool pressed = false;
-    QTimer stopper;
-    stopper.setInterval(0);
-    QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (!pressed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
-            pressed = true;
-            action("stopImportAction")->trigger();
-        }
-    });
-    stopper.start();
+    const auto stopper = OnceMidRun(pressed, [this] { action("stopImportAction")->trigger(); });
 
     int readAtQuestion = -1;
     bool beginEnabledInRun = true, stopEnabledInRun = false, progressInRun = false;
@@ -305,7 +294,7 @@ TEST_P(StopTest, StopInMidRun) {
     });
     modal_->answerBox(QMessageBox::Ok);  // remember to initialise tables
     action("beginImportAction")->trigger();
-    stopper.stop();
+    stopper->stop();
 
     ASSERT_TRUE(pressed);
     ASSERT_EQ(modal_->seen.size(), 3u) << modal_->texts().join(" / ").toStdString();
@@ -339,20 +328,12 @@ TEST_F(RunTest, ClosingTheWindowMidRunStopsThenCloses) {
     StartAppOrFail();
     FillForAdif(write("data/big.adi", MakeAdif(20000, 0)));
     bool closed = false;
-    QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (!closed && view()->IsRunning() && counter("recordsReadLabel") > 0) {
-            closed = true;
-            frame()->close();
-        }
-    });
-    closer.start();
+    const auto closer = OnceMidRun(closed, [this] { frame()->close(); });
     modal_->answerBox(QMessageBox::Yes);  // backup
     modal_->answerBox(QMessageBox::Yes);  // abort
     modal_->answerBox(QMessageBox::Ok);   // initialise tables
     action("beginImportAction")->trigger();
-    closer.stop();
+    closer->stop();
     ASSERT_TRUE(closed);
     ASSERT_EQ(modal_->seen.size(), 3u);
     EXPECT_EQ(modal_->seen[1].text, Text(kMsgAbortQuestion));

@@ -14,8 +14,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "db/schema.h"
 #include "db/sqlite.h"
@@ -25,13 +23,6 @@
 
 namespace tvx::test {
 namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 using DocsScreenshot = GuiWorld;
 
@@ -47,9 +38,9 @@ TEST_F(DocsScreenshot, FormDuringRun) {
         std::filesystem::remove(refdata);
         createReferenceDatabase(refdata);
         SqliteDb db(refdata, SqliteDb::Mode::ReadWrite);
-        db.exec(ReadText(samples + "refdata.sql"));
+        db.exec(ReadFile(samples + "refdata.sql"));
     }
-    const std::string adif = ReadText(samples + "sample.adi");
+    const std::string adif = ReadFile(samples + "sample.adi");
     const std::size_t body = adif.find("<EOH>") + 5;
     std::string big = adif.substr(0, body);
     for (int i = 0; i < 300; ++i) big += adif.substr(body);

@@ -13,6 +13,7 @@
 
 #include "cli/cli.h"
 #include "import/messages.h"
+#include "import/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {
@@ -68,7 +69,7 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"import", "--type", "adif"},
         {"import", "--target", "t", "--bogus"},
         {"import", "--target", "t", "--type", "csv"},
-        {"import", "--target", "t", "--type", "14"},
+        {"import", "--target", "t", "--type", std::to_string(SourceTypes().size())},
         {"import", "--target", "t", "--filter", "some"},
         {"init-target"},
     };
@@ -87,6 +88,12 @@ TEST_F(CliTest, VersionAndHelpGoToStdout) {
         EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_EQ(r.out.find(args[0] == "--version" ? "tolvex-import-cli 1." : "usage:"), 0u);
     }
+    // The type names, from the source-type table, wrapped as they always were.
+    const std::string help = Run({"--help"}).out;
+    EXPECT_TRUE(help.ends_with(
+        "\nTYPE: 0-13 or adif, lotw, logwin, xpwin, hyperlog, logview, swisslog, dxlog,\n"
+        "      dxdesktop, logplus, toplog, q9zz, easylog, stationmaster\n"))
+        << help;
 }
 
 TEST_F(CliTest, RefusalsPrintTheMessageAndExitOne) {

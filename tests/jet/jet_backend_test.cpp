@@ -360,6 +360,8 @@ TEST_F(JetFixtures, StallEndsTheRead) {
     }
     SetJetStallTimeout(saved);
     EXPECT_EQ(openJetDatabase(JetFile("refdata.mdb"))->tableNames().size(), 5u);
+    // A timeout given at opening holds for that database alone.
+    EXPECT_THROW(openJetDatabase(JetFile("refdata.mdb"), std::chrono::milliseconds(0)), DbError);
 }
 
 }  // namespace

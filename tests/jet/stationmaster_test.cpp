@@ -11,6 +11,7 @@
 
 #include "db/target.h"
 #include "import/messages.h"
+#include "import/source_types.h"
 #include "jet/jet_files.h"
 #include "support/import_fixture.h"
 
@@ -19,7 +20,8 @@ namespace {
 
 using test::JetFile;
 
-constexpr int kStationMaster = 13;
+const int kStationMaster = SourceTypeFromName(SourceTypes(), "stationmaster");
+const int kAdif = SourceTypeFromName(SourceTypes(), "adif");
 
 class StationMaster : public ::testing::Test {
   protected:
@@ -172,7 +174,7 @@ TEST_F(StationMaster, EditedFilesGiveTheLiveRowsOnly) {
         f_.writeSource("un.adi",
                        "<EOH><CALL:5>4U1UN <QSO_DATE:8>20230415 <TIME_ON:4>1234 <BAND:3>20M "
                        "<MODE:2>CW <EOR>\n");
-    ASSERT_TRUE(f_.run(0, adif));
+    ASSERT_TRUE(f_.run(kAdif, adif));
     ASSERT_EQ(f_.reportLines().size(), 1u);
     EXPECT_EQ(f_.reportLines()[0].rfind("ERROR:  Prefix? 4U1UN ", 0), 0u) << f_.reportLines()[0];
 }
