@@ -17,7 +17,8 @@
 #include <sstream>
 
 #include "db/schema.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "import_app.h"
 #include "import_view.h"
 #include "main_frame.h"

@@ -13,7 +13,8 @@
 
 #include "cli/cli.h"
 #include "import/messages.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {

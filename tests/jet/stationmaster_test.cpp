@@ -11,7 +11,8 @@
 
 #include "db/target.h"
 #include "import/messages.h"
-#include "import/source_types.h"
+#include "import/session.h"
+#include "readers/source_types.h"
 #include "jet/jet_files.h"
 #include "support/import_fixture.h"
 
