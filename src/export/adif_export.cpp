@@ -13,6 +13,7 @@
 #include "db/schema.h"
 #include "db/target.h"
 #include "import/contact.h"
+#include "import/domain.h"
 #include "import/settings.h"
 #include "readers/adif_tables.h"
 
@@ -279,16 +280,15 @@ class RowExporter {
             out.Field("TVXSUBMODE", submode);
             return;
         }
-        static constexpr std::string_view kModeNames[] = {"SSB", "SSB",  "CW", "FM",
-                                                          "AM",  "RTTY", "",   "SSTV"};
-        if (mode.size() != 1 || mode[0] < '0' || mode[0] > '7') {
+        const ModeFact* fact = ModeOfCodeText(mode);
+        if (mode.size() != 1 || fact == nullptr) {
             Damaged(kQsoMode);
             return;
         }
         // A submode beside another mode stays with the row: the application
         // field sets it first and the mode that follows replaces the code.
         out.FieldIfAny("TVXSUBMODE", submode);
-        out.Field("MODE", kModeNames[mode[0] - '0']);
+        out.Field("MODE", fact->adifName);
         if (mode == "0") out.Field("SUBMODE", "USB");
         if (mode == "1") out.Field("SUBMODE", "LSB");
     }
@@ -315,7 +315,8 @@ class RowExporter {
     }
 
     void BandAndFrequency(RecordText& out) {
-        const std::string_view band = NameOfCode(kAdifBands, Text(kQsoBand));
+        const BandFact* fact = BandOfCodeText(Text(kQsoBand));
+        const std::string_view band = fact ? fact->adifName : std::string_view();
         if (band.empty()) {
             Damaged(kQsoBand);
         } else {

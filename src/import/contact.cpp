@@ -121,10 +121,8 @@ void WorkingContact::ModeCodeFromName(const std::string& name) {
 }
 
 int StatisticsModeColumn(const std::string& mode) {
-    if (mode == "2") return 97;
-    if (mode == "5") return 145;
-    if (mode == "0" || mode == "1" || mode == "3" || mode == "4" || mode == "7") return 49;
-    return 193;
+    const ModeFact* fact = ModeOfCodeText(mode);
+    return fact ? fact->statisticsColumn : kDigitalStatisticsColumn;
 }
 
 void NextToken(std::string& out, std::string& line, std::string_view delims) {
@@ -168,9 +166,8 @@ std::string BandName(long code) {
 }
 
 std::string ModeName(long code) {
-    static const char* const kNames[] = {"USB", "LSB", "CW", "FM", "AM", "RTTY", "DIGITAL", "SSTV"};
-    if (code < 0 || code > 7) return "DIGITAL";
-    return kNames[code];
+    if (code < 0 || code >= static_cast<long>(std::size(kModeFacts))) return "DIGITAL";
+    return kModeFacts[code].reportName;
 }
 
 }  // namespace tvx

@@ -8,11 +8,13 @@
 namespace tvx {
 
 // One band of the host: its code (the [BAND] column), the name reports show,
-// the frequencies (whole megahertz) that fall into it, and the offset of its
-// worked/confirmed pair inside a mode group of the statistics table.
+// its ADIF name (compared ignoring case), the frequencies (whole megahertz)
+// that fall into it, and the offset of its worked/confirmed pair inside a
+// mode group of the statistics table.
 struct BandFact {
     int code;
     const char* reportName;
+    std::string_view adifName;
     long lowMhz, highMhz;
     int statisticsOffset;
 };
@@ -21,6 +23,24 @@ extern const BandFact kBandFacts[24];
 
 // The band fact of a code; nullptr for a code that no band has.
 const BandFact* BandOfCode(long code);
+// The same for a code as the target stores it ("6"); nullptr for any other text.
+const BandFact* BandOfCodeText(std::string_view code);
+
+// One mode of the host: its code (the [MODE] column), the name reports show,
+// the ADIF mode it is written as ("" for a digital mode without a name of
+// its own), and the first column of its group in the statistics table.
+struct ModeFact {
+    int code;
+    const char* reportName;
+    std::string_view adifName;
+    int statisticsColumn;
+};
+// Ordered by code.
+extern const ModeFact kModeFacts[8];
+// The mode fact of a code as the target stores it ("2"); nullptr for any other text.
+const ModeFact* ModeOfCodeText(std::string_view code);
+// The statistics group of modes without a code of their own.
+inline constexpr int kDigitalStatisticsColumn = 193;
 // Offset of the band's pair in a mode group of the statistics table; -1 for
 // a code that no band has.
 int BandStatisticsOffset(long code);

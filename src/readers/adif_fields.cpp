@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "import/domain.h"
 #include "readers/adif_tables.h"
 
 namespace tvx {
@@ -234,8 +235,8 @@ std::string AdifFrequencyToKhz(const std::string& mhz) {
 
 std::string AdifBandCode(const std::string& name) {
     const std::string trimmed = TrimLeft(name);
-    for (const auto& [band, code] : kAdifBands) {
-        if (EqualsNoCase(trimmed, band)) return code;
+    for (const BandFact& band : kBandFacts) {
+        if (EqualsNoCase(trimmed, band.adifName)) return std::to_string(band.code);
     }
     return "99";
 }

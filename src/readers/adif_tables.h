@@ -1,7 +1,7 @@
 #pragma once
-// The ADIF names of the host's band, mode and QSL-route codes. The reader
-// maps names to codes with them and the export maps the codes back, so the
-// two stay each other's inverse.
+// The ADIF names of the host's mode and QSL-route codes (the band names are
+// with the other band facts). The reader maps names to codes with them and
+// the export maps the codes back, so the two stay each other's inverse.
 
 #include <string_view>
 #include <utility>
@@ -9,16 +9,6 @@
 namespace tvx {
 
 using AdifName = std::pair<std::string_view, const char*>;
-
-// Band names (compared ignoring case) and their codes. 35CM stands for the
-// 33 cm band; 33CM itself is not a name the reader knows.
-inline constexpr AdifName kAdifBands[] = {
-    {"160M", "10"}, {"80M", "9"},    {"40M", "8"},   {"30M", "7"},   {"20M", "6"},
-    {"17M", "5"},   {"15M", "4"},    {"12M", "3"},   {"10M", "2"},   {"6M", "1"},
-    {"2M", "0"},    {"1.25M", "11"}, {"70CM", "12"}, {"35CM", "13"}, {"23CM", "14"},
-    {"13CM", "15"}, {"9CM", "16"},   {"6CM", "17"},  {"3CM", "18"},  {"1.25CM", "19"},
-    {"6MM", "20"},  {"4MM", "21"},   {"4M", "22"},   {"60M", "23"},
-};
 
 // Mode names (upper case) and their codes; "89" is phone whose sideband the
 // band decides.
