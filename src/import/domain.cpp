@@ -109,6 +109,17 @@ std::string SectionToState(const std::string& section) {
     return section;
 }
 
+std::string_view QslRouteOfLetter(std::string_view letter) {
+    static constexpr std::pair<char, std::string_view> kLetters[] = {
+        {'D', "1"}, {'B', kQslViaBureau}, {'$', "2"}, {'M', kQslViaManager}};
+    if (letter.size() != 1) return {};
+    const char upper = letter[0] >= 'a' && letter[0] <= 'z' ? letter[0] - 'a' + 'A' : letter[0];
+    for (const auto& [mark, route] : kLetters) {
+        if (upper == mark) return route;
+    }
+    return {};
+}
+
 std::string DefaultReport(const std::string& modeCode) {
     return modeCode.starts_with('2') || modeCode.starts_with('5') ? "599" : "59";
 }

@@ -54,6 +54,16 @@ std::string_view StateOfPrefix(std::string_view prefix);
 // The state of an ARRL section; the section itself when it is not one.
 std::string SectionToState(const std::string& section);
 
+// The QSL routes of [QSO-QSL-VIA]: bureau, direct, direct with return
+// postage, via a manager, another way, none.
+inline constexpr const char* kQslViaBureau = "0";
+inline constexpr const char* kQslViaManager = "3";
+inline constexpr const char* kQslViaOther = "4";
+inline constexpr const char* kQslViaNone = "5";
+// The route of the one-letter QSL marks that logs share (D, B, $, M; case
+// ignored); "" for any other text.
+std::string_view QslRouteOfLetter(std::string_view letter);
+
 // The report a contact gets when the source has none: "599" for CW and RTTY,
 // "59" for anything else.
 std::string DefaultReport(const std::string& modeCode);

@@ -438,7 +438,7 @@ std::string QslSentStatus(const WorkingContact& c) {
 
 void ImportEngine::CompleteContact() {
     WorkingContact& c = contact_;
-    if (c.m_strQslVia.empty()) c.m_strQslVia = "0";
+    if (c.m_strQslVia.empty()) c.m_strQslVia = kQslViaBureau;
     c.m_strNote = Trim(c.m_strNote);
     if (options_.qslSentFromDate && c.m_strQslSentDate.empty()) c.m_strQslSentDate = c.m_strDate;
     if (c.m_strSpec1.empty() && !options_.defaultSpec1.empty()) {

@@ -108,13 +108,17 @@ void SetCounty(AdifRecord& s, const std::string& value) {
 // QSL_VIA carries a route keyword, not a manager's callsign.
 void SetQslVia(AdifRecord& s, const std::string& value) {
     if (value.empty()) return;
+    if (const std::string_view route = QslRouteOfLetter(value); !route.empty()) {
+        s.c.m_strQslVia = route;
+        return;
+    }
     for (const auto& [name, code] : kAdifQslRoutes) {
         if (EqualsNoCase(value, name)) {
             s.c.m_strQslVia = code;
             return;
         }
     }
-    s.c.m_strQslVia = "5";
+    s.c.m_strQslVia = kQslViaNone;
 }
 
 void SetIfShorter(std::string& member, const std::string& value, std::size_t limit) {

@@ -18,12 +18,11 @@ inline constexpr AdifName kAdifModes[] = {
     {"PHO", "89"}, {"DIGITAL", "6"}, {"PHONE", "89"},
 };
 
-// QSL_VIA route keywords (compared ignoring case) and their route codes; the
-// spelled-out keyword of a code comes after its one-letter form.
+// QSL_VIA route keywords (compared ignoring case) and their route codes,
+// besides the one-letter marks that logs share (QslRouteOfLetter).
 inline constexpr AdifName kAdifQslRoutes[] = {
-    {"D", "1"},       {"B", "0"},        {"$", "2"},        {"M", "3"},      {"O", "4"},
-    {"Mgr$$", "8"},   {"QSL-SVC", "7"},  {"Mgr-Buro", "6"}, {"None", "5"},   {"Other", "4"},
-    {"Manager", "3"}, {"Direct$$", "2"}, {"Direct", "1"},   {"Bureau", "0"},
+    {"O", "4"},     {"Mgr$$", "8"},   {"QSL-SVC", "7"},  {"Mgr-Buro", "6"}, {"None", "5"},
+    {"Other", "4"}, {"Manager", "3"}, {"Direct$$", "2"}, {"Direct", "1"},   {"Bureau", "0"},
 };
 
 }  // namespace tvx

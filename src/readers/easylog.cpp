@@ -2,6 +2,7 @@
 // may already be in kilohertz, and QSL route letters.
 
 #include "import/contact.h"
+#include "import/domain.h"
 #include "readers/adif_fields.h"
 #include "readers/dbase_frame.h"
 #include "readers/readers.h"
@@ -43,16 +44,10 @@ std::string EasyLogFrequency(const std::string& text) {
 
 void ApplyQslSent(ImportEngine& s, const std::string& qsl) {
     WorkingContact& c = s.contact();
-    static const std::pair<const char*, const char*> kRoutes[] = {
-        {"D", "1"}, {"B", "0"}, {"$", "2"}, {"M", "3"}, {"S", "4"}};
-    c.m_strQslVia = "5";
-    for (const auto& [letter, route] : kRoutes) {
-        if (EqualsNoCase(qsl, letter)) {
-            c.m_strQslVia = route;
-            break;
-        }
-    }
-    if (c.m_strQslVia != "5") {
+    // S: sent another way.
+    std::string_view route = EqualsNoCase(qsl, "S") ? kQslViaOther : QslRouteOfLetter(qsl);
+    c.m_strQslVia = route.empty() ? kQslViaNone : route;
+    if (!route.empty()) {
         c.m_bQslSent = 1;
         c.m_strQslSentDate = c.m_strDate;
     }

@@ -2,6 +2,7 @@
 // frequency whose fraction may not be longer than kilohertz.
 
 #include "import/contact.h"
+#include "import/domain.h"
 #include "readers/dbase_frame.h"
 #include "readers/readers.h"
 
@@ -34,16 +35,10 @@ enum Column {
 void ApplyQslLetter(ImportEngine& s, const std::string& qsl) {
     WorkingContact& c = s.contact();
     if (qsl.empty()) return;
-    static const std::pair<const char*, const char*> kRoutes[] = {
-        {"X", "1"}, {"D", "1"}, {"B", "0"}, {"$", "2"}, {"M", "3"}, {"O", "4"}};
-    c.m_strQslVia = "5";
-    for (const auto& [letter, route] : kRoutes) {
-        if (EqualsNoCase(qsl, letter)) {
-            c.m_strQslVia = route;
-            break;
-        }
-    }
-    // X marks a card that came back.
+    // X: a card sent direct that came back; O: sent another way.
+    std::string_view route = QslRouteOfLetter(EqualsNoCase(qsl, "X") ? "D" : qsl);
+    if (EqualsNoCase(qsl, "O")) route = kQslViaOther;
+    c.m_strQslVia = route.empty() ? kQslViaNone : route;
     if (EqualsNoCase(qsl, "X")) c.m_nConfirmed = 1;
 }
 

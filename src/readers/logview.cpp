@@ -54,7 +54,7 @@ void ConvertLogviewLine(ImportEngine& s, std::string& line) {
     std::string qth = CutLogviewField(line);
     if (!qth.empty()) c.m_strQth = Left(qth, 25);
     c.m_strNote = CutLogviewField(line);
-    c.m_strQslVia = CutLogviewField(line).empty() ? "0" : "3";  // bureau, else manager
+    c.m_strQslVia = CutLogviewField(line).empty() ? kQslViaBureau : kQslViaManager;
     if (CutLogviewField(line) == "Y") c.m_nConfirmed = 1;
     line = TrimRight(line);
     if (CutLogviewField(line) == "Y") c.m_strQslSentDate = c.m_strDate;

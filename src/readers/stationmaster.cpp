@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/database.h"
+#include "import/domain.h"
 #include "readers/readers.h"
 
 namespace tvx {
@@ -149,7 +150,7 @@ void ReadNote(WorkingContact& c, const std::string& serial, const std::string& r
 
 void ReadQslFlags(WorkingContact& c, const std::string& sent, const std::string& received) {
     if (sent.empty()) {
-        c.m_strQslVia = "5";
+        c.m_strQslVia = kQslViaNone;
     } else if (EqualsNoCase(sent, "Y")) {
         c.m_bQslSent = 1;
         c.m_strQslSentDate = c.m_strDate;
