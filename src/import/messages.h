@@ -35,7 +35,7 @@ enum MessageId : int {
     // (StationMaster, dBASE) cannot be opened.
     kMsgSourceDatabaseError = 40006,
     // The box that shows the engine's description when the target chosen at
-    // start-up cannot be opened (Begin Import later refuses with 32780).
+    // start-up cannot be opened (Begin Import later refuses: the target is not open).
     kMsgTargetDatabaseError = 40007,
     // The target could not keep the last batch of contacts: the run ends.
     kMsgCommitFailed = 40008,

@@ -133,7 +133,7 @@ void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
         return;
     }
 
-    // A read error in the middle of the table passes to the session, which
+    // A read error in the middle of the table passes to the engine, which
     // shows it and keeps what was written.
     const std::int64_t total = rows->rowCount();
     std::int64_t done = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // The frame that the dBASE III logs share: the table named by the source
 // file is opened through the database layer with one SELECT, each row goes
-// through the session's record steps, the reader's own column handling, the
-// report defaults and date check, and the session's finishing steps. The
+// through the engine's record steps, the reader's own column handling, the
+// report defaults and date check, and the engine's finishing steps. The
 // conversions that several of these logs need live here once.
 
 #include <cstddef>
@@ -46,7 +46,7 @@ struct DbaseSource {
     bool (*convert)(ImportEngine& s, const DbaseRow& row);
 };
 
-// The whole import of one dBASE source from the session's source path.
+// The whole import of one dBASE source from the engine's source path.
 void ImportDbaseTable(ImportEngine& s, const DbaseSource& source);
 
 // The two parts of the one query form the frame runs.

@@ -88,10 +88,10 @@ inline constexpr const char* kLineTooLong = "Line too long?";
 // Converts one counted line into the working contact and finishes it.
 using TextLineConverter = void (*)(ImportEngine& s, std::string& line);
 
-// The record loop of a text export: opens m_strSourcePath (61452 when it
+// The record loop of a text export: opens the source file (saying so when it
 // cannot), skips lines that begin with a line end or one of skipFirstChars or
 // that are shorter than 25 characters, and hands every other line to convert
-// after the session's per-record steps.
+// after the engine's per-record steps.
 void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineConverter convert);
 
 // True when the loop above skips the line without counting it.
