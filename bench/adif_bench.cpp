@@ -9,7 +9,8 @@
 //
 // N is 100,000 unless TVX_BENCH_CONTACTS says otherwise. With
 // TVX_BENCH_BEFORE_CLI naming another build of the command line, every case
-// runs with both, side by side in one run.
+// runs with both, side by side in one run; TVX_BENCH_CLI names the build
+// measured as "after" when it is not the one built here.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -371,7 +372,8 @@ void BM_ImportAgainstYardstick(benchmark::State& state) {
         if (const char* other = std::getenv("TVX_BENCH_BEFORE_CLI")) {
             before = suite.Run("before", other);
         }
-        const auto after = suite.Run("after", TVX_CLI_PATH);
+        const char* cli = std::getenv("TVX_BENCH_CLI");
+        const auto after = suite.Run("after", cli ? cli : TVX_CLI_PATH);
         for (const auto& [name, r] : after) {
             state.counters[name + "_ratio"] = r.run.seconds / r.yardstick.seconds;
             state.counters[name + "_peak_MB"] = r.run.peakMegabytes;
