@@ -10,7 +10,8 @@
 // N is 100,000 unless TVX_BENCH_CONTACTS says otherwise. With
 // TVX_BENCH_BEFORE_CLI naming another build of the command line, every case
 // runs with both, side by side in one run; TVX_BENCH_CLI names the build
-// measured as "after" when it is not the one built here.
+// measured as "after" when it is not the one built here, and
+// TVX_BENCH_STEPS=LABEL=PATH,... more builds run between the two.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -371,6 +372,13 @@ void BM_ImportAgainstYardstick(benchmark::State& state) {
         std::map<std::string, CaseResult> before;
         if (const char* other = std::getenv("TVX_BENCH_BEFORE_CLI")) {
             before = suite.Run("before", other);
+        }
+        // Builds between before and after, as LABEL=PATH,LABEL=PATH.
+        std::stringstream steps(std::getenv("TVX_BENCH_STEPS") ? std::getenv("TVX_BENCH_STEPS")
+                                                               : "");
+        for (std::string step; std::getline(steps, step, ',');) {
+            const std::size_t eq = step.find('=');
+            if (eq != std::string::npos) suite.Run(step.substr(0, eq).c_str(), step.substr(eq + 1));
         }
         const char* cli = std::getenv("TVX_BENCH_CLI");
         const auto after = suite.Run("after", cli ? cli : TVX_CLI_PATH);
