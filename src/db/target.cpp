@@ -74,7 +74,9 @@ std::uint64_t maskOf(const QsoRow& row) {
 }
 
 // Binds the set cells of a row, in column order, from parameter 1 on; returns
-// the next free parameter.
+// the next free parameter. Texts are bound without a copy: the row outlives
+// the step, and every parameter is bound again for the next row, so the
+// bindings need no clearing either.
 int bindRow(SqliteStatement& st, const QsoRow& row) {
     int parameter = 1;
     for (int c = 0; c < kQsoColumnCount; ++c) {
@@ -85,7 +87,7 @@ int bindRow(SqliteStatement& st, const QsoRow& row) {
         } else if (cell.isLong) {
             st.bindInt(parameter, cell.number);
         } else {
-            st.bindText(parameter, cell.text);
+            st.bindTextStatic(parameter, cell.text);
         }
         ++parameter;
     }
@@ -352,7 +354,6 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
         insertMask_ = mask;
     }
     insert_.reset();
-    insert_.clearBindings();
     bindRow(insert_, row);
     insert_.step();
     insert_.reset();
@@ -383,7 +384,6 @@ void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
         updateMask_ = mask;
     }
     update_.reset();
-    update_.clearBindings();
     const int idParameter = bindRow(update_, row);
     update_.bindInt(idParameter, rowId);
     update_.step();
