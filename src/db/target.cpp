@@ -212,8 +212,8 @@ void CImportSet::Close() {
     } catch (const DbError& e) {
         failure = e;
     }
-    insert_ = {};
-    update_ = {};
+    inserts_.clear();
+    updates_.clear();
     savepoint_ = {};
     release_ = {};
     rollbackTo_ = {};
@@ -227,7 +227,6 @@ void CImportSet::Close() {
     }
     journalChanged_ = false;
     for (SqliteStatement& st : readText_) st = {};
-    insertMask_ = updateMask_ = 0;
     index_.reset();
     batch_.clear();
     inTransaction_ = false;
@@ -329,34 +328,48 @@ void CImportSet::loseBatch(const DbError& cause) {
     throw DbCommitError(cause.what(), cause.code(), std::move(lost));
 }
 
-std::int64_t CImportSet::insertRow(const QsoRow& row) {
-    const std::uint64_t mask = maskOf(row);
-    if (!insert_.handle() || mask != insertMask_) {
-        std::string columns, values;
-        int parameter = 1;
-        for (int c = 0; c < kQsoColumnCount; ++c) {
-            if (!(mask & (std::uint64_t{1} << c))) continue;
-            if (parameter > 1) {
-                columns += ",";
-                values += ",";
-            }
-            columns += columnName(c);
-            values += "?" + std::to_string(parameter++);
+SqliteStatement& CImportSet::statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate) {
+    if (auto it = cache.find(mask); it != cache.end()) return it->second;
+    // Few shapes occur in a run; a source that makes many would only make
+    // the cache grow, so it starts over.
+    constexpr std::size_t kMaxShapes = 256;
+    if (cache.size() >= kMaxShapes) cache.clear();
+    std::string columns, values, sets;
+    int parameter = 1;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        if (!(mask & (std::uint64_t{1} << c))) continue;
+        const std::string number = "?" + std::to_string(parameter);
+        if (parameter++ > 1) {
+            columns += ",";
+            values += ",";
+            sets += ",";
         }
-        try {
-            insert_ = db_->prepare(mask ? "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" +
-                                              values + ")"
-                                        : std::string("INSERT INTO [QSO-TAB] DEFAULT VALUES"));
-        } catch (const DbError& e) {
-            // The statement depends on the table alone: no row could be added.
-            throw DbTargetError(e.what(), e.code());
-        }
-        insertMask_ = mask;
+        columns += columnName(c);
+        values += number;
+        sets += columnName(c) + "=" + number;
     }
-    insert_.reset();
-    bindRow(insert_, row);
-    insert_.step();
-    insert_.reset();
+    std::string sql;
+    if (isUpdate) {
+        sql = "UPDATE [QSO-TAB] SET " + sets + " WHERE rowid=?" + std::to_string(parameter);
+    } else if (mask) {
+        sql = "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + values + ")";
+    } else {
+        sql = "INSERT INTO [QSO-TAB] DEFAULT VALUES";
+    }
+    try {
+        return cache.emplace(mask, db_->prepare(sql)).first->second;
+    } catch (const DbError& e) {
+        // The statement depends on the table alone: no row could be written.
+        throw DbTargetError(e.what(), e.code());
+    }
+}
+
+std::int64_t CImportSet::insertRow(const QsoRow& row) {
+    SqliteStatement& insert = statementFor(inserts_, maskOf(row), false);
+    insert.reset();
+    bindRow(insert, row);
+    insert.step();
+    insert.reset();
     if (sqlite3_changes(db_->handle()) == 0) {
         // A trigger of the target chose to ignore the row.
         throw DbError("The target database did not store the row.");
@@ -367,27 +380,12 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
 void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
     const std::uint64_t mask = maskOf(row);
     if (mask == 0) return;
-    if (!update_.handle() || mask != updateMask_) {
-        std::string sql = "UPDATE [QSO-TAB] SET ";
-        int parameter = 1;
-        for (int c = 0; c < kQsoColumnCount; ++c) {
-            if (!(mask & (std::uint64_t{1} << c))) continue;
-            if (parameter > 1) sql += ",";
-            sql += columnName(c) + "=?" + std::to_string(parameter++);
-        }
-        sql += " WHERE rowid=?" + std::to_string(parameter);
-        try {
-            update_ = db_->prepare(sql);
-        } catch (const DbError& e) {
-            throw DbTargetError(e.what(), e.code());
-        }
-        updateMask_ = mask;
-    }
-    update_.reset();
-    const int idParameter = bindRow(update_, row);
-    update_.bindInt(idParameter, rowId);
-    update_.step();
-    update_.reset();
+    SqliteStatement& update = statementFor(updates_, mask, true);
+    update.reset();
+    const int idParameter = bindRow(update, row);
+    update.bindInt(idParameter, rowId);
+    update.step();
+    update.reset();
     if (sqlite3_changes(db_->handle()) == 0) {
         throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
     }

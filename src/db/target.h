@@ -166,10 +166,11 @@ class CImportSet : public ContactTarget {
     // it costs as much as the insert itself.
     SqliteStatement savepoint_, release_, rollbackTo_;
     bool journalChanged_ = false;
-    SqliteStatement insert_;
-    std::uint64_t insertMask_ = 0;  // columns of insert_, bit per QsoCol
-    SqliteStatement update_;
-    std::uint64_t updateMask_ = 0;
+    // Statements by their set of columns (bit per QsoCol), each prepared
+    // once: a confirmation's set of columns changes from row to row.
+    using ShapeCache = std::unordered_map<std::uint64_t, SqliteStatement>;
+    SqliteStatement& statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate);
+    ShapeCache inserts_, updates_;
     std::vector<PendingWrite> batch_;
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
