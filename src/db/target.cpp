@@ -10,8 +10,16 @@ namespace tvx {
 
 namespace {
 
-constexpr int kBatchRows = 1000;
+// A commit writes every page the batch touched into the log again, and an
+// index of a large target is touched all over: so a batch is closed by time,
+// with a count of rows only as the bound of what a crash may lose.
 constexpr auto kBatchTime = std::chrono::milliseconds(500);
+// During a run: a page cache that holds the call index of a large target,
+// and a write-ahead log that is copied back into the file seldom (each copy
+// is an fsync and rewrites pages the next batches touch again). Both are
+// settings of this connection only.
+constexpr const char* kRunCacheSize = "PRAGMA cache_size=-16384";  // KiB
+constexpr const char* kRunCheckpointPages = "PRAGMA wal_autocheckpoint=8192";
 
 const char* const kJetTargetMessage =
     "Jet databases (.mdb) can be read by this program but not written. Choose a SQLite target "
@@ -197,6 +205,8 @@ void CImportSet::Open(const std::string& targetPath) {
         }
     }
     db->exec("PRAGMA synchronous=NORMAL");
+    db->exec(kRunCacheSize);
+    db->exec(kRunCheckpointPages);
     savepoint_ = db->prepare("SAVEPOINT qso_row");
     release_ = db->prepare("RELEASE qso_row");
     rollbackTo_ = db->prepare("ROLLBACK TO qso_row");
@@ -217,6 +227,15 @@ void CImportSet::Close() {
     savepoint_ = {};
     release_ = {};
     rollbackTo_ = {};
+    if (!journalChanged_ && !failure) {
+        // Leave a short log behind: copy it into the file now and empty it.
+        // Another program reading the file is not waited for: the log is
+        // then copied by whoever writes next. (Going back to the file's own
+        // journal mode below does the same.)
+        sqlite3_busy_timeout(db_->handle(), 0);
+        sqlite3_wal_checkpoint_v2(db_->handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                                  nullptr);
+    }
     if (journalChanged_ && !failure) {
         try {
             db_->exec("PRAGMA journal_mode=DELETE");
@@ -283,7 +302,7 @@ void CImportSet::beginBatchIfNeeded() {
 
 void CImportSet::maybeCommit() {
     // steady_clock::now() is a vDSO read of a few nanoseconds: cheap per row.
-    if (inTransaction_ && (batch_.size() >= kBatchRows ||
+    if (inTransaction_ && (batch_.size() >= kMaxBatchRows ||
                            std::chrono::steady_clock::now() - batchStart_ >= kBatchTime)) {
         Commit();
     }

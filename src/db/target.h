@@ -98,12 +98,15 @@ class ContactStatistics {
 };
 
 // [QSO-TAB] of the target. Appends run inside one transaction that is
-// committed every 1,000 rows or half second, at commit() and on close; each
-// row has its own savepoint so a failed row rolls back alone. A row that
+// committed every half second or kMaxBatchRows rows, at commit() and on
+// close; each row has its own savepoint so a failed row rolls back alone. A row that
 // fails alone throws DbError; a failure of the whole target throws
 // DbTargetError, and a batch lost for good DbCommitError.
 class CImportSet : public ContactTarget {
   public:
+    // The most rows a batch holds before it is committed.
+    static constexpr std::size_t kMaxBatchRows = 5000;
+
     CImportSet() = default;
     ~CImportSet() override;
     CImportSet(const CImportSet&) = delete;

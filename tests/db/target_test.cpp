@@ -288,11 +288,12 @@ TEST_F(Target, CrashLosesAtMostTheOpenBatch) {
 TEST_F(Target, ManyRowsAcrossBatches) {
     CImportSet set;
     set.Open(path_);
-    for (int i = 0; i < 2500; ++i) set.AddNew(contact("C" + std::to_string(i)));
-    // Never more than one batch of 1,000 rows waits for a commit.
-    EXPECT_GT(countRows(path_), 2500 - 1000);
+    const auto rows = static_cast<std::int64_t>(2 * CImportSet::kMaxBatchRows + 500);
+    for (int i = 0; i < rows; ++i) set.AddNew(contact("C" + std::to_string(i)));
+    // Never more than one batch waits for a commit.
+    EXPECT_GT(countRows(path_), rows - static_cast<std::int64_t>(CImportSet::kMaxBatchRows));
     set.Close();
-    EXPECT_EQ(countRows(path_), 2500);
+    EXPECT_EQ(countRows(path_), rows);
 }
 
 TEST_F(Target, FindContactBeforeAndAfterAddNew) {
