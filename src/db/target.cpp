@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <functional>
 
 #include "util/file.h"
@@ -207,6 +208,14 @@ void CImportSet::Open(const std::string& targetPath) {
     db->exec("PRAGMA synchronous=NORMAL");
     db->exec(kRunCacheSize);
     db->exec(kRunCheckpointPages);
+    {
+        SqliteStatement triggers = db->prepare(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+            "tbl_name = 'QSO-TAB' COLLATE NOCASE");
+        triggers.step();
+        // Foreign keys that cascade act like triggers.
+        rowSavepoints_ = triggers.columnInt(0) > 0 || pragmaText(*db, "PRAGMA foreign_keys") == "1";
+    }
     savepoint_ = db->prepare("SAVEPOINT qso_row");
     release_ = db->prepare("RELEASE qso_row");
     rollbackTo_ = db->prepare("ROLLBACK TO qso_row");
@@ -248,6 +257,7 @@ void CImportSet::Close() {
     for (SqliteStatement& st : readText_) st = {};
     index_.reset();
     batch_.clear();
+    batchValues_.clear();
     inTransaction_ = false;
     db_.reset();  // rolls back whatever could not be committed
     if (failure) throw *failure;
@@ -297,6 +307,7 @@ void CImportSet::beginBatchIfNeeded() {
     classified([&] { db_->exec("BEGIN"); });
     inTransaction_ = true;
     batch_.clear();
+    batchValues_.clear();
     batchStart_ = std::chrono::steady_clock::now();
 }
 
@@ -328,6 +339,7 @@ void CImportSet::Commit() {
     }
     inTransaction_ = false;
     batch_.clear();
+    batchValues_.clear();
 }
 
 void CImportSet::loseBatch(const DbError& cause) {
@@ -342,8 +354,9 @@ void CImportSet::loseBatch(const DbError& cause) {
     index_.reset();  // it may name rows that are gone
     std::vector<QsoRow> lost;
     lost.reserve(batch_.size());
-    for (PendingWrite& w : batch_) lost.push_back(std::move(w.row));
+    for (const PendingWrite& w : batch_) lost.push_back(kept(w));
     batch_.clear();
+    batchValues_.clear();
     throw DbCommitError(cause.what(), cause.code(), std::move(lost));
 }
 
@@ -410,18 +423,22 @@ void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
     }
 }
 
-void CImportSet::inRowSavepoint(const std::function<void()>& write) {
-    classified([&] { runOnce(savepoint_); });
+template <typename Write>
+void CImportSet::writeRow(Write write) {
+    if (rowSavepoints_) classified([&] { runOnce(savepoint_); });
     try {
         classified(write);
-        classified([&] { runOnce(release_); });
+        if (rowSavepoints_) classified([&] { runOnce(release_); });
     } catch (const DbError&) {
         if (!sqlite3_get_autocommit(db_->handle())) {
-            try {
-                runOnce(rollbackTo_);
-                runOnce(release_);
-            } catch (const DbError& e) {
-                loseBatch(e);
+            // Without a savepoint the engine has already undone the statement.
+            if (rowSavepoints_) {
+                try {
+                    runOnce(rollbackTo_);
+                    runOnce(release_);
+                } catch (const DbError& e) {
+                    loseBatch(e);
+                }
             }
         } else {
             // The engine gave up the whole transaction (a trigger's ROLLBACK,
@@ -437,7 +454,54 @@ void CImportSet::inRowSavepoint(const std::function<void()>& write) {
     }
 }
 
+void CImportSet::keep(bool isUpdate, std::int64_t rowId, const QsoRow& row) {
+    PendingWrite w{isUpdate, rowId, 0, 0, 0, batchValues_.size()};
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        const QsoRow::Cell& cell = row.cell(static_cast<QsoCol>(c));
+        if (!cell.set) continue;
+        const std::uint64_t bit = std::uint64_t{1} << c;
+        w.set |= bit;
+        if (cell.isNull) {
+            w.nulls |= bit;
+        } else if (cell.isLong) {
+            w.longs |= bit;
+            batchValues_.append(reinterpret_cast<const char*>(&cell.number), sizeof cell.number);
+        } else {
+            const std::uint32_t size = static_cast<std::uint32_t>(cell.text.size());
+            batchValues_.append(reinterpret_cast<const char*>(&size), sizeof size);
+            batchValues_.append(cell.text);
+        }
+    }
+    batch_.push_back(w);
+}
+
+QsoRow CImportSet::kept(const PendingWrite& w) const {
+    QsoRow row;
+    const char* at = batchValues_.data() + w.offset;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        const std::uint64_t bit = std::uint64_t{1} << c;
+        const QsoCol col = static_cast<QsoCol>(c);
+        if (!(w.set & bit)) continue;
+        if (w.nulls & bit) {
+            row.setNull(col);
+        } else if (w.longs & bit) {
+            std::int64_t number = 0;
+            std::memcpy(&number, at, sizeof number);
+            at += sizeof number;
+            row.setLong(col, number);
+        } else {
+            std::uint32_t size = 0;
+            std::memcpy(&size, at, sizeof size);
+            at += sizeof size;
+            row.setText(col, std::string(at, size));
+            at += size;
+        }
+    }
+    return row;
+}
+
 void CImportSet::replayBatch() {
+    // The kept values stay where they are; only the list of writes is built anew.
     std::vector<PendingWrite> writes = std::move(batch_);
     batch_.clear();
     db_->exec("BEGIN");
@@ -446,18 +510,20 @@ void CImportSet::replayBatch() {
     for (std::size_t i = 0; i < writes.size(); ++i) {
         PendingWrite& w = writes[i];
         try {
+            const QsoRow row = kept(w);
             if (w.isUpdate) {
-                updateRow(w.rowId, w.row);
-            } else if (insertRow(w.row) != w.rowId) {
+                updateRow(w.rowId, row);
+            } else if (insertRow(row) != w.rowId) {
                 index_.reset();  // numbers moved: index again on the next search
                 w.rowId = db_->lastInsertRowId();
             }
         } catch (const DbError&) {
             // Keep every row of the batch in it, so the loss names them all.
-            for (std::size_t j = i; j < writes.size(); ++j) batch_.push_back(std::move(writes[j]));
+            batch_.insert(batch_.end(), writes.begin() + static_cast<std::ptrdiff_t>(i),
+                          writes.end());
             throw;
         }
-        batch_.push_back(std::move(w));
+        batch_.push_back(w);
     }
 }
 
@@ -468,8 +534,8 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
     maybeCommit();
     beginBatchIfNeeded();
     std::int64_t rowId = 0;
-    inRowSavepoint([&] { rowId = insertRow(row); });
-    batch_.push_back(PendingWrite{false, rowId, row});
+    writeRow([&] { rowId = insertRow(row); });
+    keep(false, rowId, row);
     if (index_) {
         QsoKey key;
         std::string* parts[] = {&key.call, &key.date, &key.time, &key.mode, &key.band};
@@ -509,8 +575,8 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
 
     maybeCommit();
     beginBatchIfNeeded();
-    inRowSavepoint([&] { updateRow(rowId, row); });
-    batch_.push_back(PendingWrite{true, rowId, row});
+    writeRow([&] { updateRow(rowId, row); });
+    keep(true, rowId, row);
     if (index_ && keyChanges) {
         if (oldKey) {
             auto [first, last] = index_->equal_range(*oldKey);

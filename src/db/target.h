@@ -99,9 +99,9 @@ class ContactStatistics {
 
 // [QSO-TAB] of the target. Appends run inside one transaction that is
 // committed every half second or kMaxBatchRows rows, at commit() and on
-// close; each row has its own savepoint so a failed row rolls back alone. A row that
-// fails alone throws DbError; a failure of the whole target throws
-// DbTargetError, and a batch lost for good DbCommitError.
+// close; a failed row rolls back alone. A row that fails alone throws
+// DbError; a failure of the whole target throws DbTargetError, and a batch
+// lost for good DbCommitError.
 class CImportSet : public ContactTarget {
   public:
     // The most rows a batch holds before it is committed.
@@ -149,24 +149,32 @@ class CImportSet : public ContactTarget {
     void updateRow(std::int64_t rowId, const QsoRow& row);
     void replayBatch();
     [[noreturn]] void loseBatch(const DbError& cause);
-    // Runs one row's write inside its own savepoint; a failure rolls back
-    // that row alone and is rethrown.
-    void inRowSavepoint(const std::function<void()>& write);
+    // Runs one row's write so that a failure rolls back that row alone and
+    // is rethrown.
+    template <typename Write>
+    void writeRow(Write write);
     std::optional<QsoKey> readKey(std::int64_t rowId);
 
     // Writes of the open batch, kept until commit: when the engine rolls the
     // whole transaction back (a ROLLBACK trigger, a full disk) they are
-    // written again instead of being lost.
+    // written again instead of being lost. Only the set cells are kept, one
+    // after the other in batchValues_.
     struct PendingWrite {
         bool isUpdate = false;
         std::int64_t rowId = 0;
-        QsoRow row;
+        std::uint64_t set = 0, nulls = 0, longs = 0;  // bit per QsoCol
+        std::size_t offset = 0;                       // into batchValues_
     };
+    void keep(bool isUpdate, std::int64_t rowId, const QsoRow& row);
+    QsoRow kept(const PendingWrite& w) const;
 
     std::unique_ptr<SqliteDb> db_;
     std::string path_;
-    // The per-row savepoint, prepared once: sent as SQL text for every row
-    // it costs as much as the insert itself.
+    // A row is one statement, which SQLite undoes whole when it fails. Not
+    // so where [QSO-TAB] has triggers: a RAISE(FAIL) keeps what the trigger
+    // did before it. Such targets get a savepoint per row, prepared once:
+    // sent as SQL text for every row it costs as much as the insert itself.
+    bool rowSavepoints_ = true;
     SqliteStatement savepoint_, release_, rollbackTo_;
     bool journalChanged_ = false;
     // Statements by their set of columns (bit per QsoCol), each prepared
@@ -175,6 +183,7 @@ class CImportSet : public ContactTarget {
     SqliteStatement& statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate);
     ShapeCache inserts_, updates_;
     std::vector<PendingWrite> batch_;
+    std::string batchValues_;
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;

@@ -194,13 +194,18 @@ TEST_F(Target, FailingRowRollsBackAlone) {
         " BEGIN SELECT RAISE(ABORT, 'bad call refused'); END;"
         "CREATE TRIGGER echo AFTER INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] = 'HALF'"
         " BEGIN INSERT INTO [QSO-NOTES] VALUES ('HALF', 'x');"
-        " SELECT RAISE(ABORT, 'second step failed'); END;");
+        " SELECT RAISE(ABORT, 'second step failed'); END;"
+        // FAIL keeps what the statement did before it: the row and the note.
+        "CREATE TRIGGER keep AFTER INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] = 'KEEP'"
+        " BEGIN INSERT INTO [QSO-NOTES] VALUES ('KEEP', 'x');"
+        " SELECT RAISE(FAIL, 'failed half way'); END;");
     {
         CImportSet set;
         set.Open(path_);
         set.AddNew(contact("A1A"));
         EXPECT_EQ(messageOf([&] { set.AddNew(contact("BAD")); }), "bad call refused");
         EXPECT_EQ(messageOf([&] { set.AddNew(contact("HALF")); }), "second step failed");
+        EXPECT_EQ(messageOf([&] { set.AddNew(contact("KEEP")); }), "failed half way");
         set.AddNew(contact("C3C"));
     }  // closing commits
     EXPECT_EQ(countRows(path_), 2);
@@ -241,8 +246,25 @@ TEST_F(Target, WholeTransactionRollbackLosesNoEarlierRow) {
     CImportSet set;
     set.Open(path_);
     const std::int64_t a = set.AddNew(contact("A1A"));
-    const std::int64_t b = set.AddNew(contact("B2B"));
+    QsoRow kinds = contact("B2B");
+    kinds.setNull(kQsoName);
+    kinds.setLong(kQsoValid, 3);
+    kinds.setText(kQsoNote, std::string("a\0b", 3));
+    kinds.setText(kQsoQth, "");
+    const std::int64_t b = set.AddNew(kinds);
+    QsoRow confirm;
+    confirm.setText(kQsoConfirm, "2");
+    set.Update(a, confirm);
     EXPECT_EQ(messageOf([&] { set.AddNew(contact("BAD")); }), "batch breaker");
+    // Written again as they were.
+    EXPECT_EQ(set.ReadText(a, kQsoConfirm), "2");
+    EXPECT_EQ(set.ReadText(b, kQsoNote), std::string("a\0b", 3));
+    EXPECT_EQ(countRows(path_), 0);
+    set.Commit();
+    EXPECT_EQ(countRows(path_,
+                        "[QSO-NAME] IS NULL AND [QSO-VALID] = 3 AND [QSO-QTH] = '' AND "
+                        "[QSO-CALL] = 'B2B'"),
+              1);
     const std::int64_t c = set.AddNew(contact("C3C"));
     EXPECT_EQ(set.FindContact(QsoKey{"A1A", "20240101", "120000", "2", "6"}), a);
     EXPECT_EQ(set.FindContact(QsoKey{"B2B", "20240101", "120000", "2", "6"}), b);
@@ -345,6 +367,24 @@ TEST_F(Target, UpdateChangesOnlyTheSetColumns) {
     set.Update(id, confirm);
     EXPECT_EQ(set.ReadText(id, kQsoConfirm), "2");
     EXPECT_EQ(set.ReadText(id, kQsoLotwRec), "20240301");
+    EXPECT_EQ(set.ReadText(id, kQsoName), "Bob");
+
+    // Each set of columns has its own statement, kept for the next row.
+    const std::int64_t other = set.AddNew(contact("K1ABC"));
+    QsoRow qth;
+    qth.setText(kQsoQth, "Bonn");
+    set.Update(other, qth);
+    set.Update(id, confirm);
+    QsoRow both;
+    both.setText(kQsoQth, "Köln");
+    both.setText(kQsoName, "Al");
+    set.Update(other, both);
+    qth.setText(kQsoQth, "Ulm");
+    set.Update(id, qth);
+    EXPECT_EQ(set.ReadText(other, kQsoQth), "Köln");
+    EXPECT_EQ(set.ReadText(other, kQsoName), "Al");
+    EXPECT_EQ(set.ReadText(other, kQsoConfirm), "");
+    EXPECT_EQ(set.ReadText(id, kQsoQth), "Ulm");
     EXPECT_EQ(set.ReadText(id, kQsoName), "Bob");
 
     QsoRow bad;
