@@ -83,7 +83,14 @@ class Workspace {
         ref.exec(ReadText(std::string(TVX_SOURCE_DIR) + "/samples/refdata.sql"));
         tvx::createTargetDatabase(target());
     }
-    ~Workspace() { std::filesystem::remove_all(dir_); }
+    // TVX_BENCH_KEEP keeps the logs and targets for a closer look.
+    ~Workspace() {
+        if (std::getenv("TVX_BENCH_KEEP")) {
+            std::printf("kept %s\n", dir_.c_str());
+        } else {
+            std::filesystem::remove_all(dir_);
+        }
+    }
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
