@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <functional>
 
@@ -66,12 +68,6 @@ void requireColumns(SqliteDb& db, const char* table, const std::vector<ColumnDef
                           "' has no column [" + c.name + "].");
         }
     }
-}
-
-std::optional<std::string> cellText(const QsoRow::Cell& cell) {
-    if (!cell.set || cell.isNull) return std::nullopt;
-    if (cell.isLong) return std::to_string(cell.number);
-    return cell.text;
 }
 
 std::uint64_t maskOf(const QsoRow& row) {
@@ -146,16 +142,34 @@ void runOnce(SqliteStatement& st) {
     st.reset();
 }
 
-}  // namespace
-
-std::size_t CImportSet::KeyHash::operator()(const QsoKey& k) const {
-    std::hash<std::string> h;
-    std::size_t seed = h(k.call);
-    for (const std::string* part : {&k.date, &k.time, &k.mode, &k.band}) {
-        seed ^= h(*part) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+// A hash of the five parts of a contact's key, each with its length.
+std::uint64_t keyHash(const std::string_view (&parts)[5]) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const std::string_view part : parts) {
+        h = (h ^ std::hash<std::string_view>{}(part)) * 0x100000001b3ULL;
+        h = (h ^ part.size()) * 0x9e3779b97f4a7c15ULL;
     }
-    return seed;
+    return h;
 }
+
+std::uint64_t keyHash(const QsoKey& key) {
+    const std::string_view parts[5] = {key.call, key.date, key.time, key.mode, key.band};
+    return keyHash(parts);
+}
+
+// The key columns of a row as text, from column `first` on; false when one
+// is NULL (NULL equals nothing).
+bool storedKey(sqlite3_stmt* st, int first, std::string_view (&parts)[5]) {
+    for (int i = 0; i < 5; ++i) {
+        if (sqlite3_column_type(st, first + i) == SQLITE_NULL) return false;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, first + i));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(st, first + i));
+        parts[i] = size ? std::string_view(text, size) : std::string_view();
+    }
+    return true;
+}
+
+}  // namespace
 
 CImportSet::~CImportSet() {
     try {
@@ -256,6 +270,7 @@ void CImportSet::Close() {
     journalChanged_ = false;
     for (SqliteStatement& st : readText_) st = {};
     index_.reset();
+    readKey_ = {};
     batch_.clear();
     batchValues_.clear();
     inTransaction_ = false;
@@ -537,58 +552,59 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
     writeRow([&] { rowId = insertRow(row); });
     keep(false, rowId, row);
     if (index_) {
-        QsoKey key;
-        std::string* parts[] = {&key.call, &key.date, &key.time, &key.mode, &key.band};
+        std::string_view parts[5];
         bool complete = true;
         for (int i = 0; i < 5 && complete; ++i) {
-            auto text = cellText(row.cell(kKeyColumns[i]));
-            if (text) {
-                *parts[i] = std::move(*text);
-            } else {
-                complete = false;  // NULL equals nothing
-            }
+            const QsoRow::Cell& cell = row.cell(kKeyColumns[i]);
+            // The key columns are text: a number would be stored as its text.
+            complete = cell.set && !cell.isNull && !cell.isLong;
+            if (complete) parts[i] = cell.text;
         }
-        if (complete) index_->emplace(std::move(key), rowId);
+        if (complete) {
+            index_->written.emplace(keyHash(parts), rowId);
+        } else {
+            indexStoredKey(rowId);
+        }
     }
     return rowId;
 }
 
-std::optional<QsoKey> CImportSet::readKey(std::int64_t rowId) {
-    SqliteStatement st = db_->prepare(
-        "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
-        "WHERE rowid=?1");
-    st.bindInt(1, rowId);
-    if (!st.step()) return std::nullopt;
-    for (int i = 0; i < 5; ++i) {
-        if (st.columnIsNull(i)) return std::nullopt;
+bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
+    if (!readKey_.handle()) {
+        readKey_ = db_->prepare(
+            "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
+            "WHERE rowid=?1");
     }
-    return QsoKey{st.columnText(0), st.columnText(1), st.columnText(2), st.columnText(3),
-                  st.columnText(4)};
+    readKey_.reset();
+    readKey_.bindInt(1, rowId);
+    std::string_view parts[5];
+    const bool matches = readKey_.step() && storedKey(readKey_.handle(), 0, parts) &&
+                         parts[0] == key.call && parts[1] == key.date && parts[2] == key.time &&
+                         parts[3] == key.mode && parts[4] == key.band;
+    readKey_.reset();
+    return matches;
+}
+
+void CImportSet::indexStoredKey(std::int64_t rowId) {
+    if (!readKey_.handle()) keyMatches(rowId, QsoKey{});  // prepares it
+    readKey_.reset();
+    readKey_.bindInt(1, rowId);
+    std::string_view parts[5];
+    if (readKey_.step() && storedKey(readKey_.handle(), 0, parts)) {
+        index_->written.emplace(keyHash(parts), rowId);
+    }
+    readKey_.reset();
 }
 
 void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     bool keyChanges = false;
     for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.cell(c).set;
-    std::optional<QsoKey> oldKey;
-    if (index_ && keyChanges) oldKey = readKey(rowId);
-
     maybeCommit();
     beginBatchIfNeeded();
     writeRow([&] { updateRow(rowId, row); });
     keep(true, rowId, row);
-    if (index_ && keyChanges) {
-        if (oldKey) {
-            auto [first, last] = index_->equal_range(*oldKey);
-            for (auto it = first; it != last; ++it) {
-                if (it->second == rowId) {
-                    index_->erase(it);
-                    break;
-                }
-            }
-        }
-        if (std::optional<QsoKey> newKey = readKey(rowId)) index_->emplace(*newKey, rowId);
-    }
+    if (index_ && keyChanges) indexStoredKey(rowId);
 }
 
 std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
@@ -608,25 +624,36 @@ std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
 std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {
     if (!db_) throw DbError("The target database is not open.");
     if (!index_) {
-        auto index = std::make_unique<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>>();
+        auto index = std::make_unique<KeyIndex>();
+        SqliteStatement size = db_->prepare("SELECT max(rowid) FROM [QSO-TAB]");
+        if (size.step()) {
+            index->read.reserve(
+                static_cast<std::size_t>(std::max<std::int64_t>(0, size.columnInt(0))));
+        }
         SqliteStatement st = db_->prepare(
             "SELECT rowid,[QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] "
             "FROM [QSO-TAB]");
+        std::string_view parts[5];
         while (st.step()) {
-            bool complete = true;
-            for (int i = 1; i <= 5; ++i) complete = complete && !st.columnIsNull(i);
-            if (!complete) continue;
-            index->emplace(QsoKey{st.columnText(1), st.columnText(2), st.columnText(3),
-                                  st.columnText(4), st.columnText(5)},
-                           st.columnInt(0));
+            if (storedKey(st.handle(), 1, parts)) {
+                index->read.emplace_back(keyHash(parts), st.columnInt(0));
+            }
         }
+        std::sort(index->read.begin(), index->read.end());
         index_ = std::move(index);
     }
     // Several rows may match: the oldest one is the contact.
+    const std::uint64_t hash = keyHash(key);
     std::optional<std::int64_t> found;
-    auto [first, last] = index_->equal_range(key);
-    for (auto it = first; it != last; ++it) {
-        if (!found || it->second < *found) found = it->second;
+    const auto consider = [&](std::int64_t rowId) {
+        if ((!found || rowId < *found) && keyMatches(rowId, key)) found = rowId;
+    };
+    auto it = std::lower_bound(index_->read.begin(), index_->read.end(),
+                               std::pair<std::uint64_t, std::int64_t>(hash, INT64_MIN));
+    for (; it != index_->read.end() && it->first == hash; ++it) consider(it->second);
+    if (!index_->written.empty()) {
+        auto [first, last] = index_->written.equal_range(hash);
+        for (auto w = first; w != last; ++w) consider(w->second);
     }
     return found;
 }

@@ -128,8 +128,10 @@ class CImportSet : public ContactTarget {
     // Reads one text column of a row (NULL as empty).
     std::string ReadText(std::int64_t rowId, QsoCol col) override;
 
-    // Finds a row by call/date/time/mode/band. The first call of a run builds
-    // an in-memory index of the whole table; rows added later are indexed too.
+    // Finds a row by call/date/time/mode/band; of several, the oldest. The
+    // first call of a run reads the keys of the whole table into a compact
+    // index (a hash and a row id, 16 bytes a row); rows written later are
+    // indexed too. Each candidate is confirmed against its stored row.
     std::optional<std::int64_t> FindContact(const QsoKey& key) override;
     void DropIndex();
     void EndRun() override { DropIndex(); }
@@ -153,7 +155,9 @@ class CImportSet : public ContactTarget {
     // is rethrown.
     template <typename Write>
     void writeRow(Write write);
-    std::optional<QsoKey> readKey(std::int64_t rowId);
+    // Whether the stored key of the row is `key`, exactly.
+    bool keyMatches(std::int64_t rowId, const QsoKey& key);
+    void indexStoredKey(std::int64_t rowId);
 
     // Writes of the open batch, kept until commit: when the engine rolls the
     // whole transaction back (a ROLLBACK trigger, a full disk) they are
@@ -187,10 +191,15 @@ class CImportSet : public ContactTarget {
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;
-    struct KeyHash {
-        std::size_t operator()(const QsoKey& k) const;
+    // Candidates of FindContact: the hashes of the keys as read at the first
+    // search, sorted, and of the keys written since. A key changed later
+    // leaves its old entry behind, which the row then no longer confirms.
+    struct KeyIndex {
+        std::vector<std::pair<std::uint64_t, std::int64_t>> read;
+        std::unordered_multimap<std::uint64_t, std::int64_t> written;
     };
-    std::unique_ptr<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>> index_;
+    std::unique_ptr<KeyIndex> index_;
+    SqliteStatement readKey_;
 };
 
 // Opens the target for reading [QSO-TAB] only, with the refusals of

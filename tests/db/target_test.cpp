@@ -345,6 +345,18 @@ TEST_F(Target, FindContactBeforeAndAfterAddNew) {
     set.Update(added, change);
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "235900", "6", "23"}), std::nullopt);
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "000000", "6", "23"}), added);
+    // The oldest of two equal rows changes away: the other one is found.
+    QsoRow band;
+    band.setText(kQsoBand, "7");
+    set.Update(1, band);
+    EXPECT_EQ(set.FindContact({"DL1ABC", "20240101", "120000", "2", "6"}), 2);
+    band.setText(kQsoBand, "6");
+    set.Update(1, band);
+    EXPECT_EQ(set.FindContact({"DL1ABC", "20240101", "120000", "2", "6"}), 1);
+    // A key completed later is found.
+    band.setText(kQsoBand, "8");
+    set.Update(3, band);
+    EXPECT_EQ(set.FindContact({"W1AW", "20240101", "120000", "2", "8"}), 3);
 
     set.DropIndex();  // built again from the table
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "000000", "6", "23"}), added);
