@@ -569,7 +569,7 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
     return rowId;
 }
 
-bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
+bool CImportSet::readStoredKey(std::int64_t rowId, std::string_view (&parts)[5]) {
     if (!readKey_.handle()) {
         readKey_ = db_->prepare(
             "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
@@ -577,22 +577,21 @@ bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
     }
     readKey_.reset();
     readKey_.bindInt(1, rowId);
+    return readKey_.step() && storedKey(readKey_.handle(), 0, parts);
+}
+
+bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
     std::string_view parts[5];
-    const bool matches = readKey_.step() && storedKey(readKey_.handle(), 0, parts) &&
-                         parts[0] == key.call && parts[1] == key.date && parts[2] == key.time &&
-                         parts[3] == key.mode && parts[4] == key.band;
+    const bool matches = readStoredKey(rowId, parts) && parts[0] == key.call &&
+                         parts[1] == key.date && parts[2] == key.time && parts[3] == key.mode &&
+                         parts[4] == key.band;
     readKey_.reset();
     return matches;
 }
 
 void CImportSet::indexStoredKey(std::int64_t rowId) {
-    if (!readKey_.handle()) keyMatches(rowId, QsoKey{});  // prepares it
-    readKey_.reset();
-    readKey_.bindInt(1, rowId);
     std::string_view parts[5];
-    if (readKey_.step() && storedKey(readKey_.handle(), 0, parts)) {
-        index_->written.emplace(keyHash(parts), rowId);
-    }
+    if (readStoredKey(rowId, parts)) index_->written.emplace(keyHash(parts), rowId);
     readKey_.reset();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -155,6 +156,8 @@ class CImportSet : public ContactTarget {
     // is rethrown.
     template <typename Write>
     void writeRow(Write write);
+    // The stored key of a row; the texts last until readKey_ is reset.
+    bool readStoredKey(std::int64_t rowId, std::string_view (&parts)[5]);
     // Whether the stored key of the row is `key`, exactly.
     bool keyMatches(std::int64_t rowId, const QsoKey& key);
     void indexStoredKey(std::int64_t rowId);
