@@ -106,7 +106,7 @@ class ContactStatistics {
 class CImportSet : public ContactTarget {
   public:
     // The most rows a batch holds before it is committed.
-    static constexpr std::size_t kMaxBatchRows = 5000;
+    static constexpr std::size_t kMaxBatchRows = 3000;
 
     CImportSet() = default;
     ~CImportSet() override;
