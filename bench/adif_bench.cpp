@@ -1,21 +1,34 @@
-// The whole ADIF import through the command line, against the plainest
-// possible way to put the same number of rows into the same schema: one
-// transaction of prepared inserts. Also the LoTW confirmation pass and the
-// peak memory of the import for a small and a very large log.
+// The whole ADIF import through the command line, against the yardstick:
+// the fastest honest bulk insert of exactly the rows the import wrote (read
+// back from its target) into a target made like init-target, with one
+// transaction, one prepared statement, binds that copy nothing, WAL and
+// synchronous=NORMAL. Cases: N contacts into an empty target, 10 N into an
+// empty target, N into the 10 N-row target, and the LoTW pass of N contacts
+// against N and against 10 N rows; each run is a child process with its own
+// peak memory.
+//
+// N is 100,000 unless TVX_BENCH_CONTACTS says otherwise. With
+// TVX_BENCH_BEFORE_CLI naming another build of the command line, every case
+// runs with both, side by side in one run; TVX_BENCH_CLI names the build
+// measured as "after" when it is not the one built here, and
+// TVX_BENCH_STEPS=LABEL=PATH,... more builds run between the two.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,7 +36,6 @@
 #include "adif_gen.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
-#include "readers/adif_fields.h"
 
 extern char** environ;
 
@@ -72,7 +84,14 @@ class Workspace {
         ref.exec(ReadText(std::string(TVX_SOURCE_DIR) + "/samples/refdata.sql"));
         tvx::createTargetDatabase(target());
     }
-    ~Workspace() { std::filesystem::remove_all(dir_); }
+    // TVX_BENCH_KEEP keeps the logs and targets for a closer look.
+    ~Workspace() {
+        if (std::getenv("TVX_BENCH_KEEP")) {
+            std::printf("kept %s\n", dir_.c_str());
+        } else {
+            std::filesystem::remove_all(dir_);
+        }
+    }
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
@@ -81,16 +100,21 @@ class Workspace {
 
     // Runs the command line on a log, as the README's run command does.
     CliRun Import(const std::string& source, const char* type) const {
-        return Run({"import", "--target", target(), "--host-path", file("host"), "--type", type,
-                    "--source", source, "--opr-call", "N0CALL", "--yes"});
+        return Import(source, type, target(), TVX_CLI_PATH);
+    }
+    CliRun Import(const std::string& source, const char* type, const std::string& target,
+                  const std::string& cli) const {
+        return Run(cli, {"import", "--target", target, "--host-path", file("host"), "--type", type,
+                         "--source", source, "--opr-call", "N0CALL", "--yes"});
     }
 
     CliRun ExportAdif(const std::string& out) const {
-        return Run({"export-adif", "--target", target(), "--host-path", file("host"), out});
+        return Run(TVX_CLI_PATH,
+                   {"export-adif", "--target", target(), "--host-path", file("host"), out});
     }
 
   private:
-    CliRun Run(const std::vector<std::string>& cliArgs) const {
+    CliRun Run(const std::string& cli, const std::vector<std::string>& cliArgs) const {
         const std::string out = file("cli-output.txt");
         const std::string rss = file("peak-rss.txt");
         std::vector<std::string> args;
@@ -99,7 +123,7 @@ class Workspace {
         // from a small process.
         const bool timed = access("/usr/bin/time", X_OK) == 0;
         if (timed) args = {"/usr/bin/time", "-f", "%M", "-o", rss};
-        args.push_back(TVX_CLI_PATH);
+        args.push_back(cli);
         args.insert(args.end(), cliArgs.begin(), cliArgs.end());
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -142,151 +166,258 @@ std::string CountersLine(const std::string& output) {
     return output.substr(at, output.find_first_of("\r\n", at) - at);
 }
 
-// The rows the import writes, column by column as the target stores them,
-// made before the clock starts.
-std::vector<std::vector<std::string>> BaselineRows(int contacts) {
-    tvx::bench::AdifLogGenerator gen(kSeed);
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(static_cast<std::size_t>(contacts));
-    for (int i = 0; i < contacts; ++i) {
-        const tvx::bench::GeneratedContact c = gen.Next();
-        std::vector<std::string> v(tvx::kQsoColumnCount);
-        v[tvx::kQsoDate] = c.date;
-        v[tvx::kQsoTime] = c.time;
-        v[tvx::kQsoCall] = c.call;
-        v[tvx::kQsoRsts] = c.rstSent;
-        v[tvx::kQsoRstr] = c.rstRcvd;
-        v[tvx::kQsoName] = c.name;
-        v[tvx::kQsoNote] = c.comment;
-        v[tvx::kQsoPrefix] = c.call.substr(0, 2);
-        v[tvx::kQsoCqZone] = "14";
-        v[tvx::kQsoItuZone] = "28";
-        v[tvx::kQsoMode] = c.mode == "CW" ? "2" : "6";
-        v[tvx::kQsoSubmode] = c.mode == "FT8" ? "FT8" : "";
-        v[tvx::kQsoFreq] = tvx::AdifFrequencyToKhz(c.freq);
-        v[tvx::kQsoBand] = tvx::AdifBandCode(c.band);
-        v[tvx::kQsoWpx] = c.call.substr(0, 3);
-        v[tvx::kQsoState] = c.state;
-        v[tvx::kQsoGrid] = c.grid;
-        v[tvx::kQsoConfirm] = c.qslRcvd ? "1" : "0";
-        v[tvx::kQsoQsls] = "0";
-        v[tvx::kQsoQslVia] = "5";
-        v[tvx::kQsoMgrNumb] = "1";
-        v[tvx::kQsoValid] = "3";
-        v[tvx::kQsoAward] = "0";
-        v[tvx::kQsoSelect] = "0";
-        v[tvx::kQsoCategory] = "0";
-        v[tvx::kQsoSat] = "None";
-        v[tvx::kQsoOprCall] = "N0CALL";
-        v[tvx::kQsoQslrDate] = c.qslRcvdDate;
-        rows.push_back(std::move(v));
+// One value of a row as the target stores it.
+struct StoredValue {
+    int type = SQLITE_NULL;
+    std::int64_t number = 0;
+    std::string text;
+};
+using StoredRow = std::vector<StoredValue>;
+
+// The rows an import wrote, every column but the number the database gives.
+std::vector<StoredRow> RowsOf(const std::string& target, std::int64_t afterRowId) {
+    tvx::SqliteDb db(target, tvx::SqliteDb::Mode::ReadOnly);
+    std::string columns;
+    const auto& defs = tvx::qsoColumns();
+    for (int col = 0; col < static_cast<int>(defs.size()); ++col) {
+        if (col == tvx::kQsoNumber) continue;
+        columns += (columns.empty() ? "" : ",") + tvx::bracket(defs[col].name);
+    }
+    tvx::SqliteStatement st =
+        db.prepare("SELECT " + columns + " FROM [QSO-TAB] WHERE rowid > ?1 ORDER BY rowid");
+    st.bindInt(1, afterRowId);
+    std::vector<StoredRow> rows;
+    while (st.step()) {
+        StoredRow row(static_cast<std::size_t>(st.columnCount()));
+        for (int i = 0; i < st.columnCount(); ++i) {
+            StoredValue& v = row[static_cast<std::size_t>(i)];
+            v.type = sqlite3_column_type(st.handle(), i);
+            if (v.type == SQLITE_INTEGER) v.number = st.columnInt(i);
+            if (v.type == SQLITE_TEXT || v.type == SQLITE_FLOAT || v.type == SQLITE_BLOB) {
+                v.type = SQLITE_TEXT;
+                v.text = st.columnText(i);
+            }
+        }
+        rows.push_back(std::move(row));
     }
     return rows;
 }
 
-struct BulkRun {
+std::int64_t MaxRowId(const std::string& target) {
+    tvx::SqliteDb db(target, tvx::SqliteDb::Mode::ReadOnly);
+    tvx::SqliteStatement st = db.prepare("SELECT coalesce(max(rowid), 0) FROM [QSO-TAB]");
+    st.step();
+    return st.columnInt(0);
+}
+
+struct Timing {
     double seconds = 0;
     double cpuSeconds = 0;
 };
 
-// One transaction of prepared inserts into an empty target of the same schema.
-BulkRun BulkInsert(const Workspace& ws, const std::vector<std::vector<std::string>>& rows) {
-    const std::string path = ws.file("bulk.sqlite");
-    std::filesystem::remove(path);
-    tvx::createTargetDatabase(path);
+void Check(sqlite3* db, int rc) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        std::fprintf(stderr, "yardstick: %s\n", sqlite3_errmsg(db));
+        std::abort();
+    }
+}
+
+// The yardstick: the rows, already in memory, into the target in one
+// transaction of one prepared statement whose binds copy nothing.
+Timing BulkInsert(const std::string& target, const std::vector<StoredRow>& rows) {
     const double cpuStart = ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    {
-        tvx::SqliteDb db(path, tvx::SqliteDb::Mode::ReadWrite);
-        std::string columns, marks;
-        std::vector<int> order;
-        const auto& defs = tvx::qsoColumns();
-        for (int col = 0; col < static_cast<int>(defs.size()); ++col) {
-            if (col == tvx::kQsoNumber) continue;
-            columns += (columns.empty() ? "" : ",") + tvx::bracket(defs[col].name);
-            marks += marks.empty() ? "?" : ",?";
-            order.push_back(col);
-        }
-        tvx::SqliteStatement insert =
-            db.prepare("INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + marks + ")");
-        db.exec("BEGIN");
-        for (const auto& row : rows) {
-            for (std::size_t i = 0; i < order.size(); ++i) {
-                const std::string& value = row[order[i]];
-                if (value.empty()) {
-                    insert.bindNull(static_cast<int>(i) + 1);
-                } else if (defs[order[i]].kind == tvx::ColumnKind::Long) {
-                    insert.bindInt(static_cast<int>(i) + 1, std::stoll(value));
-                } else {
-                    insert.bindText(static_cast<int>(i) + 1, value);
-                }
+    sqlite3* db = nullptr;
+    Check(db, sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr));
+    Check(db, sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr,
+                           nullptr, nullptr));
+    std::string columns, marks;
+    const auto& defs = tvx::qsoColumns();
+    for (int col = 0; col < static_cast<int>(defs.size()); ++col) {
+        if (col == tvx::kQsoNumber) continue;
+        columns += (columns.empty() ? "" : ",") + tvx::bracket(defs[col].name);
+        marks += marks.empty() ? "?" : ",?";
+    }
+    const std::string sql = "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + marks + ")";
+    sqlite3_stmt* insert = nullptr;
+    Check(db, sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr));
+    Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr));
+    for (const StoredRow& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const StoredValue& v = row[i];
+            const int p = static_cast<int>(i) + 1;
+            if (v.type == SQLITE_INTEGER) {
+                sqlite3_bind_int64(insert, p, v.number);
+            } else if (v.type == SQLITE_TEXT) {
+                sqlite3_bind_text(insert, p, v.text.data(), static_cast<int>(v.text.size()),
+                                  SQLITE_STATIC);
+            } else {
+                sqlite3_bind_null(insert, p);
             }
-            insert.step();
-            insert.reset();
         }
-        db.exec("COMMIT");
+        Check(db, sqlite3_step(insert));
+        sqlite3_reset(insert);
     }
-    BulkRun run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = ProcessCpuSeconds() - cpuStart;
-    return run;
+    Check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr));
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+    Timing t;
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    return t;
 }
 
-// Wall-clock time and CPU time: on a busy machine the CPU ratio is the
-// steadier figure.
-void Report(benchmark::State& state, const char* what, const CliRun& run, const BulkRun& bulk) {
-    state.SetIterationTime(run.seconds);
-    state.counters["import_s"] = run.seconds;
-    state.counters["bulk_insert_s"] = bulk.seconds;
-    state.counters["ratio"] = run.seconds / bulk.seconds;
-    state.counters["import_cpu_s"] = run.cpuSeconds;
-    state.counters["bulk_cpu_s"] = bulk.cpuSeconds;
-    state.counters["cpu_ratio"] = run.cpuSeconds / bulk.cpuSeconds;
-    state.counters["peak_MB"] = run.peakMegabytes;
+int ContactsFromEnvironment() {
+    const char* n = std::getenv("TVX_BENCH_CONTACTS");
+    return n && std::atoi(n) > 0 ? std::atoi(n) : 100000;
+}
+
+void Copy(const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+struct CaseResult {
+    CliRun run;
+    Timing yardstick;
+};
+
+void Print(const char* build, const char* what, const CaseResult& r) {
     std::printf(
-        "%s: %.2f s (CPU %.2f s); bulk insert of the same number of rows %.2f s (CPU %.2f s); "
-        "ratio %.2f (CPU %.2f); peak %.1f MB\n  %s\n",
-        what, run.seconds, run.cpuSeconds, bulk.seconds, bulk.cpuSeconds,
-        run.seconds / bulk.seconds, run.cpuSeconds / bulk.cpuSeconds, run.peakMegabytes,
-        CountersLine(run.output).c_str());
-    if (run.exitCode != 0) state.SkipWithError(("command line failed: " + run.output).c_str());
+        "%-6s %-44s %7.2f s (CPU %6.2f)  yardstick %6.2f s (CPU %6.2f)  ratio %5.2f "
+        "(CPU %5.2f)  peak %7.1f MB\n",
+        build, what, r.run.seconds, r.run.cpuSeconds, r.yardstick.seconds, r.yardstick.cpuSeconds,
+        r.run.seconds / r.yardstick.seconds, r.run.cpuSeconds / r.yardstick.cpuSeconds,
+        r.run.peakMegabytes);
+    std::printf("       %s\n", CountersLine(r.run.output).c_str());
+    std::fflush(stdout);
 }
 
-void BM_AdifImportAgainstBulkInsert(benchmark::State& state) {
-    for (auto _ : state) {
-        Workspace ws;
-        const std::string log = ws.file("log.adi");
-        tvx::bench::WriteAdifLogFile(log, kContacts, kSeed, AdifFlavour::Standard);
-        const CliRun run = ws.Import(log, "adif");
-        const auto rows = BaselineRows(kContacts);
-        const BulkRun bulk = BulkInsert(ws, rows);
-        Report(state, "ADIF import of 100,000 contacts", run, bulk);
-    }
-}
-BENCHMARK(BM_AdifImportAgainstBulkInsert)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(1);
+// Every case for one build of the command line; the logs are shared.
+struct Suite {
+    const Workspace& ws;
+    int n;
+    std::string small, large, extra, lotw;
 
-void BM_LotwConfirmationAgainstBulkInsert(benchmark::State& state) {
+    std::map<std::string, CaseResult> Run(const char* build, const std::string& cli) const {
+        std::map<std::string, CaseResult> r;
+        const std::string empty = ws.file("empty.sqlite");
+        std::filesystem::remove(empty);
+        tvx::createTargetDatabase(empty);
+        const std::string target = ws.file("target.sqlite");
+        const std::string big = ws.file("big.sqlite");
+        const std::string work = ws.file("work.sqlite");
+        const std::string yard = ws.file("yardstick.sqlite");
+
+        // N into an empty target.
+        Copy(empty, target);
+        r["import_n"].run = ws.Import(small, "adif", target, cli);
+        {
+            const auto rows = RowsOf(target, 0);
+            Copy(empty, yard);
+            r["import_n"].yardstick = BulkInsert(yard, rows);
+        }
+        Print(build, "ADIF import, N into an empty target", r["import_n"]);
+
+        // 10 N into an empty target.
+        Copy(empty, big);
+        r["import_10n"].run = ws.Import(large, "adif", big, cli);
+        {
+            const auto rows = RowsOf(big, 0);
+            Copy(empty, yard);
+            r["import_10n"].yardstick = BulkInsert(yard, rows);
+        }
+        Print(build, "ADIF import, 10 N into an empty target", r["import_10n"]);
+
+        // N more into the 10 N-row target.
+        Copy(big, work);
+        const std::int64_t before = MaxRowId(work);
+        r["import_n_into_10n"].run = ws.Import(extra, "adif", work, cli);
+        {
+            const auto rows = RowsOf(work, before);
+            Copy(big, yard);
+            r["import_n_into_10n"].yardstick = BulkInsert(yard, rows);
+        }
+        Print(build, "ADIF import, N into the 10 N-row target", r["import_n_into_10n"]);
+
+        // The LoTW pass against N rows and against 10 N rows; the yardstick
+        // is the bulk insert of the N-row import.
+        Copy(target, work);
+        r["lotw_n"].run = ws.Import(lotw, "lotw", work, cli);
+        r["lotw_n"].yardstick = r["import_n"].yardstick;
+        Print(build, "LoTW pass of N against N rows", r["lotw_n"]);
+        Copy(big, work);
+        r["lotw_10n"].run = ws.Import(lotw, "lotw", work, cli);
+        r["lotw_10n"].yardstick = r["import_n"].yardstick;
+        Print(build, "LoTW pass of N against 10 N rows", r["lotw_10n"]);
+
+        const double linear = r["import_10n"].run.seconds / r["import_n"].run.seconds;
+        const double intoBig = r["import_n_into_10n"].run.seconds / r["import_n"].run.seconds;
+        std::printf(
+            "%-6s 10 N / N: %.2f (CPU %.2f); N into 10 N rows / N into empty: %.2f (CPU "
+            "%.2f)\n\n",
+            build, linear, r["import_10n"].run.cpuSeconds / r["import_n"].run.cpuSeconds, intoBig,
+            r["import_n_into_10n"].run.cpuSeconds / r["import_n"].run.cpuSeconds);
+        std::fflush(stdout);
+        return r;
+    }
+};
+
+void BM_ImportAgainstYardstick(benchmark::State& state) {
+    const int n = ContactsFromEnvironment();
     for (auto _ : state) {
         Workspace ws;
-        const std::string log = ws.file("log.adi");
-        const std::string lotw = ws.file("lotw.adi");
-        tvx::bench::WriteAdifLogFile(log, kContacts, kSeed, AdifFlavour::Standard);
-        tvx::bench::WriteAdifLogFile(lotw, kContacts, kSeed, AdifFlavour::Lotw);
-        const CliRun first = ws.Import(log, "adif");
-        if (first.exitCode != 0) state.SkipWithError("the station's log did not import");
-        const CliRun run = ws.Import(lotw, "lotw");
-        const auto rows = BaselineRows(kContacts);
-        const BulkRun bulk = BulkInsert(ws, rows);
-        Report(state, "LoTW run of 100,000 contacts against the 100,000-row log", run, bulk);
+        Suite suite{ws,
+                    n,
+                    ws.file("small.adi"),
+                    ws.file("large.adi"),
+                    ws.file("extra.adi"),
+                    ws.file("lotw.adi")};
+        tvx::bench::WriteAdifLogFile(suite.small, n, kSeed, AdifFlavour::Standard);
+        tvx::bench::WriteAdifLogFile(suite.large, 10 * n, kSeed, AdifFlavour::Standard);
+        tvx::bench::WriteAdifLogFile(suite.extra, n, kSeed + 1, AdifFlavour::Standard);
+        tvx::bench::WriteAdifLogFile(suite.lotw, n, kSeed, AdifFlavour::Lotw);
+        std::printf("N = %d\n", n);
+        std::map<std::string, CaseResult> before;
+        if (const char* other = std::getenv("TVX_BENCH_BEFORE_CLI")) {
+            before = suite.Run("before", other);
+        }
+        // Builds between before and after, as LABEL=PATH,LABEL=PATH.
+        std::stringstream steps(std::getenv("TVX_BENCH_STEPS") ? std::getenv("TVX_BENCH_STEPS")
+                                                               : "");
+        for (std::string step; std::getline(steps, step, ',');) {
+            const std::size_t eq = step.find('=');
+            if (eq != std::string::npos) suite.Run(step.substr(0, eq).c_str(), step.substr(eq + 1));
+        }
+        const char* cli = std::getenv("TVX_BENCH_CLI");
+        const auto after = suite.Run("after", cli ? cli : TVX_CLI_PATH);
+        for (const auto& [name, r] : after) {
+            state.counters[name + "_ratio"] = r.run.seconds / r.yardstick.seconds;
+            state.counters[name + "_peak_MB"] = r.run.peakMegabytes;
+            if (before.count(name)) {
+                const CaseResult& b = before.at(name);
+                state.counters[name + "_before_ratio"] = b.run.seconds / b.yardstick.seconds;
+                // The yardstick writes the same rows for both builds: on a
+                // busy machine its faster run is the fairer measure.
+                const double wall = std::min(b.yardstick.seconds, r.yardstick.seconds);
+                const double cpu = std::min(b.yardstick.cpuSeconds, r.yardstick.cpuSeconds);
+                std::printf(
+                    "%-20s against the faster yardstick (%.2f s, CPU %.2f s): before %5.2f "
+                    "(CPU %5.2f) after %5.2f (CPU %5.2f)\n",
+                    name.c_str(), wall, cpu, b.run.seconds / wall, b.run.cpuSeconds / cpu,
+                    r.run.seconds / wall, r.run.cpuSeconds / cpu);
+                std::printf(
+                    "%-20s ratio before %5.2f after %5.2f; time after/before %.2f (CPU "
+                    "%.2f); peak %.1f -> %.1f MB\n",
+                    name.c_str(), b.run.seconds / b.yardstick.seconds,
+                    r.run.seconds / r.yardstick.seconds, r.run.seconds / b.run.seconds,
+                    r.run.cpuSeconds / b.run.cpuSeconds, b.run.peakMegabytes, r.run.peakMegabytes);
+            }
+            if (r.run.exitCode != 0) state.SkipWithError(("command line failed: " + name).c_str());
+        }
+        state.SetIterationTime(after.at("import_n").run.seconds);
     }
 }
-BENCHMARK(BM_LotwConfirmationAgainstBulkInsert)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(1);
+BENCHMARK(BM_ImportAgainstYardstick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 // The reader streams: the peak must not grow with the log.
 void BM_AdifImportPeakMemory(benchmark::State& state) {

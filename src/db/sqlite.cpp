@@ -64,6 +64,11 @@ void SqliteStatement::bindText(int index, std::string_view text) {
                                    SQLITE_UTF8));
 }
 
+void SqliteStatement::bindTextStatic(int index, std::string_view text) {
+    check(db_,
+          sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8));
+}
+
 void SqliteStatement::bindOptionalText(int index, const std::optional<std::string>& text) {
     if (text) {
         bindText(index, *text);

@@ -15,7 +15,7 @@ struct sqlite3_stmt;
 namespace tvx {
 
 class SqliteStatement {
-public:
+  public:
     SqliteStatement() = default;
     SqliteStatement(sqlite3* db, std::string_view sql);  // throws DbError
     ~SqliteStatement();
@@ -26,6 +26,9 @@ public:
 
     // Parameters are numbered from 1.
     void bindText(int index, std::string_view text);
+    // Binds without copying: the text must stay alive and unchanged until
+    // the statement has been stepped and reset, or bound again.
+    void bindTextStatic(int index, std::string_view text);
     void bindOptionalText(int index, const std::optional<std::string>& text);
     void bindInt(int index, std::int64_t value);
     void bindNull(int index);
@@ -44,13 +47,13 @@ public:
 
     sqlite3_stmt* handle() const { return stmt_; }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
 class SqliteDb {
-public:
+  public:
     enum class Mode { ReadOnly, ReadWrite, Create };
     SqliteDb(const std::string& path, Mode mode);  // throws DbError
     ~SqliteDb();
@@ -66,7 +69,7 @@ public:
     const std::string& path() const { return path_; }
     sqlite3* handle() const { return db_; }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     std::string path_;
 };

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
 #include <functional>
 
 #include "util/file.h"
@@ -10,8 +13,16 @@ namespace tvx {
 
 namespace {
 
-constexpr int kBatchRows = 1000;
+// A commit writes every page the batch touched into the log again, and an
+// index of a large target is touched all over: so a batch is closed by time,
+// with a count of rows only as the bound of what a crash may lose.
 constexpr auto kBatchTime = std::chrono::milliseconds(500);
+// During a run: a page cache that holds the call index of a large target,
+// and a write-ahead log that is copied back into the file seldom (each copy
+// is an fsync and rewrites pages the next batches touch again). Both are
+// settings of this connection only.
+constexpr const char* kRunCacheSize = "PRAGMA cache_size=-16384";  // KiB
+constexpr const char* kRunCheckpointPages = "PRAGMA wal_autocheckpoint=8192";
 
 const char* const kJetTargetMessage =
     "Jet databases (.mdb) can be read by this program but not written. Choose a SQLite target "
@@ -59,12 +70,6 @@ void requireColumns(SqliteDb& db, const char* table, const std::vector<ColumnDef
     }
 }
 
-std::optional<std::string> cellText(const QsoRow::Cell& cell) {
-    if (!cell.set || cell.isNull) return std::nullopt;
-    if (cell.isLong) return std::to_string(cell.number);
-    return cell.text;
-}
-
 std::uint64_t maskOf(const QsoRow& row) {
     std::uint64_t mask = 0;
     for (int c = 0; c < kQsoColumnCount; ++c) {
@@ -74,7 +79,9 @@ std::uint64_t maskOf(const QsoRow& row) {
 }
 
 // Binds the set cells of a row, in column order, from parameter 1 on; returns
-// the next free parameter.
+// the next free parameter. Texts are bound without a copy: the row outlives
+// the step, and every parameter is bound again for the next row, so the
+// bindings need no clearing either.
 int bindRow(SqliteStatement& st, const QsoRow& row) {
     int parameter = 1;
     for (int c = 0; c < kQsoColumnCount; ++c) {
@@ -85,7 +92,7 @@ int bindRow(SqliteStatement& st, const QsoRow& row) {
         } else if (cell.isLong) {
             st.bindInt(parameter, cell.number);
         } else {
-            st.bindText(parameter, cell.text);
+            st.bindTextStatic(parameter, cell.text);
         }
         ++parameter;
     }
@@ -135,16 +142,34 @@ void runOnce(SqliteStatement& st) {
     st.reset();
 }
 
-}  // namespace
-
-std::size_t CImportSet::KeyHash::operator()(const QsoKey& k) const {
-    std::hash<std::string> h;
-    std::size_t seed = h(k.call);
-    for (const std::string* part : {&k.date, &k.time, &k.mode, &k.band}) {
-        seed ^= h(*part) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+// A hash of the five parts of a contact's key, each with its length.
+std::uint64_t keyHash(const std::string_view (&parts)[5]) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const std::string_view part : parts) {
+        h = (h ^ std::hash<std::string_view>{}(part)) * 0x100000001b3ULL;
+        h = (h ^ part.size()) * 0x9e3779b97f4a7c15ULL;
     }
-    return seed;
+    return h;
 }
+
+std::uint64_t keyHash(const QsoKey& key) {
+    const std::string_view parts[5] = {key.call, key.date, key.time, key.mode, key.band};
+    return keyHash(parts);
+}
+
+// The key columns of a row as text, from column `first` on; false when one
+// is NULL (NULL equals nothing).
+bool storedKey(sqlite3_stmt* st, int first, std::string_view (&parts)[5]) {
+    for (int i = 0; i < 5; ++i) {
+        if (sqlite3_column_type(st, first + i) == SQLITE_NULL) return false;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, first + i));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(st, first + i));
+        parts[i] = size ? std::string_view(text, size) : std::string_view();
+    }
+    return true;
+}
+
+}  // namespace
 
 CImportSet::~CImportSet() {
     try {
@@ -195,6 +220,16 @@ void CImportSet::Open(const std::string& targetPath) {
         }
     }
     db->exec("PRAGMA synchronous=NORMAL");
+    db->exec(kRunCacheSize);
+    db->exec(kRunCheckpointPages);
+    {
+        SqliteStatement triggers = db->prepare(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+            "tbl_name = 'QSO-TAB' COLLATE NOCASE");
+        triggers.step();
+        // Foreign keys that cascade act like triggers.
+        rowSavepoints_ = triggers.columnInt(0) > 0 || pragmaText(*db, "PRAGMA foreign_keys") == "1";
+    }
     savepoint_ = db->prepare("SAVEPOINT qso_row");
     release_ = db->prepare("RELEASE qso_row");
     rollbackTo_ = db->prepare("ROLLBACK TO qso_row");
@@ -210,11 +245,20 @@ void CImportSet::Close() {
     } catch (const DbError& e) {
         failure = e;
     }
-    insert_ = {};
-    update_ = {};
+    inserts_.clear();
+    updates_.clear();
     savepoint_ = {};
     release_ = {};
     rollbackTo_ = {};
+    if (!journalChanged_ && !failure) {
+        // Leave a short log behind: copy it into the file now and empty it.
+        // Another program reading the file is not waited for: the log is
+        // then copied by whoever writes next. (Going back to the file's own
+        // journal mode below does the same.)
+        sqlite3_busy_timeout(db_->handle(), 0);
+        sqlite3_wal_checkpoint_v2(db_->handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                                  nullptr);
+    }
     if (journalChanged_ && !failure) {
         try {
             db_->exec("PRAGMA journal_mode=DELETE");
@@ -225,9 +269,10 @@ void CImportSet::Close() {
     }
     journalChanged_ = false;
     for (SqliteStatement& st : readText_) st = {};
-    insertMask_ = updateMask_ = 0;
     index_.reset();
+    readKey_ = {};
     batch_.clear();
+    batchValues_.clear();
     inTransaction_ = false;
     db_.reset();  // rolls back whatever could not be committed
     if (failure) throw *failure;
@@ -277,12 +322,13 @@ void CImportSet::beginBatchIfNeeded() {
     classified([&] { db_->exec("BEGIN"); });
     inTransaction_ = true;
     batch_.clear();
+    batchValues_.clear();
     batchStart_ = std::chrono::steady_clock::now();
 }
 
 void CImportSet::maybeCommit() {
     // steady_clock::now() is a vDSO read of a few nanoseconds: cheap per row.
-    if (inTransaction_ && (batch_.size() >= kBatchRows ||
+    if (inTransaction_ && (batch_.size() >= kMaxBatchRows ||
                            std::chrono::steady_clock::now() - batchStart_ >= kBatchTime)) {
         Commit();
     }
@@ -308,6 +354,7 @@ void CImportSet::Commit() {
     }
     inTransaction_ = false;
     batch_.clear();
+    batchValues_.clear();
 }
 
 void CImportSet::loseBatch(const DbError& cause) {
@@ -322,40 +369,54 @@ void CImportSet::loseBatch(const DbError& cause) {
     index_.reset();  // it may name rows that are gone
     std::vector<QsoRow> lost;
     lost.reserve(batch_.size());
-    for (PendingWrite& w : batch_) lost.push_back(std::move(w.row));
+    for (const PendingWrite& w : batch_) lost.push_back(kept(w));
     batch_.clear();
+    batchValues_.clear();
     throw DbCommitError(cause.what(), cause.code(), std::move(lost));
 }
 
-std::int64_t CImportSet::insertRow(const QsoRow& row) {
-    const std::uint64_t mask = maskOf(row);
-    if (!insert_.handle() || mask != insertMask_) {
-        std::string columns, values;
-        int parameter = 1;
-        for (int c = 0; c < kQsoColumnCount; ++c) {
-            if (!(mask & (std::uint64_t{1} << c))) continue;
-            if (parameter > 1) {
-                columns += ",";
-                values += ",";
-            }
-            columns += columnName(c);
-            values += "?" + std::to_string(parameter++);
+SqliteStatement& CImportSet::statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate) {
+    if (auto it = cache.find(mask); it != cache.end()) return it->second;
+    // Few shapes occur in a run; a source that makes many would only make
+    // the cache grow, so it starts over.
+    constexpr std::size_t kMaxShapes = 256;
+    if (cache.size() >= kMaxShapes) cache.clear();
+    std::string columns, values, sets;
+    int parameter = 1;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        if (!(mask & (std::uint64_t{1} << c))) continue;
+        const std::string number = "?" + std::to_string(parameter);
+        if (parameter++ > 1) {
+            columns += ",";
+            values += ",";
+            sets += ",";
         }
-        try {
-            insert_ = db_->prepare(mask ? "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" +
-                                              values + ")"
-                                        : std::string("INSERT INTO [QSO-TAB] DEFAULT VALUES"));
-        } catch (const DbError& e) {
-            // The statement depends on the table alone: no row could be added.
-            throw DbTargetError(e.what(), e.code());
-        }
-        insertMask_ = mask;
+        columns += columnName(c);
+        values += number;
+        sets += columnName(c) + "=" + number;
     }
-    insert_.reset();
-    insert_.clearBindings();
-    bindRow(insert_, row);
-    insert_.step();
-    insert_.reset();
+    std::string sql;
+    if (isUpdate) {
+        sql = "UPDATE [QSO-TAB] SET " + sets + " WHERE rowid=?" + std::to_string(parameter);
+    } else if (mask) {
+        sql = "INSERT INTO [QSO-TAB] (" + columns + ") VALUES (" + values + ")";
+    } else {
+        sql = "INSERT INTO [QSO-TAB] DEFAULT VALUES";
+    }
+    try {
+        return cache.emplace(mask, db_->prepare(sql)).first->second;
+    } catch (const DbError& e) {
+        // The statement depends on the table alone: no row could be written.
+        throw DbTargetError(e.what(), e.code());
+    }
+}
+
+std::int64_t CImportSet::insertRow(const QsoRow& row) {
+    SqliteStatement& insert = statementFor(inserts_, maskOf(row), false);
+    insert.reset();
+    bindRow(insert, row);
+    insert.step();
+    insert.reset();
     if (sqlite3_changes(db_->handle()) == 0) {
         // A trigger of the target chose to ignore the row.
         throw DbError("The target database did not store the row.");
@@ -366,45 +427,33 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
 void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
     const std::uint64_t mask = maskOf(row);
     if (mask == 0) return;
-    if (!update_.handle() || mask != updateMask_) {
-        std::string sql = "UPDATE [QSO-TAB] SET ";
-        int parameter = 1;
-        for (int c = 0; c < kQsoColumnCount; ++c) {
-            if (!(mask & (std::uint64_t{1} << c))) continue;
-            if (parameter > 1) sql += ",";
-            sql += columnName(c) + "=?" + std::to_string(parameter++);
-        }
-        sql += " WHERE rowid=?" + std::to_string(parameter);
-        try {
-            update_ = db_->prepare(sql);
-        } catch (const DbError& e) {
-            throw DbTargetError(e.what(), e.code());
-        }
-        updateMask_ = mask;
-    }
-    update_.reset();
-    update_.clearBindings();
-    const int idParameter = bindRow(update_, row);
-    update_.bindInt(idParameter, rowId);
-    update_.step();
-    update_.reset();
+    SqliteStatement& update = statementFor(updates_, mask, true);
+    update.reset();
+    const int idParameter = bindRow(update, row);
+    update.bindInt(idParameter, rowId);
+    update.step();
+    update.reset();
     if (sqlite3_changes(db_->handle()) == 0) {
         throw DbError("There is no row " + std::to_string(rowId) + " in [QSO-TAB].");
     }
 }
 
-void CImportSet::inRowSavepoint(const std::function<void()>& write) {
-    classified([&] { runOnce(savepoint_); });
+template <typename Write>
+void CImportSet::writeRow(Write write) {
+    if (rowSavepoints_) classified([&] { runOnce(savepoint_); });
     try {
         classified(write);
-        classified([&] { runOnce(release_); });
+        if (rowSavepoints_) classified([&] { runOnce(release_); });
     } catch (const DbError&) {
         if (!sqlite3_get_autocommit(db_->handle())) {
-            try {
-                runOnce(rollbackTo_);
-                runOnce(release_);
-            } catch (const DbError& e) {
-                loseBatch(e);
+            // Without a savepoint the engine has already undone the statement.
+            if (rowSavepoints_) {
+                try {
+                    runOnce(rollbackTo_);
+                    runOnce(release_);
+                } catch (const DbError& e) {
+                    loseBatch(e);
+                }
             }
         } else {
             // The engine gave up the whole transaction (a trigger's ROLLBACK,
@@ -420,7 +469,54 @@ void CImportSet::inRowSavepoint(const std::function<void()>& write) {
     }
 }
 
+void CImportSet::keep(bool isUpdate, std::int64_t rowId, const QsoRow& row) {
+    PendingWrite w{isUpdate, rowId, 0, 0, 0, batchValues_.size()};
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        const QsoRow::Cell& cell = row.cell(static_cast<QsoCol>(c));
+        if (!cell.set) continue;
+        const std::uint64_t bit = std::uint64_t{1} << c;
+        w.set |= bit;
+        if (cell.isNull) {
+            w.nulls |= bit;
+        } else if (cell.isLong) {
+            w.longs |= bit;
+            batchValues_.append(reinterpret_cast<const char*>(&cell.number), sizeof cell.number);
+        } else {
+            const std::uint32_t size = static_cast<std::uint32_t>(cell.text.size());
+            batchValues_.append(reinterpret_cast<const char*>(&size), sizeof size);
+            batchValues_.append(cell.text);
+        }
+    }
+    batch_.push_back(w);
+}
+
+QsoRow CImportSet::kept(const PendingWrite& w) const {
+    QsoRow row;
+    const char* at = batchValues_.data() + w.offset;
+    for (int c = 0; c < kQsoColumnCount; ++c) {
+        const std::uint64_t bit = std::uint64_t{1} << c;
+        const QsoCol col = static_cast<QsoCol>(c);
+        if (!(w.set & bit)) continue;
+        if (w.nulls & bit) {
+            row.setNull(col);
+        } else if (w.longs & bit) {
+            std::int64_t number = 0;
+            std::memcpy(&number, at, sizeof number);
+            at += sizeof number;
+            row.setLong(col, number);
+        } else {
+            std::uint32_t size = 0;
+            std::memcpy(&size, at, sizeof size);
+            at += sizeof size;
+            row.setText(col, std::string(at, size));
+            at += size;
+        }
+    }
+    return row;
+}
+
 void CImportSet::replayBatch() {
+    // The kept values stay where they are; only the list of writes is built anew.
     std::vector<PendingWrite> writes = std::move(batch_);
     batch_.clear();
     db_->exec("BEGIN");
@@ -429,18 +525,20 @@ void CImportSet::replayBatch() {
     for (std::size_t i = 0; i < writes.size(); ++i) {
         PendingWrite& w = writes[i];
         try {
+            const QsoRow row = kept(w);
             if (w.isUpdate) {
-                updateRow(w.rowId, w.row);
-            } else if (insertRow(w.row) != w.rowId) {
+                updateRow(w.rowId, row);
+            } else if (insertRow(row) != w.rowId) {
                 index_.reset();  // numbers moved: index again on the next search
                 w.rowId = db_->lastInsertRowId();
             }
         } catch (const DbError&) {
             // Keep every row of the batch in it, so the loss names them all.
-            for (std::size_t j = i; j < writes.size(); ++j) batch_.push_back(std::move(writes[j]));
+            batch_.insert(batch_.end(), writes.begin() + static_cast<std::ptrdiff_t>(i),
+                          writes.end());
             throw;
         }
-        batch_.push_back(std::move(w));
+        batch_.push_back(w);
     }
 }
 
@@ -451,61 +549,61 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
     maybeCommit();
     beginBatchIfNeeded();
     std::int64_t rowId = 0;
-    inRowSavepoint([&] { rowId = insertRow(row); });
-    batch_.push_back(PendingWrite{false, rowId, row});
+    writeRow([&] { rowId = insertRow(row); });
+    keep(false, rowId, row);
     if (index_) {
-        QsoKey key;
-        std::string* parts[] = {&key.call, &key.date, &key.time, &key.mode, &key.band};
+        std::string_view parts[5];
         bool complete = true;
         for (int i = 0; i < 5 && complete; ++i) {
-            auto text = cellText(row.cell(kKeyColumns[i]));
-            if (text) {
-                *parts[i] = std::move(*text);
-            } else {
-                complete = false;  // NULL equals nothing
-            }
+            const QsoRow::Cell& cell = row.cell(kKeyColumns[i]);
+            // The key columns are text: a number would be stored as its text.
+            complete = cell.set && !cell.isNull && !cell.isLong;
+            if (complete) parts[i] = cell.text;
         }
-        if (complete) index_->emplace(std::move(key), rowId);
+        if (complete) {
+            index_->written.emplace(keyHash(parts), rowId);
+        } else {
+            indexStoredKey(rowId);
+        }
     }
     return rowId;
 }
 
-std::optional<QsoKey> CImportSet::readKey(std::int64_t rowId) {
-    SqliteStatement st = db_->prepare(
-        "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
-        "WHERE rowid=?1");
-    st.bindInt(1, rowId);
-    if (!st.step()) return std::nullopt;
-    for (int i = 0; i < 5; ++i) {
-        if (st.columnIsNull(i)) return std::nullopt;
+bool CImportSet::readStoredKey(std::int64_t rowId, std::string_view (&parts)[5]) {
+    if (!readKey_.handle()) {
+        readKey_ = db_->prepare(
+            "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
+            "WHERE rowid=?1");
     }
-    return QsoKey{st.columnText(0), st.columnText(1), st.columnText(2), st.columnText(3),
-                  st.columnText(4)};
+    readKey_.reset();
+    readKey_.bindInt(1, rowId);
+    return readKey_.step() && storedKey(readKey_.handle(), 0, parts);
+}
+
+bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
+    std::string_view parts[5];
+    const bool matches = readStoredKey(rowId, parts) && parts[0] == key.call &&
+                         parts[1] == key.date && parts[2] == key.time && parts[3] == key.mode &&
+                         parts[4] == key.band;
+    readKey_.reset();
+    return matches;
+}
+
+void CImportSet::indexStoredKey(std::int64_t rowId) {
+    std::string_view parts[5];
+    if (readStoredKey(rowId, parts)) index_->written.emplace(keyHash(parts), rowId);
+    readKey_.reset();
 }
 
 void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     bool keyChanges = false;
     for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.cell(c).set;
-    std::optional<QsoKey> oldKey;
-    if (index_ && keyChanges) oldKey = readKey(rowId);
-
     maybeCommit();
     beginBatchIfNeeded();
-    inRowSavepoint([&] { updateRow(rowId, row); });
-    batch_.push_back(PendingWrite{true, rowId, row});
-    if (index_ && keyChanges) {
-        if (oldKey) {
-            auto [first, last] = index_->equal_range(*oldKey);
-            for (auto it = first; it != last; ++it) {
-                if (it->second == rowId) {
-                    index_->erase(it);
-                    break;
-                }
-            }
-        }
-        if (std::optional<QsoKey> newKey = readKey(rowId)) index_->emplace(*newKey, rowId);
-    }
+    writeRow([&] { updateRow(rowId, row); });
+    keep(true, rowId, row);
+    if (index_ && keyChanges) indexStoredKey(rowId);
 }
 
 std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
@@ -525,25 +623,36 @@ std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
 std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {
     if (!db_) throw DbError("The target database is not open.");
     if (!index_) {
-        auto index = std::make_unique<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>>();
+        auto index = std::make_unique<KeyIndex>();
+        SqliteStatement size = db_->prepare("SELECT max(rowid) FROM [QSO-TAB]");
+        if (size.step()) {
+            index->read.reserve(
+                static_cast<std::size_t>(std::max<std::int64_t>(0, size.columnInt(0))));
+        }
         SqliteStatement st = db_->prepare(
             "SELECT rowid,[QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] "
             "FROM [QSO-TAB]");
+        std::string_view parts[5];
         while (st.step()) {
-            bool complete = true;
-            for (int i = 1; i <= 5; ++i) complete = complete && !st.columnIsNull(i);
-            if (!complete) continue;
-            index->emplace(QsoKey{st.columnText(1), st.columnText(2), st.columnText(3),
-                                  st.columnText(4), st.columnText(5)},
-                           st.columnInt(0));
+            if (storedKey(st.handle(), 1, parts)) {
+                index->read.emplace_back(keyHash(parts), st.columnInt(0));
+            }
         }
+        std::sort(index->read.begin(), index->read.end());
         index_ = std::move(index);
     }
     // Several rows may match: the oldest one is the contact.
+    const std::uint64_t hash = keyHash(key);
     std::optional<std::int64_t> found;
-    auto [first, last] = index_->equal_range(key);
-    for (auto it = first; it != last; ++it) {
-        if (!found || it->second < *found) found = it->second;
+    const auto consider = [&](std::int64_t rowId) {
+        if ((!found || rowId < *found) && keyMatches(rowId, key)) found = rowId;
+    };
+    auto it = std::lower_bound(index_->read.begin(), index_->read.end(),
+                               std::pair<std::uint64_t, std::int64_t>(hash, INT64_MIN));
+    for (; it != index_->read.end() && it->first == hash; ++it) consider(it->second);
+    if (!index_->written.empty()) {
+        auto [first, last] = index_->written.equal_range(hash);
+        for (auto w = first; w != last; ++w) consider(w->second);
     }
     return found;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -98,12 +99,15 @@ class ContactStatistics {
 };
 
 // [QSO-TAB] of the target. Appends run inside one transaction that is
-// committed every 1,000 rows or half second, at commit() and on close; each
-// row has its own savepoint so a failed row rolls back alone. A row that
-// fails alone throws DbError; a failure of the whole target throws
-// DbTargetError, and a batch lost for good DbCommitError.
+// committed every half second or kMaxBatchRows rows, at commit() and on
+// close; a failed row rolls back alone. A row that fails alone throws
+// DbError; a failure of the whole target throws DbTargetError, and a batch
+// lost for good DbCommitError.
 class CImportSet : public ContactTarget {
   public:
+    // The most rows a batch holds before it is committed.
+    static constexpr std::size_t kMaxBatchRows = 3000;
+
     CImportSet() = default;
     ~CImportSet() override;
     CImportSet(const CImportSet&) = delete;
@@ -125,8 +129,10 @@ class CImportSet : public ContactTarget {
     // Reads one text column of a row (NULL as empty).
     std::string ReadText(std::int64_t rowId, QsoCol col) override;
 
-    // Finds a row by call/date/time/mode/band. The first call of a run builds
-    // an in-memory index of the whole table; rows added later are indexed too.
+    // Finds a row by call/date/time/mode/band; of several, the oldest. The
+    // first call of a run reads the keys of the whole table into a compact
+    // index (a hash and a row id, 16 bytes a row); rows written later are
+    // indexed too. Each candidate is confirmed against its stored row.
     std::optional<std::int64_t> FindContact(const QsoKey& key) override;
     void DropIndex();
     void EndRun() override { DropIndex(); }
@@ -146,38 +152,57 @@ class CImportSet : public ContactTarget {
     void updateRow(std::int64_t rowId, const QsoRow& row);
     void replayBatch();
     [[noreturn]] void loseBatch(const DbError& cause);
-    // Runs one row's write inside its own savepoint; a failure rolls back
-    // that row alone and is rethrown.
-    void inRowSavepoint(const std::function<void()>& write);
-    std::optional<QsoKey> readKey(std::int64_t rowId);
+    // Runs one row's write so that a failure rolls back that row alone and
+    // is rethrown.
+    template <typename Write>
+    void writeRow(Write write);
+    // The stored key of a row; the texts last until readKey_ is reset.
+    bool readStoredKey(std::int64_t rowId, std::string_view (&parts)[5]);
+    // Whether the stored key of the row is `key`, exactly.
+    bool keyMatches(std::int64_t rowId, const QsoKey& key);
+    void indexStoredKey(std::int64_t rowId);
 
     // Writes of the open batch, kept until commit: when the engine rolls the
     // whole transaction back (a ROLLBACK trigger, a full disk) they are
-    // written again instead of being lost.
+    // written again instead of being lost. Only the set cells are kept, one
+    // after the other in batchValues_.
     struct PendingWrite {
         bool isUpdate = false;
         std::int64_t rowId = 0;
-        QsoRow row;
+        std::uint64_t set = 0, nulls = 0, longs = 0;  // bit per QsoCol
+        std::size_t offset = 0;                       // into batchValues_
     };
+    void keep(bool isUpdate, std::int64_t rowId, const QsoRow& row);
+    QsoRow kept(const PendingWrite& w) const;
 
     std::unique_ptr<SqliteDb> db_;
     std::string path_;
-    // The per-row savepoint, prepared once: sent as SQL text for every row
-    // it costs as much as the insert itself.
+    // A row is one statement, which SQLite undoes whole when it fails. Not
+    // so where [QSO-TAB] has triggers: a RAISE(FAIL) keeps what the trigger
+    // did before it. Such targets get a savepoint per row, prepared once:
+    // sent as SQL text for every row it costs as much as the insert itself.
+    bool rowSavepoints_ = true;
     SqliteStatement savepoint_, release_, rollbackTo_;
     bool journalChanged_ = false;
-    SqliteStatement insert_;
-    std::uint64_t insertMask_ = 0;  // columns of insert_, bit per QsoCol
-    SqliteStatement update_;
-    std::uint64_t updateMask_ = 0;
+    // Statements by their set of columns (bit per QsoCol), each prepared
+    // once: a confirmation's set of columns changes from row to row.
+    using ShapeCache = std::unordered_map<std::uint64_t, SqliteStatement>;
+    SqliteStatement& statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate);
+    ShapeCache inserts_, updates_;
     std::vector<PendingWrite> batch_;
+    std::string batchValues_;
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;
-    struct KeyHash {
-        std::size_t operator()(const QsoKey& k) const;
+    // Candidates of FindContact: the hashes of the keys as read at the first
+    // search, sorted, and of the keys written since. A key changed later
+    // leaves its old entry behind, which the row then no longer confirms.
+    struct KeyIndex {
+        std::vector<std::pair<std::uint64_t, std::int64_t>> read;
+        std::unordered_multimap<std::uint64_t, std::int64_t> written;
     };
-    std::unique_ptr<std::unordered_multimap<QsoKey, std::int64_t, KeyHash>> index_;
+    std::unique_ptr<KeyIndex> index_;
+    SqliteStatement readKey_;
 };
 
 // Opens the target for reading [QSO-TAB] only, with the refusals of

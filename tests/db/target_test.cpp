@@ -194,13 +194,18 @@ TEST_F(Target, FailingRowRollsBackAlone) {
         " BEGIN SELECT RAISE(ABORT, 'bad call refused'); END;"
         "CREATE TRIGGER echo AFTER INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] = 'HALF'"
         " BEGIN INSERT INTO [QSO-NOTES] VALUES ('HALF', 'x');"
-        " SELECT RAISE(ABORT, 'second step failed'); END;");
+        " SELECT RAISE(ABORT, 'second step failed'); END;"
+        // FAIL keeps what the statement did before it: the row and the note.
+        "CREATE TRIGGER keep AFTER INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] = 'KEEP'"
+        " BEGIN INSERT INTO [QSO-NOTES] VALUES ('KEEP', 'x');"
+        " SELECT RAISE(FAIL, 'failed half way'); END;");
     {
         CImportSet set;
         set.Open(path_);
         set.AddNew(contact("A1A"));
         EXPECT_EQ(messageOf([&] { set.AddNew(contact("BAD")); }), "bad call refused");
         EXPECT_EQ(messageOf([&] { set.AddNew(contact("HALF")); }), "second step failed");
+        EXPECT_EQ(messageOf([&] { set.AddNew(contact("KEEP")); }), "failed half way");
         set.AddNew(contact("C3C"));
     }  // closing commits
     EXPECT_EQ(countRows(path_), 2);
@@ -241,8 +246,25 @@ TEST_F(Target, WholeTransactionRollbackLosesNoEarlierRow) {
     CImportSet set;
     set.Open(path_);
     const std::int64_t a = set.AddNew(contact("A1A"));
-    const std::int64_t b = set.AddNew(contact("B2B"));
+    QsoRow kinds = contact("B2B");
+    kinds.setNull(kQsoName);
+    kinds.setLong(kQsoValid, 3);
+    kinds.setText(kQsoNote, std::string("a\0b", 3));
+    kinds.setText(kQsoQth, "");
+    const std::int64_t b = set.AddNew(kinds);
+    QsoRow confirm;
+    confirm.setText(kQsoConfirm, "2");
+    set.Update(a, confirm);
     EXPECT_EQ(messageOf([&] { set.AddNew(contact("BAD")); }), "batch breaker");
+    // Written again as they were.
+    EXPECT_EQ(set.ReadText(a, kQsoConfirm), "2");
+    EXPECT_EQ(set.ReadText(b, kQsoNote), std::string("a\0b", 3));
+    EXPECT_EQ(countRows(path_), 0);
+    set.Commit();
+    EXPECT_EQ(countRows(path_,
+                        "[QSO-NAME] IS NULL AND [QSO-VALID] = 3 AND [QSO-QTH] = '' AND "
+                        "[QSO-CALL] = 'B2B'"),
+              1);
     const std::int64_t c = set.AddNew(contact("C3C"));
     EXPECT_EQ(set.FindContact(QsoKey{"A1A", "20240101", "120000", "2", "6"}), a);
     EXPECT_EQ(set.FindContact(QsoKey{"B2B", "20240101", "120000", "2", "6"}), b);
@@ -288,11 +310,12 @@ TEST_F(Target, CrashLosesAtMostTheOpenBatch) {
 TEST_F(Target, ManyRowsAcrossBatches) {
     CImportSet set;
     set.Open(path_);
-    for (int i = 0; i < 2500; ++i) set.AddNew(contact("C" + std::to_string(i)));
-    // Never more than one batch of 1,000 rows waits for a commit.
-    EXPECT_GT(countRows(path_), 2500 - 1000);
+    const auto rows = static_cast<std::int64_t>(2 * CImportSet::kMaxBatchRows + 500);
+    for (int i = 0; i < rows; ++i) set.AddNew(contact("C" + std::to_string(i)));
+    // Never more than one batch waits for a commit.
+    EXPECT_GT(countRows(path_), rows - static_cast<std::int64_t>(CImportSet::kMaxBatchRows));
     set.Close();
-    EXPECT_EQ(countRows(path_), 2500);
+    EXPECT_EQ(countRows(path_), rows);
 }
 
 TEST_F(Target, FindContactBeforeAndAfterAddNew) {
@@ -322,6 +345,18 @@ TEST_F(Target, FindContactBeforeAndAfterAddNew) {
     set.Update(added, change);
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "235900", "6", "23"}), std::nullopt);
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "000000", "6", "23"}), added);
+    // The oldest of two equal rows changes away: the other one is found.
+    QsoRow band;
+    band.setText(kQsoBand, "7");
+    set.Update(1, band);
+    EXPECT_EQ(set.FindContact({"DL1ABC", "20240101", "120000", "2", "6"}), 2);
+    band.setText(kQsoBand, "6");
+    set.Update(1, band);
+    EXPECT_EQ(set.FindContact({"DL1ABC", "20240101", "120000", "2", "6"}), 1);
+    // A key completed later is found.
+    band.setText(kQsoBand, "8");
+    set.Update(3, band);
+    EXPECT_EQ(set.FindContact({"W1AW", "20240101", "120000", "2", "8"}), 3);
 
     set.DropIndex();  // built again from the table
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "000000", "6", "23"}), added);
@@ -344,6 +379,24 @@ TEST_F(Target, UpdateChangesOnlyTheSetColumns) {
     set.Update(id, confirm);
     EXPECT_EQ(set.ReadText(id, kQsoConfirm), "2");
     EXPECT_EQ(set.ReadText(id, kQsoLotwRec), "20240301");
+    EXPECT_EQ(set.ReadText(id, kQsoName), "Bob");
+
+    // Each set of columns has its own statement, kept for the next row.
+    const std::int64_t other = set.AddNew(contact("K1ABC"));
+    QsoRow qth;
+    qth.setText(kQsoQth, "Bonn");
+    set.Update(other, qth);
+    set.Update(id, confirm);
+    QsoRow both;
+    both.setText(kQsoQth, "Köln");
+    both.setText(kQsoName, "Al");
+    set.Update(other, both);
+    qth.setText(kQsoQth, "Ulm");
+    set.Update(id, qth);
+    EXPECT_EQ(set.ReadText(other, kQsoQth), "Köln");
+    EXPECT_EQ(set.ReadText(other, kQsoName), "Al");
+    EXPECT_EQ(set.ReadText(other, kQsoConfirm), "");
+    EXPECT_EQ(set.ReadText(id, kQsoQth), "Ulm");
     EXPECT_EQ(set.ReadText(id, kQsoName), "Bob");
 
     QsoRow bad;
