@@ -74,6 +74,13 @@ std::string BandFromFrequency(const std::string& freqKhz) {
     return "99";
 }
 
+void WorkingContact::ClearContact() {
+    // Copied from an empty contact, the texts keep their buffers: a record
+    // costs no allocation for values that fit the last one's.
+    static const WorkingContact kEmpty;
+    *this = kEmpty;
+}
+
 void WorkingContact::FillDefaultReports() {
     if (m_strRstSent.empty()) m_strRstSent = DefaultReport(m_strMode);
     if (m_strRstRcvd.empty()) m_strRstRcvd = DefaultReport(m_strMode);

@@ -29,7 +29,7 @@ struct WorkingContact {
     std::string m_strLotwRcvdDate, m_strSection, m_strNote2;
 
     // Every member back to its reset value.
-    void ClearContact() { *this = WorkingContact{}; }
+    void ClearContact();
     // A report the source left empty becomes the mode's default report.
     void FillDefaultReports();
     // Sets m_strBand; false on success, true when the name is unknown (the

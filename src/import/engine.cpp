@@ -15,7 +15,9 @@ namespace {
 constexpr std::size_t kTextWidth = 255;
 
 std::string Fit(const std::string& value) {
-    return CharCount(value) > kTextWidth ? Left(value, kTextWidth) : value;
+    // A character takes at least one byte: a short text needs no counting.
+    if (value.size() <= kTextWidth || CharCount(value) <= kTextWidth) return value;
+    return Left(value, kTextWidth);
 }
 
 // A line of the report could not be written: the run ends, since the report

@@ -69,7 +69,7 @@ void ReadRecordLine(AdifRecord& r, const TextLine& piece) {
     while (!line.empty()) {
         if (line.front() == '<') line.remove_prefix(1);
         const std::size_t next = line.find('<');
-        const std::string segment(line.substr(0, next));
+        const std::string_view segment = line.substr(0, next);
         line = next == std::string_view::npos ? std::string_view() : line.substr(next);
         if (ParseAdifSegment(r, segment) == 1) FinishAdifRecord(r.engine);
     }
@@ -89,17 +89,19 @@ void LookupDxccPrefix(AdifRecord& r, const std::string& dxcc) {
     if (it != r.dxccPrefixes->end()) r.c.m_strPrefix = Left(it->second, 4);
 }
 
-int ParseAdifSegment(AdifRecord& r, const std::string& segment) {
-    const std::string text = TrimRight(segment);
+int ParseAdifSegment(AdifRecord& r, std::string_view segment) {
+    // Segments are views into the line: only the name and the value are
+    // copied, once each.
+    const std::string_view text = TrimRightView(segment);
     const std::size_t colon = text.find(':');
-    const std::string name = ToUpper(std::string_view(text).substr(0, colon));
+    const std::string name = ToUpper(text.substr(0, colon));
     if (name == "EOR>") return 1;
     const std::size_t close = text.find('>');
     std::string value;
     std::string_view specifier = text;
-    if (close != std::string::npos) {
+    if (close != std::string_view::npos) {
         value = text.substr(close + 1);
-        specifier = std::string_view(text).substr(0, close);
+        specifier = text.substr(0, close);
     }
     // LoTW writes a comment after the value, inside the tag's declared length
     // ("<STATE:2>OK // Oklahoma"): the length is what the value is.

@@ -3,6 +3,7 @@
 // field mapping is in adif_fields.h.
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "import/engine.h"
@@ -23,7 +24,7 @@ struct AdifRecord {
 
 // 1 when the segment is the end-of-record tag, else 0 after handing the field
 // to ApplyAdifField. The segment is the text after a "<" up to the next "<".
-int ParseAdifSegment(AdifRecord& r, const std::string& segment);
+int ParseAdifSegment(AdifRecord& r, std::string_view segment);
 
 // Reads the engine's source file as ADIF with the given country map.
 void ReadAdifFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes);

@@ -24,10 +24,14 @@ std::string TrimLeft(std::string_view text) {
     return std::string(text.substr(i));
 }
 
-std::string TrimRight(std::string_view text) {
+std::string_view TrimRightView(std::string_view text) {
     std::size_t n = text.size();
     while (n > 0 && IsBlank(text[n - 1])) --n;
-    return std::string(text.substr(0, n));
+    return text.substr(0, n);
+}
+
+std::string TrimRight(std::string_view text) {
+    return std::string(TrimRightView(text));
 }
 
 std::string Trim(std::string_view text) {

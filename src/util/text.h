@@ -10,6 +10,8 @@ namespace tvx {
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
+// The text without its trailing blanks, as a view into it.
+std::string_view TrimRightView(std::string_view text);
 std::string ToUpper(std::string_view text);  // ASCII letters only
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // True for a non-empty text of ASCII digits only.
