@@ -133,7 +133,6 @@ class ImportEngine {
     // Shows a reference table's error the first time a lookup meets it.
     void NoticeReferenceTable(const std::string& error, bool& shown);
 
-    bool Resolve(ResolutionRecord& rec);
     void ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState);
     bool StateUnknown(const std::string& abbreviation);
     bool PassesFilter(const ResolutionRecord& rec);
