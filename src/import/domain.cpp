@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "util/text.h"
+
 namespace tvx {
 
 // 75G has no frequencies of its own (an empty range): no frequency gives it.
@@ -110,12 +112,10 @@ std::string SectionToState(const std::string& section) {
 }
 
 std::string_view QslRouteOfLetter(std::string_view letter) {
-    static constexpr std::pair<char, std::string_view> kLetters[] = {
-        {'D', "1"}, {'B', kQslViaBureau}, {'$', "2"}, {'M', kQslViaManager}};
-    if (letter.size() != 1) return {};
-    const char upper = letter[0] >= 'a' && letter[0] <= 'z' ? letter[0] - 'a' + 'A' : letter[0];
+    static constexpr std::pair<std::string_view, std::string_view> kLetters[] = {
+        {"D", "1"}, {"B", kQslViaBureau}, {"$", "2"}, {"M", kQslViaManager}};
     for (const auto& [mark, route] : kLetters) {
-        if (upper == mark) return route;
+        if (EqualsNoCase(letter, mark)) return route;
     }
     return {};
 }

@@ -184,6 +184,19 @@ bool ImportEngine::NextRecord() {
     return true;
 }
 
+void ImportEngine::ReadRows(TableCursor& rows, const std::function<bool()>& fill) {
+    const std::int64_t total = rows.rowCount();
+    std::int64_t done = 0;
+    while (rows.next()) {
+        ReportPosition(++done, total);
+        if (!NextRecord()) return;
+        if (fill()) FinishContact();
+    }
+    // Deleted rows are counted in the total but never read.
+    ReportPosition(total, total);
+    StopReading();
+}
+
 void ImportEngine::CountRecordRead() {
     ++state_.counters.recordsRead;
     Publish();
@@ -330,32 +343,35 @@ bool ImportEngine::FinishContact() {
 
 void ImportEngine::ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState) {
     std::string& state = contact_.m_strState;
-    const bool statePrefix = IsStatePrefix(rec.prefix);
     const std::string_view islandState = StateOfPrefix(rec.prefix);
     const StateRule rule = type_.stateRule;
-    if (rule == StateRule::Adif) {
-        if (!statePrefix) state.clear();
-        if (state.empty()) state = islandState;
-        if (state.empty() && !contact_.m_strSection.empty() && usCall) {
-            state = Left(SectionToState(contact_.m_strSection), 2);
-        }
-        if (!state.empty() && StateUnknown(state)) {
-            ReportWarning("State?");
-            state.clear();
-        }
-        return;
+    switch (rule) {
+        case StateRule::Adif:
+            if (!IsStatePrefix(rec.prefix)) state.clear();
+            if (state.empty()) state = islandState;
+            if (state.empty() && !contact_.m_strSection.empty() && usCall) {
+                state = Left(SectionToState(contact_.m_strSection), 2);
+            }
+            DropUnknownState();
+            return;
+        case StateRule::TakenAfterResolution:
+            state = islandState.empty() ? std::move(heldState) : std::string(islandState);
+            break;
+        case StateRule::AsRead:
+        case StateRule::StatePrefixesOnly:
+        case StateRule::StatePrefixesChecked:
+            if (!islandState.empty()) state = islandState;
+            if (rule != StateRule::AsRead && !IsStatePrefix(rec.prefix)) state.clear();
+            break;
     }
-    if (!islandState.empty()) {
-        state = islandState;
-    } else if (rule == StateRule::TakenAfterResolution) {
-        state = std::move(heldState);
-    }
-    const bool keptEverywhere =
-        rule == StateRule::AsRead || rule == StateRule::TakenAfterResolution;
-    if (!keptEverywhere && !statePrefix) state.clear();
-    if (rule == StateRule::StatePrefixesOnly || rule == StateRule::AsRead) return;
-    // A state of the mainland must be one the state table knows.
-    if (rec.prefix == kMainlandPrefix && !state.empty() && StateUnknown(state)) {
+    const bool checked =
+        rule == StateRule::StatePrefixesChecked || rule == StateRule::TakenAfterResolution;
+    if (checked && rec.prefix == kMainlandPrefix) DropUnknownState();
+}
+
+void ImportEngine::DropUnknownState() {
+    std::string& state = contact_.m_strState;
+    if (!state.empty() && StateUnknown(state)) {
         ReportWarning("State?");
         state.clear();
     }

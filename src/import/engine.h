@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "db/database.h"
 #include "db/reference.h"
 #include "db/target.h"
 #include "import/contact.h"
@@ -86,6 +88,11 @@ class ImportEngine {
     bool NextRecord();
     // Pump and the abort question only. False: leave the loop.
     bool PumpAndCheckAbort();
+    // The record loop of a table: each row is a record. fill fills the
+    // contact from the current row; false when the row failed a check (it
+    // has been reported). A read error in the middle of the table passes to
+    // Run, which shows it and keeps what was written.
+    void ReadRows(TableCursor& rows, const std::function<bool()>& fill);
     // Counts a record read, for sources whose records span lines.
     void CountRecordRead();
     // The reader's position in its source (bytes or rows) out of total; the
@@ -135,6 +142,8 @@ class ImportEngine {
 
     void ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState);
     bool StateUnknown(const std::string& abbreviation);
+    // A state the state table does not know is reported ("State?") and dropped.
+    void DropUnknownState();
     bool PassesFilter(const ResolutionRecord& rec);
     int LookupStatistics(int column, const ResolutionRecord& rec);
     bool Load(const ResolutionRecord& rec);

@@ -85,6 +85,10 @@ bool ImportSession::Refuse(int messageId, MessageIcon icon) {
     return false;
 }
 
+bool ImportSession::Ask(int messageId) {
+    return host_.ask(messageId, MessageText(messageId), MessageIcon::Question);
+}
+
 bool ImportSession::RefuseWith(int messageId, const std::string& text) {
     host_.notify(messageId, text, MessageIcon::Stop);
     return false;
@@ -98,8 +102,7 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
         return Refuse(kMsgSelectSourceType, MessageIcon::Question);
     }
     if (types_[type].reader == nullptr) return Refuse(kMsgReaderMissing, MessageIcon::Stop);
-    if (types_[type].asksOldFormat &&
-        !host_.ask(kMsgNotAdifQuestion, MessageText(kMsgNotAdifQuestion), MessageIcon::Question)) {
+    if (types_[type].asksOldFormat && !Ask(kMsgNotAdifQuestion)) {
         return false;
     }
     if (!CheckSource()) return false;
@@ -115,8 +118,7 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
     if (!importSet_.IsOpen()) return Refuse(kMsgTargetNotOpen, MessageIcon::Stop);
     std::string refPath;
     if (!LoadReference(refPath)) return false;
-    if (opt_.filter != kFilterNone &&
-        !host_.ask(kMsgBackupQuestion, MessageText(kMsgBackupQuestion), MessageIcon::Question)) {
+    if (opt_.filter != kFilterNone && !Ask(kMsgBackupQuestion)) {
         return false;
     }
     return CreateReport(refPath);

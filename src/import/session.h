@@ -60,6 +60,7 @@ class ImportSession {
     bool CreateReport(const std::string& refPath);
     void NoticeEndOfRun(const ImportEngine& engine, int readAtStart);
     void NoticeUnreadRecords(const ImportEngine& engine, int readAtStart);
+    bool Ask(int messageId);
     bool Refuse(int messageId, MessageIcon icon);
     bool RefuseWith(int messageId, const std::string& text);
 

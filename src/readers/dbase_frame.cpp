@@ -133,29 +133,12 @@ void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
         return;
     }
 
-    // A read error in the middle of the table passes to the engine, which
-    // shows it and keeps what was written.
-    const std::int64_t total = rows->rowCount();
-    std::int64_t done = 0;
-    bool stopped = false;
-    while (rows->next()) {
-        s.ReportPosition(++done, total);
-        if (!s.NextRecord()) {
-            stopped = true;
-            break;
-        }
+    s.ReadRows(*rows, [&] {
         const DbaseRow row(*rows);
-        if (!source.convert(s, row)) continue;
+        if (!source.convert(s, row)) return false;
         c.FillDefaultReports();
-        if (CheckDate(c.m_strDate)) {
-            Fail(s, "Date?");
-            continue;
-        }
-        s.FinishContact();
-    }
-    // Deleted rows are counted in the total but never read.
-    if (!stopped) s.ReportPosition(total, total);
-    s.StopReading();
+        return !CheckDate(c.m_strDate) || Fail(s, "Date?");
+    });
 }
 
 bool Fail(ImportEngine& s, const char* problem) {

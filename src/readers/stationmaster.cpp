@@ -223,13 +223,7 @@ void ImportStationMaster(ImportEngine& s) {
         return;
     }
 
-    const std::int64_t total = rows->rowCount();
-    std::int64_t done = 0;
-    while (rows->next()) {
-        s.ReportPosition(++done, total);
-        if (!s.NextRecord()) break;
-        if (ReadRow(s, *rows)) s.FinishContact();
-    }
+    s.ReadRows(*rows, [&] { return ReadRow(s, *rows); });
 }
 
 }  // namespace tvx
