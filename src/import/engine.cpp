@@ -96,8 +96,7 @@ void ImportEngine::Run(ReaderFn reader) {
                    MessageText(kMsgReportWriteFailed) + "\n" + out_.report.path() + ": " + e.what(),
                    MessageIcon::Stop);
     } catch (const std::exception& e) {
-        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
-                   MessageIcon::Stop);
+        NotifyEngineError(e);
     }
     CommitRun();
     out_.target.EndRun();
@@ -109,9 +108,12 @@ void ImportEngine::CommitRun() {
     } catch (const DbCommitError& e) {
         LoseBatch(e);
     } catch (const DbError& e) {
-        NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(),
-                   MessageIcon::Stop);
+        NotifyEngineError(e);
     }
+}
+
+void ImportEngine::NotifyEngineError(const std::exception& e) {
+    NotifyText(kMsgEngineError, MessageText(kMsgEngineError) + ":\n" + e.what(), MessageIcon::Stop);
 }
 
 void ImportEngine::LoseBatch(const DbCommitError& e) {
@@ -122,10 +124,8 @@ void ImportEngine::LoseBatch(const DbCommitError& e) {
     try {
         for (const QsoRow& row : e.lost()) {
             ++n.errors;
-            const std::string line = FormatProblemLine(
-                ProblemKind::Error, "Not saved by the target database", ContactOf(row));
-            host_.problemAdded(line);
-            WriteReportLine(line);
+            AddProblemLine(FormatProblemLine(ProblemKind::Error, "Not saved by the target database",
+                                             ContactOf(row)));
         }
     } catch (const ReportWriteError&) {
         // The message below already ends the run; the list holds every line.
@@ -206,12 +206,11 @@ void ImportEngine::ReportProblem(ProblemKind kind, const std::string& problem) {
     if (kind == ProblemKind::Error) ++state_.counters.errors;
     if (kind == ProblemKind::Warning) ++state_.counters.warnings;
     if (kind != ProblemKind::Sample) Publish();
-    const std::string line = FormatProblemLine(kind, problem, contact_);
-    host_.problemAdded(line);
-    WriteReportLine(line);
+    AddProblemLine(FormatProblemLine(kind, problem, contact_));
 }
 
-void ImportEngine::WriteReportLine(const std::string& line) {
+void ImportEngine::AddProblemLine(const std::string& line) {
+    host_.problemAdded(line);
     if (out_.report.WriteLine(line) || reportFailed_) return;
     reportFailed_ = true;
     throw ReportWriteError(out_.report.error());

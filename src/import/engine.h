@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -133,9 +134,11 @@ class ImportEngine {
   private:
     void Publish();
     void ReportProblem(ProblemKind kind, const std::string& problem);
-    void WriteReportLine(const std::string& line);
+    // The line goes to the form's list and to the report.
+    void AddProblemLine(const std::string& line);
     void ReportSampleIfDue();
     void CommitRun();
+    void NotifyEngineError(const std::exception& e);
     void LoseBatch(const DbCommitError& e);
     // Shows a reference table's error the first time a lookup meets it.
     void NoticeReferenceTable(const std::string& error, bool& shown);
