@@ -308,36 +308,22 @@ struct Suite {
         const std::string work = ws.file("work.sqlite");
         const std::string yard = ws.file("yardstick.sqlite");
 
-        // N into an empty target.
-        Copy(empty, target);
-        r["import_n"].run = ws.Import(small, "adif", target, cli);
-        {
-            const auto rows = RowsOf(target, 0);
-            Copy(empty, yard);
-            r["import_n"].yardstick = BulkInsert(yard, rows);
-        }
-        Print(build, "ADIF import, N into an empty target", r["import_n"]);
-
-        // 10 N into an empty target.
-        Copy(empty, big);
-        r["import_10n"].run = ws.Import(large, "adif", big, cli);
-        {
-            const auto rows = RowsOf(big, 0);
-            Copy(empty, yard);
-            r["import_10n"].yardstick = BulkInsert(yard, rows);
-        }
-        Print(build, "ADIF import, 10 N into an empty target", r["import_10n"]);
-
-        // N more into the 10 N-row target.
-        Copy(big, work);
-        const std::int64_t before = MaxRowId(work);
-        r["import_n_into_10n"].run = ws.Import(extra, "adif", work, cli);
-        {
-            const auto rows = RowsOf(work, before);
-            Copy(big, yard);
-            r["import_n_into_10n"].yardstick = BulkInsert(yard, rows);
-        }
-        Print(build, "ADIF import, N into the 10 N-row target", r["import_n_into_10n"]);
+        // One import case: the source imported into a copy of base, and the
+        // yardstick inserting the same new rows into another copy of base.
+        const auto importCase = [&](const char* key, const char* label, const std::string& source,
+                                    const std::string& base, const std::string& into) {
+            Copy(base, into);
+            const std::int64_t before = MaxRowId(into);
+            r[key].run = ws.Import(source, "adif", into, cli);
+            const auto rows = RowsOf(into, before);
+            Copy(base, yard);
+            r[key].yardstick = BulkInsert(yard, rows);
+            Print(build, label, r[key]);
+        };
+        importCase("import_n", "ADIF import, N into an empty target", small, empty, target);
+        importCase("import_10n", "ADIF import, 10 N into an empty target", large, empty, big);
+        importCase("import_n_into_10n", "ADIF import, N into the 10 N-row target", extra, big,
+                   work);
 
         // The LoTW pass against N rows and against 10 N rows; the yardstick
         // is the bulk insert of the N-row import.
