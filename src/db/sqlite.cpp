@@ -135,6 +135,11 @@ std::string SqliteStatement::columnName(int column) const {
 // ---- SqliteDb
 
 SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
+    // The library counts its memory under a lock that every allocation
+    // takes; nothing here reads the count, and with the import's writer
+    // thread the lock is no longer free. Only possible before the first open.
+    static const bool memoryUncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    (void)memoryUncounted;
     int flags = SQLITE_OPEN_NOMUTEX;
     switch (mode) {
         case Mode::ReadOnly:

@@ -107,19 +107,38 @@ std::string columnName(int c) {
 
 // ---- QsoRow
 
-void QsoRow::setText(QsoCol col, std::string value) {
-    cells_[col] = Cell{true, false, false, 0, std::move(value)};
+void QsoRow::setText(QsoCol col, std::string_view value) {
+    Cell& cell = cells_[col];
+    cell.set = true;
+    cell.isNull = false;
+    cell.isLong = false;
+    cell.number = 0;
+    cell.text.assign(value);
 }
 
 void QsoRow::setNull(QsoCol col) {
-    cells_[col] = Cell{true, true, false, 0, {}};
+    Cell& cell = cells_[col];
+    cell.set = true;
+    cell.isNull = true;
+    cell.isLong = false;
+    cell.number = 0;
+    cell.text.clear();
 }
 
 void QsoRow::setLong(QsoCol col, std::int64_t value) {
-    cells_[col] = Cell{true, false, true, value, {}};
+    Cell& cell = cells_[col];
+    cell.set = true;
+    cell.isNull = false;
+    cell.isLong = true;
+    cell.number = value;
+    cell.text.clear();
 }
 
-void QsoRow::setTextOrNull(QsoCol col, const std::string& value) {
+void QsoRow::clear() {
+    for (Cell& cell : cells_) cell.set = false;
+}
+
+void QsoRow::setTextOrNull(QsoCol col, std::string_view value) {
     if (value.empty()) {
         setNull(col);
     } else {
@@ -271,6 +290,7 @@ void CImportSet::Close() {
     for (SqliteStatement& st : readText_) st = {};
     index_.reset();
     readKey_ = {};
+    matchedConfirm_.reset();
     batch_.clear();
     batchValues_.clear();
     inTransaction_ = false;
@@ -335,6 +355,7 @@ void CImportSet::maybeCommit() {
 }
 
 void CImportSet::Commit() {
+    matchedConfirm_.reset();
     if (!db_ || !inTransaction_) return;
     try {
         db_->exec("COMMIT");
@@ -546,6 +567,7 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     // Commit before the next row, never after it: a commit that fails then
     // concerns rows that were already counted, not the one in hand.
+    matchedConfirm_.reset();
     maybeCommit();
     beginBatchIfNeeded();
     std::int64_t rowId = 0;
@@ -572,8 +594,8 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
 bool CImportSet::readStoredKey(std::int64_t rowId, std::string_view (&parts)[5]) {
     if (!readKey_.handle()) {
         readKey_ = db_->prepare(
-            "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND] FROM [QSO-TAB] "
-            "WHERE rowid=?1");
+            "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],[QSO-BAND],[QSO-CONFIRM] "
+            "FROM [QSO-TAB] WHERE rowid=?1");
     }
     readKey_.reset();
     readKey_.bindInt(1, rowId);
@@ -585,6 +607,10 @@ bool CImportSet::keyMatches(std::int64_t rowId, const QsoKey& key) {
     const bool matches = readStoredKey(rowId, parts) && parts[0] == key.call &&
                          parts[1] == key.date && parts[2] == key.time && parts[3] == key.mode &&
                          parts[4] == key.band;
+    if (matches) {
+        // A confirmation reads this next: keep it rather than search again.
+        matchedConfirm_ = {rowId, readKey_.columnText(5)};
+    }
     readKey_.reset();
     return matches;
 }
@@ -599,6 +625,7 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     bool keyChanges = false;
     for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.cell(c).set;
+    matchedConfirm_.reset();
     maybeCommit();
     beginBatchIfNeeded();
     writeRow([&] { updateRow(rowId, row); });
@@ -608,6 +635,9 @@ void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
 
 std::string CImportSet::ReadText(std::int64_t rowId, QsoCol col) {
     if (!db_) throw DbError("The target database is not open.");
+    if (col == kQsoConfirm && matchedConfirm_ && matchedConfirm_->first == rowId) {
+        return matchedConfirm_->second;
+    }
     SqliteStatement& st = readText_[col];
     if (!st.handle())
         st = db_->prepare("SELECT " + columnName(col) + " FROM [QSO-TAB] WHERE rowid=?1");

@@ -21,11 +21,15 @@ namespace tvx {
 // left alone (on insert: left to the database's default, NULL).
 class QsoRow {
   public:
-    void setText(QsoCol col, std::string value);
+    // Texts are copied into the room the cell already has: a row used again
+    // for the next contact allocates nothing.
+    void setText(QsoCol col, std::string_view value);
     void setNull(QsoCol col);
     void setLong(QsoCol col, std::int64_t value);
     // Text when non-empty, NULL when empty.
-    void setTextOrNull(QsoCol col, const std::string& value);
+    void setTextOrNull(QsoCol col, std::string_view value);
+    // Every column not set again, the room of the texts kept.
+    void clear();
 
     struct Cell {
         bool set = false;
@@ -203,6 +207,8 @@ class CImportSet : public ContactTarget {
     };
     std::unique_ptr<KeyIndex> index_;
     SqliteStatement readKey_;
+    // [QSO-CONFIRM] of the row FindContact last confirmed, until a write.
+    std::optional<std::pair<std::int64_t, std::string>> matchedConfirm_;
 };
 
 // Opens the target for reading [QSO-TAB] only, with the refusals of

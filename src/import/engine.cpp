@@ -1,6 +1,7 @@
 #include "import/engine.h"
 
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -14,10 +15,12 @@ namespace {
 // Every text column of the host database holds at most 255 characters.
 constexpr std::size_t kTextWidth = 255;
 
-std::string Fit(const std::string& value) {
+// The value cut to the column's width: itself, or its cut copy in `cut`.
+std::string_view Fit(const std::string& value, std::string& cut) {
     // A character takes at least one byte: a short text needs no counting.
     if (value.size() <= kTextWidth || CharCount(value) <= kTextWidth) return value;
-    return Left(value, kTextWidth);
+    cut = Left(value, kTextWidth);
+    return cut;
 }
 
 // A line of the report could not be written: the run ends, since the report
@@ -26,6 +29,88 @@ class ReportWriteError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// A search of the target failed: no fault of the record, so the run ends
+// with the engine's message.
+class SearchError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A write of one record failed; the report line names the contact as it was
+// when the write was given.
+class RecordWriteError : public DbError {
+  public:
+    RecordWriteError(const DbError& cause, std::string contact)
+        : DbError(cause.what(), cause.code()), contact_(std::move(contact)) {}
+    const std::string& contact() const { return contact_; }
+
+  private:
+    std::string contact_;
+};
+
+// A LoTW record as the writer needs it: the contact it may confirm, the
+// columns a confirmation sets (the confirmation itself depends on the
+// stored row), and the row added when no contact matches.
+struct LotwRecord : TargetWriter::Job {
+    QsoKey key;
+    QsoRow confirmation;
+    QsoRow contact;
+    // The contact as a report line names it, with the time as read and
+    // with the seconds as "00" ("" when the time has no seconds).
+    std::string asRead, secondsZero;
+
+    void Run(ContactTarget& target) override;
+};
+
+// What a LoTW confirmation makes of the stored confirmation: worked or a
+// paper QSL becomes confirmed by LoTW as well. Other values stay.
+std::optional<std::string> LotwConfirmation(const std::string& stored) {
+    switch (LeadingInt(stored)) {
+        case 0:
+        case 2:
+            return "2";
+        case 1:
+        case 3:
+            return "3";
+        default:
+            return std::nullopt;
+    }
+}
+
+// On the writer: the record confirms the oldest contact with its key, else
+// the oldest with the seconds of the time as "00" (LoTW keeps the seconds
+// that many logs never had), else it is added with those.
+void LotwRecord::Run(ContactTarget& target) {
+    LotwRecord& r = *this;
+    std::optional<std::int64_t> found;
+    bool secondsDropped = false;
+    try {
+        found = target.FindContact(r.key);
+        if (!found && !r.secondsZero.empty()) {
+            r.key.time.replace(4, 2, "00");
+            secondsDropped = true;
+            found = target.FindContact(r.key);
+        }
+    } catch (const DbTargetError&) {
+        throw;
+    } catch (const DbError& e) {
+        throw SearchError(e.what());
+    }
+    try {
+        if (found) {
+            const auto confirm = LotwConfirmation(target.ReadText(*found, kQsoConfirm));
+            if (confirm) r.confirmation.setText(kQsoConfirm, *confirm);
+            target.Update(*found, r.confirmation);
+        } else {
+            target.AddNew(r.contact);
+        }
+    } catch (const DbTargetError&) {
+        throw;
+    } catch (const DbError& e) {
+        throw RecordWriteError(e, secondsDropped ? r.secondsZero : r.asRead);
+    }
+}
 
 // The contact of a row that is gone, as far as a report line shows it.
 WorkingContact ContactOf(const QsoRow& row) {
@@ -82,13 +167,28 @@ ImportEngine::ImportEngine(ImportHost& host, RunState& state, const ImportOption
       reference_(reference),
       out_(outputs),
       samplesShown_(options.filter == kFilterNone ? 0 : 99),
-      loadedAtStart_(state.counters.recordsLoaded) {}
+      loadedAtStart_(state.counters.recordsLoaded),
+      writer_(std::make_unique<TargetWriter>(outputs.target, false)) {}
 
 void ImportEngine::Run(ReaderFn reader) {
+    writer_ = std::make_unique<TargetWriter>(out_.target);
     // Engine errors that the lookups do not catch end the reader; what was
     // written so far stays and is committed.
+    Guarded([&] { reader(*this); });
+    // What was given is written and told, also after the report failed
+    // (then every later line goes to the list alone).
+    do {
+        Guarded([&] { Settle(true); });
+    } while (!waiting_.empty());
+    writer_ = std::make_unique<TargetWriter>(out_.target, false);
+    lastTicket_ = 0;
+    CommitRun();
+    out_.target.EndRun();
+}
+
+void ImportEngine::Guarded(const std::function<void()>& step) {
     try {
-        reader(*this);
+        step();
     } catch (const DbCommitError& e) {
         LoseBatch(e);
     } catch (const ReportWriteError& e) {
@@ -98,8 +198,90 @@ void ImportEngine::Run(ReaderFn reader) {
     } catch (const std::exception& e) {
         NotifyEngineError(e);
     }
-    CommitRun();
-    out_.target.EndRun();
+}
+
+void ImportEngine::Tell(Outcome outcome) {
+    // Bounded, in case the writes wait for more to come while many records
+    // are told without one.
+    constexpr std::size_t kMostWaiting = 4096;
+    if (!waiting_.empty()) Settle(waiting_.size() >= kMostWaiting);
+    if (waiting_.empty() && outcome.kind != Outcome::Kind::Write) {
+        Emit(outcome, nullptr);
+        return;
+    }
+    if (outcome.kind != Outcome::Kind::Write) outcome.ticket = lastTicket_;
+    waiting_.push_back(std::move(outcome));
+}
+
+void ImportEngine::Settle(bool wait) {
+    if (wait) writer_->Settle();
+    const std::uint64_t done = writer_->Done();
+    while (!waiting_.empty() && waiting_.front().ticket <= done) {
+        const Outcome o = std::move(waiting_.front());
+        waiting_.pop_front();
+        Emit(o, o.kind == Outcome::Kind::Write ? writer_->FailureOf(o.ticket) : nullptr);
+    }
+}
+
+void ImportEngine::Emit(const Outcome& o, const std::exception_ptr& failure) {
+    Counters& n = state_.counters;
+    switch (o.kind) {
+        case Outcome::Kind::Ignored:
+            ++n.recordsIgnored;
+            Publish();
+            return;
+        case Outcome::Kind::Problem:
+            if (o.problem == ProblemKind::Error) ++n.errors;
+            if (o.problem == ProblemKind::Warning) ++n.warnings;
+            if (o.problem != ProblemKind::Sample) Publish();
+            AddProblemLine(o.text);
+            return;
+        case Outcome::Kind::Write:
+            break;
+    }
+    if (!failure) {
+        ++n.recordsLoaded;
+        Publish();
+        return;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbError& e) {
+        if (!dynamic_cast<const DbTargetError*>(&e)) {
+            const auto* record = dynamic_cast<const RecordWriteError*>(&e);
+            ++n.errors;
+            Publish();
+            AddProblemLine(FormatProblemLine(ProblemKind::Error, o.text + " " + e.what(),
+                                             record ? record->contact() : o.contact));
+            return;
+        }
+    } catch (...) {
+    }
+    // The whole target failed (a lock, a full disk, a read-only file): every
+    // record would fail alike, so the run ends at this record with the
+    // engine's message; what was read after it is left as unread.
+    waiting_.clear();
+    n.recordsRead = o.recordsRead;
+    otherStationSkipped_ = o.otherStationSkipped;
+    Publish();
+    std::rethrow_exception(failure);
+}
+
+void ImportEngine::GiveAppend(std::unique_ptr<QsoRow> row) {
+    std::string contact = ProblemLineContact(contact_);
+    Given(writer_->Give(std::move(row)), std::move(contact));
+}
+
+void ImportEngine::Given(std::uint64_t ticket, std::string contact) {
+    Outcome o;
+    o.kind = Outcome::Kind::Write;
+    o.ticket = lastTicket_ = ticket;
+    o.text = contact_.m_strCall;
+    o.contact = std::move(contact);
+    o.recordsRead = state_.counters.recordsRead;
+    o.otherStationSkipped = otherStationSkipped_;
+    Tell(std::move(o));
+    Settle(false);
 }
 
 void ImportEngine::CommitRun() {
@@ -203,10 +385,10 @@ void ImportEngine::CountRecordRead() {
 }
 
 void ImportEngine::ReportProblem(ProblemKind kind, const std::string& problem) {
-    if (kind == ProblemKind::Error) ++state_.counters.errors;
-    if (kind == ProblemKind::Warning) ++state_.counters.warnings;
-    if (kind != ProblemKind::Sample) Publish();
-    AddProblemLine(FormatProblemLine(kind, problem, contact_));
+    Outcome o;
+    o.problem = kind;
+    o.text = FormatProblemLine(kind, problem, contact_);
+    Tell(std::move(o));
 }
 
 void ImportEngine::AddProblemLine(const std::string& line) {
@@ -329,15 +511,13 @@ bool ImportEngine::FinishContact() {
     ApplyStateRule(rec, outcome.usCall, std::move(heldState));
     if (type_.derivesWpx && c.m_strWpx.empty()) c.m_strWpx = DeriveWpxPrefix(c.m_strCall);
     if (!PassesFilter(rec)) {
-        ++state_.counters.recordsIgnored;
-        Publish();
+        Outcome ignored;
+        ignored.kind = Outcome::Kind::Ignored;
+        Tell(std::move(ignored));
         ReportSampleIfDue();
         return false;
     }
-    if (!Load(rec)) return false;
-    ++state_.counters.recordsLoaded;
-    Publish();
-    return true;
+    return Load(rec);
 }
 
 void ImportEngine::ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState) {
@@ -397,20 +577,27 @@ int ImportEngine::LookupStatistics(int column, const ResolutionRecord& rec) {
 }
 
 bool ImportEngine::Load(const ResolutionRecord& rec) {
-    std::int64_t rowId = 0;
-    if (type_.lotwDownload && FindLotwDuplicate(rowId)) return ApplyLotwConfirmation(rowId);
-    return WriteContact(rec);
+    if (type_.lotwDownload) {
+        GiveLotwRecord(rec);
+    } else {
+        std::unique_ptr<QsoRow> row = writer_->TakeRow();
+        ContactRow(rec, *row);
+        GiveAppend(std::move(row));
+    }
+    return true;
 }
 
 namespace {
 
 // Text cut to the column's width; the optional columns take NULL for "".
 void SetText(QsoRow& row, QsoCol col, const std::string& value) {
-    row.setText(col, Fit(value));
+    std::string cut;
+    row.setText(col, Fit(value, cut));
 }
 
 void SetTextOrNull(QsoRow& row, QsoCol col, const std::string& value) {
-    row.setTextOrNull(col, Fit(value));
+    std::string cut;
+    row.setTextOrNull(col, Fit(value, cut));
 }
 
 // The columns a contact may leave empty.
@@ -467,10 +654,10 @@ void ImportEngine::CompleteContact() {
     c.m_strQslsStatus = QslSentStatus(c);
 }
 
-QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
+void ImportEngine::ContactRow(const ResolutionRecord& rec, QsoRow& row) {
     CompleteContact();
     const WorkingContact& c = contact_;
-    QsoRow row;
+    row.clear();
     const std::pair<QsoCol, const std::string*> required[] = {
         {kQsoDate, &c.m_strDate},         {kQsoTime, &c.m_strTime},
         {kQsoCall, &c.m_strCall},         {kQsoBand, &c.m_strBand},
@@ -511,79 +698,45 @@ QsoRow ImportEngine::ContactRow(const ResolutionRecord& rec) {
         SetTextOrNull(row, kQsoLotwRec, c.m_strLotwRcvdDate);
     }
     SetOptionalColumns(row, c);
-    return row;
 }
 
-bool ImportEngine::WriteContact(const ResolutionRecord& rec) {
-    try {
-        out_.target.AddNew(ContactRow(rec));
-    } catch (const DbTargetError&) {
-        // The whole target fails (a lock, a full disk, a read-only file):
-        // every record would fail alike, so the run ends here with the
-        // engine's message.
-        throw;
-    } catch (const DbError& e) {
-        ReportError(contact_.m_strCall + " " + e.what());
-        return false;
-    }
-    return true;
-}
-
-bool ImportEngine::FindLotwDuplicate(std::int64_t& rowId) {
+void ImportEngine::GiveLotwRecord(const ResolutionRecord& rec) {
     WorkingContact& c = contact_;
-    auto found =
-        out_.target.FindContact({c.m_strCall, c.m_strDate, c.m_strTime, c.m_strMode, c.m_strBand});
-    if (!found && c.m_strTime.size() == 6) {
-        // LoTW keeps the seconds that many logs never had.
+    std::unique_ptr<TargetWriter::Job> job = writer_->TakeJob();
+    if (!dynamic_cast<LotwRecord*>(job.get())) job = std::make_unique<LotwRecord>();
+    LotwRecord& r = static_cast<LotwRecord&>(*job);
+    r.key.call.assign(c.m_strCall);
+    r.key.date.assign(c.m_strDate);
+    r.key.time.assign(c.m_strTime);
+    r.key.mode.assign(c.m_strMode);
+    r.key.band.assign(c.m_strBand);
+    r.asRead = ProblemLineContact(c);
+    QsoRow& row = r.confirmation;
+    row.clear();
+    if (!c.m_strPrefix.empty()) row.setText(kQsoPrefix, c.m_strPrefix);
+    SetIfNotEmpty(row, kQsoCounty, c.m_strCounty);
+    SetIfNotEmpty(row, kQsoCqZone, c.m_strCqZone);
+    SetIfNotEmpty(row, kQsoItuZone, c.m_strItuZone);
+    SetIfNotEmpty(row, kQsoState, c.m_strState);
+    SetIfNotEmpty(row, kQsoName, c.m_strName);
+    SetIfNotEmpty(row, kQsoQth, c.m_strQth);
+    SetIfNotEmpty(row, kQsoIota, c.m_strIota);
+    SetIfNotEmpty(row, kQsoGrid, c.m_strGrid);
+    SetIfNotEmpty(row, kQsoTenTen, c.m_strTenTen);
+    if (c.m_strSpec1.empty()) c.m_strSpec1 = Trim(options_.defaultSpec1);
+    SetIfNotEmpty(row, kQsoSpec1, c.m_strSpec1);
+    if (c.m_strSpec2.empty()) c.m_strSpec2 = Trim(options_.defaultSpec2);
+    SetIfNotEmpty(row, kQsoSpec2, c.m_strSpec2);
+    SetIfNotEmpty(row, kQsoLotwRec, c.m_strQslRcvdDate);
+    // Added when nothing matches, then with the seconds as "00".
+    r.secondsZero.clear();
+    if (c.m_strTime.size() == 6) {
         c.m_strTime.replace(4, 2, "00");
-        found = out_.target.FindContact(
-            {c.m_strCall, c.m_strDate, c.m_strTime, c.m_strMode, c.m_strBand});
+        r.secondsZero = ProblemLineContact(c);
     }
-    if (!found) return false;
-    rowId = *found;
-    return true;
-}
-
-bool ImportEngine::ApplyLotwConfirmation(std::int64_t rowId) {
-    WorkingContact& c = contact_;
-    try {
-        ContactTarget& target = out_.target;
-        QsoRow row;
-        if (!c.m_strPrefix.empty()) row.setText(kQsoPrefix, c.m_strPrefix);
-        switch (LeadingInt(target.ReadText(rowId, kQsoConfirm))) {
-            case 0:
-            case 2:
-                row.setText(kQsoConfirm, "2");
-                break;
-            case 1:
-            case 3:
-                row.setText(kQsoConfirm, "3");
-                break;
-            default:
-                break;
-        }
-        SetIfNotEmpty(row, kQsoCounty, c.m_strCounty);
-        SetIfNotEmpty(row, kQsoCqZone, c.m_strCqZone);
-        SetIfNotEmpty(row, kQsoItuZone, c.m_strItuZone);
-        SetIfNotEmpty(row, kQsoState, c.m_strState);
-        SetIfNotEmpty(row, kQsoName, c.m_strName);
-        SetIfNotEmpty(row, kQsoQth, c.m_strQth);
-        SetIfNotEmpty(row, kQsoIota, c.m_strIota);
-        SetIfNotEmpty(row, kQsoGrid, c.m_strGrid);
-        SetIfNotEmpty(row, kQsoTenTen, c.m_strTenTen);
-        if (c.m_strSpec1.empty()) c.m_strSpec1 = Trim(options_.defaultSpec1);
-        SetIfNotEmpty(row, kQsoSpec1, c.m_strSpec1);
-        if (c.m_strSpec2.empty()) c.m_strSpec2 = Trim(options_.defaultSpec2);
-        SetIfNotEmpty(row, kQsoSpec2, c.m_strSpec2);
-        SetIfNotEmpty(row, kQsoLotwRec, c.m_strQslRcvdDate);
-        target.Update(rowId, row);
-        return true;
-    } catch (const DbTargetError&) {
-        throw;  // the run ends: no later confirmation could be saved either
-    } catch (const DbError& e) {
-        ReportError(c.m_strCall + " " + e.what());
-        return false;
-    }
+    ContactRow(rec, r.contact);
+    // A failure names the contact through the job.
+    Given(writer_->Give(std::move(job)), std::string());
 }
 
 bool FailNoMode(ImportEngine& engine) {

@@ -8,13 +8,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "db/database.h"
 #include "db/reference.h"
 #include "db/target.h"
+#include "db/target_writer.h"
 #include "import/contact.h"
 #include "import/host.h"
 #include "import/messages.h"
@@ -121,7 +124,11 @@ class ImportEngine {
     // The contact is read: resolution, the source type's state rule, WPX,
     // the filter, then the write (or, for a LoTW download that matches a
     // contact in the target, the confirmation) or the count as ignored.
-    // Returns true when the contact was loaded.
+    // Returns true when the contact went to be written. The write is done on
+    // a thread of its own: its count as loaded, or its report line when it
+    // fails, follows when it is done, and every later line and count waits
+    // for it, so that the report and the counters keep the order of the
+    // records.
     bool FinishContact();
 
     // --- What the run controller reads after the run ---
@@ -132,6 +139,38 @@ class ImportEngine {
     int OtherStationSkipped() const { return otherStationSkipped_; }
 
   private:
+    // What a record brings to the counters and the report, held back while
+    // writes given before it are not done.
+    struct Outcome {
+        enum class Kind { Write, Problem, Ignored };
+        Kind kind = Kind::Problem;
+        // Write: its ticket; else the last write given before it.
+        std::uint64_t ticket = 0;
+        ProblemKind problem = ProblemKind::Error;
+        std::string text;  // Problem: the line; Write: the call
+        // Write: the contact as a report line names it, and the records read
+        // and left out when it was given: a run that ends at a write ends
+        // at its record.
+        std::string contact;
+        int recordsRead = 0;
+        int otherStationSkipped = 0;
+    };
+    // Tells the outcome now, or after the outcomes that wait.
+    void Tell(Outcome outcome);
+    // Tells the outcomes whose writes are done; with wait, all of them.
+    void Settle(bool wait);
+    void Emit(const Outcome& o, const std::exception_ptr& failure);
+    // Gives the contact's row to the writer, to be appended.
+    void GiveAppend(std::unique_ptr<QsoRow> row);
+    // A LoTW record: the confirmation of the contact it matches, or its
+    // append; the search sees every write given before it.
+    void GiveLotwRecord(const ResolutionRecord& rec);
+    // The write of the working contact has the ticket; contact names it in
+    // a report line.
+    void Given(std::uint64_t ticket, std::string contact);
+    // Runs a step of the run; a failure of the target or of the report is
+    // shown as the stop message that ends the run.
+    void Guarded(const std::function<void()>& step);
     void Publish();
     void ReportProblem(ProblemKind kind, const std::string& problem);
     // The line goes to the form's list and to the report.
@@ -150,12 +189,9 @@ class ImportEngine {
     bool PassesFilter(const ResolutionRecord& rec);
     int LookupStatistics(int column, const ResolutionRecord& rec);
     bool Load(const ResolutionRecord& rec);
-    bool WriteContact(const ResolutionRecord& rec);
     // The source left these to the form's defaults and the host's rules.
     void CompleteContact();
-    QsoRow ContactRow(const ResolutionRecord& rec);
-    bool FindLotwDuplicate(std::int64_t& rowId);
-    bool ApplyLotwConfirmation(std::int64_t rowId);
+    void ContactRow(const ResolutionRecord& rec, QsoRow& row);
 
     ImportHost& host_;
     RunState& state_;
@@ -173,6 +209,10 @@ class ImportEngine {
     bool countyErrorShown_ = false;
     int otherStationSkipped_ = 0;
     std::chrono::steady_clock::time_point positionShown_{};
+    // Outside a run, writes are made at once; a run writes on a thread.
+    std::unique_ptr<TargetWriter> writer_;
+    std::deque<Outcome> waiting_;
+    std::uint64_t lastTicket_ = 0;
 };
 
 }  // namespace tvx

@@ -9,14 +9,8 @@
 
 namespace tvx {
 
-std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
-                              const WorkingContact& c) {
-    std::string line;
-    if (kind == ProblemKind::Error) line = "ERROR:  ";
-    if (kind == ProblemKind::Warning) line = "Warning: ";
-    line += problem;
-    line += ' ';
-    line += c.m_strCall;
+std::string ProblemLineContact(const WorkingContact& c) {
+    std::string line = c.m_strCall;
     line += ' ';
     line += c.m_strDate;
     line += ' ';
@@ -36,6 +30,22 @@ std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
     line += ' ';
     line += c.m_strCounty;
     return line;
+}
+
+std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
+                              const std::string& contactPart) {
+    std::string line;
+    if (kind == ProblemKind::Error) line = "ERROR:  ";
+    if (kind == ProblemKind::Warning) line = "Warning: ";
+    line += problem;
+    line += ' ';
+    line += contactPart;
+    return line;
+}
+
+std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
+                              const WorkingContact& c) {
+    return FormatProblemLine(kind, problem, ProblemLineContact(c));
 }
 
 namespace {

@@ -15,6 +15,11 @@ enum class ProblemKind { Error = 0, Warning = 1, Sample = 2 };
 // The report line of a problem for the working contact (no line end).
 std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
                               const WorkingContact& c);
+// The part of a problem line that names the contact, kept when the problem
+// is known only later (a write that fails).
+std::string ProblemLineContact(const WorkingContact& c);
+std::string FormatProblemLine(ProblemKind kind, const std::string& problem,
+                              const std::string& contactPart);
 
 class ReportFile {
   public:

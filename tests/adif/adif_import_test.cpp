@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "db/sqlite.h"
 #include "readers/adif.h"
 #include "support/import_fixture.h"
 
@@ -135,9 +137,11 @@ TEST(AdifFile, RecordsOverLinesAndSeveralOnALineImportTheSame) {
               "\n<eor>\n";
 
     test::ImportFixture oneLine;
-    ASSERT_TRUE(oneLine.run(test::TypeOf("adif"), oneLine.writeSource("one.adi", kHeader + a + " " + b + "\n")));
+    ASSERT_TRUE(oneLine.run(test::TypeOf("adif"),
+                            oneLine.writeSource("one.adi", kHeader + a + " " + b + "\n")));
     test::ImportFixture overLines;
-    ASSERT_TRUE(overLines.run(test::TypeOf("adif"), overLines.writeSource("spread.adi", kHeader + spread)));
+    ASSERT_TRUE(
+        overLines.run(test::TypeOf("adif"), overLines.writeSource("spread.adi", kHeader + spread)));
 
     auto rowsA = oneLine.rows();
     auto rowsB = overLines.rows();
@@ -216,8 +220,8 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
 
 TEST(AdifFile, ValueWithALessThanSignIsCutThere) {
     test::ImportFixture f;
-    ASSERT_TRUE(
-        f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", "<NAME:7>Ann<b>x "))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"),
+                      f.writeSource("log.adi", kHeader + Contact("DL1ABC", "<NAME:7>Ann<b>x "))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(Col(rows[0], "QSO-NAME"), "Ann");
@@ -234,7 +238,8 @@ TEST(AdifFinish, ModeAndBandMarkersGiveOneErrorEach) {
     };
     for (const Case& c : cases) {
         test::ImportFixture f;
-        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", c.extra))));
+        ASSERT_TRUE(f.run(test::TypeOf("adif"),
+                          f.writeSource("log.adi", kHeader + Contact("DL1ABC", c.extra))));
         const auto lines = f.reportLines();
         ASSERT_EQ(lines.size(), 1u) << c.extra;
         EXPECT_EQ(lines[0].rfind(c.problem, 0), 0u) << lines[0];
@@ -264,7 +269,8 @@ TEST(AdifFinish, BandModeAndSideband) {
         auto fields = c.fields;
         fields.insert(fields.begin(),
                       {{"CALL", "DL1ABC"}, {"QSO_DATE", "20230415"}, {"TIME_ON", "1234"}});
-        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields))));
+        ASSERT_TRUE(
+            f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields))));
         const auto rows = f.rows();
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(Col(rows[0], "QSO-BAND"), c.band);
@@ -388,7 +394,8 @@ TEST(AdifFinish, PrefixStateSectionAndCounty) {
                                        {"TIME_ON", "1234"},
                                        {"BAND", "20M"},
                                        {"MODE", "CW"}});
-        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields)))) << c.what;
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Record(fields))))
+            << c.what;
         std::vector<std::string> problems;
         for (const std::string& line : f.reportLines()) {
             const std::size_t start = line.rfind("ERROR:  ", 0) == 0 ? 8 : 9;
@@ -419,8 +426,8 @@ TEST(AdifFinish, DxccMapTakesTheLastRowOfAnIdentifier) {
     second.m_ARRL_ID = "998";
     world->addPrefix(second);
     f.session->SetReferenceOverride(world);
-    ASSERT_TRUE(
-        f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC", Tag("DXCC", "998")))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"),
+                      f.writeSource("log.adi", kHeader + Contact("DL1ABC", Tag("DXCC", "998")))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(Col(rows[0], "QSO-PREFIX"), "VP2M");
@@ -428,8 +435,9 @@ TEST(AdifFinish, DxccMapTakesTheLastRowOfAnIdentifier) {
 
 TEST(AdifFinish, WpxFromTheFileOrDerived) {
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", kHeader + Contact("DL1ABC") +
-                                                      Contact("G4XYZ", Tag("PFX", "gb4")))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"),
+                      f.writeSource("log.adi", kHeader + Contact("DL1ABC") +
+                                                   Contact("G4XYZ", Tag("PFX", "gb4")))));
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(Col(rows[0], "QSO-WPX"), "DL1");
@@ -636,6 +644,59 @@ TEST_F(LotwConfirmation, MatchesWithoutTheSecondsAndOnlyTheSameCall) {
     EXPECT_EQ(Col(rows[1], "QSO-CONFIRM"), "3");
     EXPECT_EQ(Col(rows.back(), "QSO-CALL"), "G4XYY");
     EXPECT_EQ(Col(rows.back(), "QSO-TIME"), "130000");
+}
+
+// Long runs write behind the reading, on a thread of their own, and reuse
+// the rows written: the report keeps the order of the records, a refused
+// row is named with its contact, and no row keeps a column of an earlier one.
+TEST(AdifLongRun, TheReportKeepsRecordOrderWhileWritesRunBehind) {
+    test::ImportFixture f;
+    SqliteDb(f.targetPath(), SqliteDb::Mode::ReadWrite)
+        .exec(
+            "CREATE TRIGGER refuse BEFORE INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] LIKE 'G4%' "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    std::string log = kHeader, lotw = kLotwHeader;
+    std::vector<std::string> problems;  // "<marker> <call>" in record order
+    std::map<std::string, std::string> grids;
+    for (int i = 0; i < 1500; ++i) {
+        const std::string suffix = {char('A' + i / 676), char('A' + i / 26 % 26),
+                                    char('A' + i % 26)};
+        std::string call = "DL1" + suffix;
+        if (i % 100 == 10) call = "G4" + suffix;
+        if (i % 100 == 50) call = "QQ1" + suffix;
+        if (i % 100 == 10) problems.push_back(call + " refused " + call);
+        if (i % 100 == 50) problems.push_back("Prefix? " + call);
+        log += Contact(call, i % 2 ? "" : Tag("GRIDSQUARE", "JO31"));
+        lotw += LotwRecord(call, "20230415", "123400", "20M", "CW",
+                           i % 3 ? "" : Tag("GRIDSQUARE", "KO85"));
+        grids[call] = i % 3 ? (i % 2 ? "<NULL>" : "JO31") : "KO85";
+    }
+    Counters before;
+    const auto expectReport = [&](const char* run) {
+        SCOPED_TRACE(run);
+        const Counters now = f.session->counters();
+        EXPECT_EQ(now.recordsLoaded - before.recordsLoaded, 1470);
+        EXPECT_EQ(now.errors - before.errors, static_cast<int>(problems.size()));
+        before = now;
+        const std::vector<std::string> lines = f.reportLines();
+        ASSERT_EQ(lines.size(), problems.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].rfind("ERROR:  " + problems[i] + " 20230415 123400", 0), 0u)
+                << lines[i];
+        }
+    };
+
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
+    expectReport("import");
+
+    ASSERT_TRUE(f.run(test::TypeOf("lotw"), f.writeSource("lotw.adi", lotw)));
+    expectReport("LoTW pass");
+    const auto confirmed = f.rows();
+    ASSERT_EQ(confirmed.size(), 1470u);
+    for (const auto& row : confirmed) {
+        ASSERT_EQ(Col(row, "QSO-CONFIRM"), "2");
+        ASSERT_EQ(Col(row, "QSO-GRID"), grids[Col(row, "QSO-CALL")]) << Col(row, "QSO-CALL");
+    }
 }
 
 }  // namespace
