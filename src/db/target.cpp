@@ -15,7 +15,10 @@ namespace {
 
 // A commit writes every page the batch touched into the log again, and an
 // index of a large target is touched all over: so a batch is closed by time,
-// with a count of rows only as the bound of what a crash may lose.
+// and its count of rows only bounds the memory it holds (its pages stay in
+// the cache until the commit, and its copy for a replay). Small first
+// batches make a short import durable early and find a full disk before
+// much is held.
 constexpr auto kBatchTime = std::chrono::milliseconds(500);
 // During a run: a page cache that holds the call index of a large target,
 // and a write-ahead log that is copied back into the file seldom (each copy
@@ -254,6 +257,7 @@ void CImportSet::Open(const std::string& targetPath) {
     rollbackTo_ = db->prepare("ROLLBACK TO qso_row");
     db_ = std::move(db);
     path_ = targetPath;
+    batchRows_ = kFirstBatchRows;
 }
 
 void CImportSet::Close() {
@@ -348,7 +352,7 @@ void CImportSet::beginBatchIfNeeded() {
 
 void CImportSet::maybeCommit() {
     // steady_clock::now() is a vDSO read of a few nanoseconds: cheap per row.
-    if (inTransaction_ && (batch_.size() >= kMaxBatchRows ||
+    if (inTransaction_ && (batch_.size() >= batchRows_ ||
                            std::chrono::steady_clock::now() - batchStart_ >= kBatchTime)) {
         Commit();
     }
@@ -373,6 +377,7 @@ void CImportSet::Commit() {
             loseBatch(again);
         }
     }
+    batchRows_ = std::min(2 * batchRows_, kMaxBatchRows);
     inTransaction_ = false;
     batch_.clear();
     batchValues_.clear();

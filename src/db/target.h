@@ -103,14 +103,17 @@ class ContactStatistics {
 };
 
 // [QSO-TAB] of the target. Appends run inside one transaction that is
-// committed every half second or kMaxBatchRows rows, at commit() and on
+// committed every half second or when the batch is full, at commit() and on
 // close; a failed row rolls back alone. A row that fails alone throws
 // DbError; a failure of the whole target throws DbTargetError, and a batch
 // lost for good DbCommitError.
 class CImportSet : public ContactTarget {
   public:
-    // The most rows a batch holds before it is committed.
-    static constexpr std::size_t kMaxBatchRows = 3000;
+    // The rows a batch holds before it is committed: the first batch after
+    // opening holds kFirstBatchRows, each next one twice as many as the one
+    // before, up to kMaxBatchRows.
+    static constexpr std::size_t kFirstBatchRows = 1000;
+    static constexpr std::size_t kMaxBatchRows = 32000;
 
     CImportSet() = default;
     ~CImportSet() override;
@@ -197,6 +200,7 @@ class CImportSet : public ContactTarget {
     std::string batchValues_;
     SqliteStatement readText_[kQsoColumnCount];  // prepared on first use
     bool inTransaction_ = false;
+    std::size_t batchRows_ = kFirstBatchRows;
     std::chrono::steady_clock::time_point batchStart_;
     // Candidates of FindContact: the hashes of the keys as read at the first
     // search, sorted, and of the keys written since. A key changed later
