@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -73,12 +74,10 @@ void requireColumns(SqliteDb& db, const char* table, const std::vector<ColumnDef
     }
 }
 
-std::uint64_t maskOf(const QsoRow& row) {
-    std::uint64_t mask = 0;
-    for (int c = 0; c < kQsoColumnCount; ++c) {
-        if (row.cell(static_cast<QsoCol>(c)).set) mask |= std::uint64_t{1} << c;
-    }
-    return mask;
+// The set columns of `mask`, in column order.
+template <typename Each>
+void forEachColumn(std::uint64_t mask, Each each) {
+    for (; mask != 0; mask &= mask - 1) each(static_cast<QsoCol>(std::countr_zero(mask)));
 }
 
 // Binds the set cells of a row, in column order, from parameter 1 on; returns
@@ -87,9 +86,8 @@ std::uint64_t maskOf(const QsoRow& row) {
 // bindings need no clearing either.
 int bindRow(SqliteStatement& st, const QsoRow& row) {
     int parameter = 1;
-    for (int c = 0; c < kQsoColumnCount; ++c) {
-        const QsoRow::Cell& cell = row.cell(static_cast<QsoCol>(c));
-        if (!cell.set) continue;
+    forEachColumn(row.columns(), [&](QsoCol col) {
+        const QsoRow::Cell& cell = row.cell(col);
         if (cell.isNull) {
             st.bindNull(parameter);
         } else if (cell.isLong) {
@@ -98,7 +96,7 @@ int bindRow(SqliteStatement& st, const QsoRow& row) {
             st.bindTextStatic(parameter, cell.text);
         }
         ++parameter;
-    }
+    });
     return parameter;
 }
 
@@ -112,7 +110,7 @@ std::string columnName(int c) {
 
 void QsoRow::setText(QsoCol col, std::string_view value) {
     Cell& cell = cells_[col];
-    cell.set = true;
+    set_ |= std::uint64_t{1} << col;
     cell.isNull = false;
     cell.isLong = false;
     cell.number = 0;
@@ -121,7 +119,7 @@ void QsoRow::setText(QsoCol col, std::string_view value) {
 
 void QsoRow::setNull(QsoCol col) {
     Cell& cell = cells_[col];
-    cell.set = true;
+    set_ |= std::uint64_t{1} << col;
     cell.isNull = true;
     cell.isLong = false;
     cell.number = 0;
@@ -130,15 +128,11 @@ void QsoRow::setNull(QsoCol col) {
 
 void QsoRow::setLong(QsoCol col, std::int64_t value) {
     Cell& cell = cells_[col];
-    cell.set = true;
+    set_ |= std::uint64_t{1} << col;
     cell.isNull = false;
     cell.isLong = true;
     cell.number = value;
     cell.text.clear();
-}
-
-void QsoRow::clear() {
-    for (Cell& cell : cells_) cell.set = false;
 }
 
 void QsoRow::setTextOrNull(QsoCol col, std::string_view value) {
@@ -438,7 +432,7 @@ SqliteStatement& CImportSet::statementFor(ShapeCache& cache, std::uint64_t mask,
 }
 
 std::int64_t CImportSet::insertRow(const QsoRow& row) {
-    SqliteStatement& insert = statementFor(inserts_, maskOf(row), false);
+    SqliteStatement& insert = statementFor(inserts_, row.columns(), false);
     insert.reset();
     bindRow(insert, row);
     insert.step();
@@ -451,7 +445,7 @@ std::int64_t CImportSet::insertRow(const QsoRow& row) {
 }
 
 void CImportSet::updateRow(std::int64_t rowId, const QsoRow& row) {
-    const std::uint64_t mask = maskOf(row);
+    const std::uint64_t mask = row.columns();
     if (mask == 0) return;
     SqliteStatement& update = statementFor(updates_, mask, true);
     update.reset();
@@ -496,12 +490,10 @@ void CImportSet::writeRow(Write write) {
 }
 
 void CImportSet::keep(bool isUpdate, std::int64_t rowId, const QsoRow& row) {
-    PendingWrite w{isUpdate, rowId, 0, 0, 0, batchValues_.size()};
-    for (int c = 0; c < kQsoColumnCount; ++c) {
-        const QsoRow::Cell& cell = row.cell(static_cast<QsoCol>(c));
-        if (!cell.set) continue;
-        const std::uint64_t bit = std::uint64_t{1} << c;
-        w.set |= bit;
+    PendingWrite w{isUpdate, rowId, row.columns(), 0, 0, batchValues_.size()};
+    forEachColumn(row.columns(), [&](QsoCol col) {
+        const QsoRow::Cell& cell = row.cell(col);
+        const std::uint64_t bit = std::uint64_t{1} << col;
         if (cell.isNull) {
             w.nulls |= bit;
         } else if (cell.isLong) {
@@ -512,7 +504,7 @@ void CImportSet::keep(bool isUpdate, std::int64_t rowId, const QsoRow& row) {
             batchValues_.append(reinterpret_cast<const char*>(&size), sizeof size);
             batchValues_.append(cell.text);
         }
-    }
+    });
     batch_.push_back(w);
 }
 
@@ -584,7 +576,7 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
         for (int i = 0; i < 5 && complete; ++i) {
             const QsoRow::Cell& cell = row.cell(kKeyColumns[i]);
             // The key columns are text: a number would be stored as its text.
-            complete = cell.set && !cell.isNull && !cell.isLong;
+            complete = row.isSet(kKeyColumns[i]) && !cell.isNull && !cell.isLong;
             if (complete) parts[i] = cell.text;
         }
         if (complete) {
@@ -629,7 +621,7 @@ void CImportSet::indexStoredKey(std::int64_t rowId) {
 void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     bool keyChanges = false;
-    for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.cell(c).set;
+    for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.isSet(c);
     matchedConfirm_.reset();
     maybeCommit();
     beginBatchIfNeeded();

@@ -29,10 +29,14 @@ class QsoRow {
     // Text when non-empty, NULL when empty.
     void setTextOrNull(QsoCol col, std::string_view value);
     // Every column not set again, the room of the texts kept.
-    void clear();
+    void clear() { set_ = 0; }
 
+    // The set columns, a bit per QsoCol.
+    std::uint64_t columns() const { return set_; }
+    bool isSet(QsoCol col) const { return (set_ >> col) & 1; }
+
+    // A cell's value; meaningful only when its column is set.
     struct Cell {
-        bool set = false;
         bool isNull = false;
         bool isLong = false;
         std::int64_t number = 0;
@@ -41,6 +45,8 @@ class QsoRow {
     const Cell& cell(QsoCol col) const { return cells_[col]; }
 
   private:
+    static_assert(kQsoColumnCount <= 64);
+    std::uint64_t set_ = 0;
     Cell cells_[kQsoColumnCount];
 };
 

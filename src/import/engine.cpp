@@ -117,7 +117,7 @@ WorkingContact ContactOf(const QsoRow& row) {
     WorkingContact c;
     auto text = [&row](QsoCol col) {
         const QsoRow::Cell& cell = row.cell(col);
-        if (!cell.set || cell.isNull) return std::string();
+        if (!row.isSet(col) || cell.isNull) return std::string();
         return cell.isLong ? std::to_string(cell.number) : cell.text;
     };
     c.m_strCall = text(kQsoCall);
