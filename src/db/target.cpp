@@ -218,9 +218,6 @@ void CImportSet::Open(const std::string& targetPath) {
                           ", not a table: rows cannot be added to it.");
         }
     }
-    // Keep the batch in memory until commit, so that readers of the same file
-    // (the statistics table) are never locked out in the middle of a batch.
-    db->exec("PRAGMA cache_spill = OFF");
     // A write-ahead log lets a commit append instead of rewriting pages
     // through a rollback journal, and keeps the statistics reader apart from
     // the writer; a killed import still leaves whole transactions only. The
@@ -235,6 +232,13 @@ void CImportSet::Open(const std::string& targetPath) {
             journalChanged_ = false;
         }
     }
+    // With a rollback journal, pages that leave the cache in the middle of a
+    // batch go into the file and lock readers of it (the statistics table)
+    // out until the commit: the batch stays in memory. A write-ahead log
+    // takes them without locking anyone out, so the cache, not the batch,
+    // bounds the memory.
+    db->exec(pragmaText(*db, "PRAGMA journal_mode") == "wal" ? "PRAGMA cache_spill = ON"
+                                                             : "PRAGMA cache_spill = OFF");
     db->exec("PRAGMA synchronous=NORMAL");
     db->exec(kRunCacheSize);
     db->exec(kRunCheckpointPages);
