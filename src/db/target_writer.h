@@ -18,7 +18,7 @@ namespace tvx {
 
 class TargetWriter {
   public:
-    // How many writes may wait or be under way before Add waits.
+    // How many writes may wait or be under way before Give waits.
     static constexpr std::uint64_t kDepth = 512;
 
     // A write that is more than one call of the target (a search, then a
@@ -52,8 +52,9 @@ class TargetWriter {
     // Waits until every write given is done. The target is then the
     // caller's to use directly until the next write is given.
     void Settle();
-    // Why a done write failed; null when it was written. A DbTargetError
-    // (the whole target failed) drops every write after it.
+    // Why a done write failed; null when it was written. Asked of the
+    // tickets in order. A failure of the whole target (DbTargetError, or
+    // anything but a DbError) drops every write after it.
     std::exception_ptr FailureOf(std::uint64_t ticket);
 
   private:
