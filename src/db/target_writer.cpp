@@ -26,27 +26,28 @@ TargetWriter::~TargetWriter() {
     thread_.join();
 }
 
-std::unique_ptr<QsoRow> TargetWriter::TakeRow() {
-    if (spareRows_.empty() && thread_.joinable()) {
+template <typename T>
+std::unique_ptr<T> TargetWriter::TakeBack(std::vector<std::unique_ptr<T>>& spare,
+                                          std::vector<std::unique_ptr<T>>& done) {
+    if (spare.empty() && thread_.joinable()) {
         std::lock_guard lock(mutex_);
-        spareRows_.swap(rowsDone_);
+        spare.swap(done);
     }
-    if (spareRows_.empty()) return std::make_unique<QsoRow>();
-    std::unique_ptr<QsoRow> row = std::move(spareRows_.back());
-    spareRows_.pop_back();
+    if (spare.empty()) return nullptr;
+    std::unique_ptr<T> item = std::move(spare.back());
+    spare.pop_back();
+    return item;
+}
+
+std::unique_ptr<QsoRow> TargetWriter::TakeRow() {
+    std::unique_ptr<QsoRow> row = TakeBack(spareRows_, rowsDone_);
+    if (!row) return std::make_unique<QsoRow>();
     row->clear();
     return row;
 }
 
 std::unique_ptr<TargetWriter::Job> TargetWriter::TakeJob() {
-    if (spareJobs_.empty() && thread_.joinable()) {
-        std::lock_guard lock(mutex_);
-        spareJobs_.swap(jobsDone_);
-    }
-    if (spareJobs_.empty()) return nullptr;
-    std::unique_ptr<Job> job = std::move(spareJobs_.back());
-    spareJobs_.pop_back();
-    return job;
+    return TakeBack(spareJobs_, jobsDone_);
 }
 
 void TargetWriter::Return(Write& w) {

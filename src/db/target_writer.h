@@ -66,6 +66,10 @@ class TargetWriter {
     std::uint64_t Give(Write w);
     // Keeps the row and job of a write done for TakeRow and TakeJob.
     void Return(Write& w);
+    // The last of `spare`, when empty first taking what the writer returned.
+    template <typename T>
+    std::unique_ptr<T> TakeBack(std::vector<std::unique_ptr<T>>& spare,
+                                std::vector<std::unique_ptr<T>>& done);
     void Loop();
     void Perform(Write& w);
     // Keeps the exception in hand as the failure of the ticket.

@@ -82,15 +82,14 @@ std::optional<std::string> LotwConfirmation(const std::string& stored) {
 // the oldest with the seconds of the time as "00" (LoTW keeps the seconds
 // that many logs never had), else it is added with those.
 void LotwRecord::Run(ContactTarget& target) {
-    LotwRecord& r = *this;
     std::optional<std::int64_t> found;
     bool secondsDropped = false;
     try {
-        found = target.FindContact(r.key);
-        if (!found && !r.secondsZero.empty()) {
-            r.key.time.replace(4, 2, "00");
+        found = target.FindContact(key);
+        if (!found && !secondsZero.empty()) {
+            key.time.replace(4, 2, "00");
             secondsDropped = true;
-            found = target.FindContact(r.key);
+            found = target.FindContact(key);
         }
     } catch (const DbTargetError&) {
         throw;
@@ -100,15 +99,15 @@ void LotwRecord::Run(ContactTarget& target) {
     try {
         if (found) {
             const auto confirm = LotwConfirmation(target.ReadText(*found, kQsoConfirm));
-            if (confirm) r.confirmation.setText(kQsoConfirm, *confirm);
-            target.Update(*found, r.confirmation);
+            if (confirm) confirmation.setText(kQsoConfirm, *confirm);
+            target.Update(*found, confirmation);
         } else {
-            target.AddNew(r.contact);
+            target.AddNew(contact);
         }
     } catch (const DbTargetError&) {
         throw;
     } catch (const DbError& e) {
-        throw RecordWriteError(e, secondsDropped ? r.secondsZero : r.asRead);
+        throw RecordWriteError(e, secondsDropped ? secondsZero : asRead);
     }
 }
 
@@ -201,16 +200,12 @@ void ImportEngine::Guarded(const std::function<void()>& step) {
 }
 
 void ImportEngine::Tell(Outcome outcome) {
+    if (outcome.kind != Outcome::Kind::Write) outcome.ticket = lastTicket_;
+    waiting_.push_back(std::move(outcome));
     // Bounded, in case the writes wait for more to come while many records
     // are told without one.
     constexpr std::size_t kMostWaiting = 4096;
-    if (!waiting_.empty()) Settle(waiting_.size() >= kMostWaiting);
-    if (waiting_.empty() && outcome.kind != Outcome::Kind::Write) {
-        Emit(outcome, nullptr);
-        return;
-    }
-    if (outcome.kind != Outcome::Kind::Write) outcome.ticket = lastTicket_;
-    waiting_.push_back(std::move(outcome));
+    Settle(waiting_.size() >= kMostWaiting);
 }
 
 void ImportEngine::Settle(bool wait) {
@@ -281,7 +276,6 @@ void ImportEngine::Given(std::uint64_t ticket, std::string contact) {
     o.recordsRead = state_.counters.recordsRead;
     o.otherStationSkipped = otherStationSkipped_;
     Tell(std::move(o));
-    Settle(false);
 }
 
 void ImportEngine::CommitRun() {
