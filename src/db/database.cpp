@@ -1,6 +1,6 @@
 #include "db/database.h"
 
-#include <unistd.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <string_view>
@@ -65,40 +65,60 @@ Value Value::ofBoolean(bool b) {
     return v;
 }
 
-DbKind detectDatabaseKind(const std::string& path) {
-    FileCheck check;
-    const int fd = OpenRegularFile(path, &check);
-    if (fd < 0) {
-        switch (check.kind) {
-            case FileKind::Missing:
-                return DbKind::Missing;
-            case FileKind::Folder:
-                return DbKind::DbaseFolder;
-            case FileKind::Unusable:
-                // Unreadable: the engine's open tells the reason.
-                return DbKind::Unknown;
-            default:
-                return DbKind::NotAFile;
-        }
+namespace {
+
+// The first bytes of a database file, read through a read-only SQLite
+// connection of its own rather than a plain descriptor: closing any
+// descriptor of a file drops every POSIX lock this process holds on it, so a
+// plain open and close of a target that one of our connections has open
+// would let another process delete its write-ahead log under it. SQLite's
+// own file layer keeps the descriptor open while such locks are held.
+bool readHeaderThroughSqlite(const std::string& path, char* header, int size, FileCheck* why) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_file* file = nullptr;
+    bool ok = false;
+    if (rc == SQLITE_OK &&
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file &&
+        file->pMethods) {
+        // A short read fills the rest with zeros.
+        const int read = file->pMethods->xRead(file, header, size, 0);
+        ok = read == SQLITE_OK || read == SQLITE_IOERR_SHORT_READ;
+    }
+    if (!ok && why) {
+        const int error = db ? sqlite3_system_errno(db) : 0;
+        why->kind = FileKind::Unusable;
+        why->what = error != 0 ? SystemErrorText(error) : "the file cannot be opened";
+    }
+    sqlite3_close(db);
+    return ok;
+}
+
+}  // namespace
+
+DbKind detectDatabaseKind(const std::string& path, FileCheck* why) {
+    FileCheck check = CheckFile(path);
+    if (why) *why = check;
+    switch (check.kind) {
+        case FileKind::Regular:
+            break;
+        case FileKind::Missing:
+            return DbKind::Missing;
+        case FileKind::Folder:
+            return DbKind::DbaseFolder;
+        default:
+            return DbKind::NotAFile;
     }
     char header[20] = {};
-    std::size_t got = 0;
-    while (got < sizeof header) {
-        const ssize_t n = ::read(fd, header + got, sizeof header - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    const std::string_view bytes(header, got);
+    if (!readHeaderThroughSqlite(path, header, sizeof header, why)) return DbKind::NotAFile;
+    const std::string_view bytes(header, sizeof header);
 
     constexpr std::string_view kSqlite("SQLite format 3\0", 16);
     if (bytes.substr(0, kSqlite.size()) == kSqlite) return DbKind::Sqlite;
     // Jet 3/4 write "Standard Jet DB", Access 2007 and later "Standard ACE DB",
     // after a four-byte page header.
-    if (got >= 19) {
-        const std::string_view mark = bytes.substr(4, 15);
-        if (mark == "Standard Jet DB" || mark == "Standard ACE DB") return DbKind::Jet;
-    }
+    const std::string_view mark = bytes.substr(4, 15);
+    if (mark == "Standard Jet DB" || mark == "Standard ACE DB") return DbKind::Jet;
     return DbKind::Unknown;
 }
 
@@ -127,14 +147,15 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const std::strin
     if (!connect.empty()) {
         throw DbError("Unknown database type '" + connect + "' for '" + path + "'.");
     }
-    switch (detectDatabaseKind(path)) {
+    FileCheck check;
+    switch (detectDatabaseKind(path, &check)) {
         case DbKind::Sqlite:
             return openSqliteDatabase(path);
         case DbKind::Jet:
             return openJetDatabase(path);
         case DbKind::Missing:
         case DbKind::NotAFile:
-            throw DbError(FileProblem(path, CheckFile(path)));
+            throw DbError(FileProblem(path, check));
         case DbKind::DbaseFolder:
             throw DbError("'" + path + "' is a folder, not a database file.");
         case DbKind::Unknown:

@@ -10,6 +10,8 @@
 
 namespace tvx {
 
+struct FileCheck;
+
 // Any engine failure: the message is the engine's own description.
 class DbError : public std::runtime_error {
   public:
@@ -90,8 +92,11 @@ class Database {
 // (FileProblem in util/file.h says which); never opened for reading.
 enum class DbKind { Sqlite, Jet, DbaseFolder, Missing, Unknown, NotAFile };
 
-// Tells the engine from the file's first bytes (or a folder).
-DbKind detectDatabaseKind(const std::string& path);
+// Tells the engine from the file's first bytes (or a folder). Safe on a file
+// that one of this process's SQLite connections holds open. why, when given,
+// tells what the path is and, for NotAFile, the reason (a missing read
+// permission, too many open files).
+DbKind detectDatabaseKind(const std::string& path, FileCheck* why = nullptr);
 
 // Opens any database for reading. connect "dBASE III" opens a folder of
 // dBASE tables; otherwise the file's content decides SQLite or Jet.

@@ -34,6 +34,7 @@
 
 #include "db/database.h"
 #include "db/jet.h"
+#include "util/file.h"
 
 namespace tvx {
 
@@ -643,14 +644,14 @@ class ChildStream {
         int fds[2];
         baseline_ = residentBytes(::getpid());
         if (::pipe2(fds, O_CLOEXEC) != 0) {
-            throw DbError("Could not read " + quoted(path) + ": " + std::strerror(errno));
+            throw DbError("Could not read " + quoted(path) + ": " + SystemErrorText(errno));
         }
         pid_ = ::fork();
         if (pid_ < 0) {
             const int err = errno;
             ::close(fds[0]);
             ::close(fds[1]);
-            throw DbError("Could not read " + quoted(path) + ": " + std::strerror(err));
+            throw DbError("Could not read " + quoted(path) + ": " + SystemErrorText(err));
         }
         if (pid_ == 0) {
             ::close(fds[0]);
@@ -953,12 +954,12 @@ std::unique_ptr<Database> openJetDatabase(const std::string& path,
             throw DbError(quoted(path) + " is a folder, not a Jet database.");
         default:
             if (::access(path.c_str(), R_OK) != 0) {
-                throw DbError("Could not open " + quoted(path) + ": " + std::strerror(errno));
+                throw DbError("Could not open " + quoted(path) + ": " + SystemErrorText(errno));
             }
             throw DbError(quoted(path) + " is not a Jet database.");
     }
     if (::access(path.c_str(), R_OK) != 0) {
-        throw DbError("Could not open " + quoted(path) + ": " + std::strerror(errno));
+        throw DbError("Could not open " + quoted(path) + ": " + SystemErrorText(errno));
     }
     return std::make_unique<JetDatabase>(path, stall);
 }

@@ -42,12 +42,13 @@ bool sameName(const std::string& a, const char* b) {
 // be a target are refused with a message that says why.
 std::unique_ptr<SqliteDb> openTarget(const std::string& path, SqliteDb::Mode mode) {
     const std::string shown = path.empty() ? "Unknown Path" : path;
-    switch (detectDatabaseKind(shown)) {
+    FileCheck check;
+    switch (detectDatabaseKind(shown, &check)) {
         case DbKind::Jet:
             throw DbError(kJetTargetMessage);
         case DbKind::Missing:
         case DbKind::NotAFile:
-            throw DbError(FileProblem(shown, CheckFile(shown)));
+            throw DbError(FileProblem(shown, check));
         case DbKind::DbaseFolder:
             throw DbError("'" + shown + "' is a folder, not a SQLite target database.");
         case DbKind::Sqlite:

@@ -78,6 +78,9 @@ std::string ReportFile::Create(const std::string& path, const std::vector<Guarde
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
         if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+        // Refused before it is opened: closing a descriptor of the target
+        // would drop the locks of the program's own connection to it.
+        if (std::string refusal = Refusal(st, guarded); !refusal.empty()) return refusal;
     }
     // No truncation before the checks, no following of a link that appeared
     // since, and no waiting on a FIFO.

@@ -133,6 +133,12 @@ bool ImportSession::CheckSource() {
         return RefuseWith(kMsgSourceFileNotOpen, MessageText(kMsgSourceFileNotOpen) + ":\n" +
                                                      FileProblem(opt_.sourcePath, source));
     }
+    // A reader's plain open and close of the target would drop the locks of
+    // the program's own connection to it.
+    if (SameFile(opt_.sourcePath, app_.m_strTargetPath)) {
+        return RefuseWith(kMsgSourceFileNotOpen, MessageText(kMsgSourceFileNotOpen) + ":\n'" +
+                                                     opt_.sourcePath + "' is the target database.");
+    }
     return true;
 }
 

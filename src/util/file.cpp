@@ -24,15 +24,30 @@ FileCheck FromErrno(int error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return {FileKind::Missing, std::strerror(error)};
+            return {FileKind::Missing, SystemErrorText(error)};
         case ENAMETOOLONG:
-            return {FileKind::TooLong, std::strerror(error)};
+            return {FileKind::TooLong, SystemErrorText(error)};
         default:
-            return {FileKind::Unusable, std::strerror(error)};
+            return {FileKind::Unusable, SystemErrorText(error)};
     }
 }
 
 }  // namespace
+
+std::string SystemErrorText(int error) {
+    char buffer[256];
+    // The GNU strerror_r returns its text, which need not be in buffer.
+    return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) {
+        return false;
+    }
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
 
 FileCheck CheckFile(const std::string& path) {
     struct stat st {};

@@ -17,6 +17,12 @@ struct FileCheck {
     bool regular() const { return kind == FileKind::Regular; }
 };
 
+// The system's text for an errno value (thread-safe, unlike strerror).
+std::string SystemErrorText(int error);
+
+// Whether both paths name one existing file (from stat, nothing opened).
+bool SameFile(const std::string& a, const std::string& b);
+
 // What the path names, from stat (symbolic links followed).
 FileCheck CheckFile(const std::string& path);
 // A sentence naming the path and why it cannot be used as a file:

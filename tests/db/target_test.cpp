@@ -307,6 +307,45 @@ TEST_F(Target, CrashLosesAtMostTheOpenBatch) {
     EXPECT_EQ(check.columnText(0), "ok");
 }
 
+// Looking at the target while the run holds it (the kind check, the export's
+// own connection) must not drop the run's locks: another process reading the
+// file would then take the write-ahead log away, and the rows committed into
+// it would be lost at a crash.
+TEST_F(Target, LookingAtTheOpenTargetKeepsItsLog) {
+    int toParent[2], toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    char byte = 0;
+    if (child == 0) {
+        CImportSet set;
+        set.Open(path_);
+        set.AddNew(contact("FIRST"));
+        set.Commit();
+        const bool sqlite = detectDatabaseKind(path_) == DbKind::Sqlite;
+        { auto reader = OpenTargetForReading(path_); }
+        if (write(toParent[1], &byte, 1) != 1 || read(toChild[0], &byte, 1) != 1) _exit(2);
+        for (int i = 0; i < 5; ++i) set.AddNew(contact("LATER" + std::to_string(i)));
+        set.Commit();
+        _exit(sqlite ? 0 : 3);  // no close: as if the program died here
+    }
+    ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+    {  // another program reads and closes, as the sqlite3 shell does
+        SqliteDb other(path_, SqliteDb::Mode::ReadWrite);
+        SqliteStatement count = other.prepare("SELECT count(*) FROM [QSO-TAB]");
+        ASSERT_TRUE(count.step());
+        EXPECT_EQ(count.columnInt(0), 1);
+    }
+    EXPECT_TRUE(std::filesystem::exists(path_ + "-wal"));
+    ASSERT_EQ(write(toChild[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(countRows(path_), 6);
+}
+
 TEST_F(Target, ManyRowsAcrossBatches) {
     CImportSet set;
     set.Open(path_);
