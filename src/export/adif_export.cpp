@@ -2,6 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <ext/stdio_filebuf.h>
+
 #include <charconv>
 #include <ctime>
 #include <filesystem>
@@ -16,6 +21,7 @@
 #include "import/domain.h"
 #include "import/settings.h"
 #include "readers/adif_tables.h"
+#include "util/file.h"
 
 #ifndef TVX_VERSION
 #define TVX_VERSION "0"
@@ -465,11 +471,6 @@ std::string SelectAllRows() {
     return sql + " FROM [QSO-TAB] ORDER BY [QSO-NUMBER]";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
-
 }  // namespace
 
 std::string AdifExportResult::WarningLine() const {
@@ -501,6 +502,44 @@ AdifExportResult WriteAdif(const std::string& targetPath, const ReferenceData* r
     return result;
 }
 
+namespace {
+
+// Writes the export through fd and closes it; throws with the reason when a
+// write fails.
+AdifExportResult WriteToDescriptor(int fd, const std::string& shownPath,
+                                   const std::string& targetPath, const ReferenceData& reference) {
+    AdifExportResult result;
+    {
+        __gnu_cxx::stdio_filebuf<char> buffer(fd, std::ios::out | std::ios::binary);
+        std::ostream out(&buffer);
+        try {
+            result = WriteAdif(targetPath, &reference, out);
+        } catch (...) {
+            buffer.close();
+            throw;
+        }
+        out.flush();
+        const bool written = static_cast<bool>(out);
+        if (buffer.close() == nullptr || !written) {
+            throw DbError("Could not write the file '" + shownPath + "'.");
+        }
+    }
+    return result;
+}
+
+AdifExportResult WriteToStream(const std::string& outPath, const std::string& targetPath,
+                               const ReferenceData& reference) {
+    const int fd = outPath == "-" ? ::dup(STDOUT_FILENO)
+                                  : ::open(outPath.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        throw DbError("Could not open '" + outPath + "' for writing: " + SystemErrorText(errno));
+    }
+    return WriteToDescriptor(fd, outPath == "-" ? "standard output" : outPath, targetPath,
+                             reference);
+}
+
+}  // namespace
+
 AdifExportResult ExportAdifFile(const std::string& targetPath, const std::string& hostPath,
                                 const std::string& outPath) {
     const std::string refPath = HostReferencePath(hostPath);
@@ -515,22 +554,33 @@ AdifExportResult ExportAdifFile(const std::string& targetPath, const std::string
         throw DbError("The reference database '" + refPath + "' cannot be read: " + e.what());
     }
 
-    const std::string partPath = outPath + ".part";
-    std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
-    if (!out) throw DbError("Could not create the file '" + partPath + "'.");
+    if (outPath == "-" || CheckFile(outPath).kind == FileKind::Special) {
+        // A terminal, a pipe or standard output cannot be renamed over:
+        // written as it is, never created.
+        return WriteToStream(outPath, targetPath, reference);
+    }
+    // The temporary file is always a new one of its own: an existing file or
+    // a link of that name is never followed or truncated, and two exports to
+    // one file each rename a whole file.
+    std::string partPath = outPath + ".part-XXXXXX";
+    const int fd = ::mkstemp(partPath.data());
+    if (fd < 0) {
+        throw DbError("Could not create a file beside '" + outPath +
+                      "': " + SystemErrorText(errno));
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     AdifExportResult result;
     std::error_code ec;
     try {
-        result = WriteAdif(targetPath, &reference, out);
-        out.close();
-        if (!out) throw DbError("Could not write the file '" + partPath + "'.");
+        result = WriteToDescriptor(fd, partPath, targetPath, reference);
         std::filesystem::rename(partPath, outPath, ec);
         if (ec) {
             throw DbError("Could not rename '" + partPath + "' to '" + outPath +
                           "': " + ec.message());
         }
     } catch (...) {
-        out.close();
         std::filesystem::remove(partPath, ec);
         throw;
     }

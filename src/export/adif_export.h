@@ -31,7 +31,8 @@ AdifExportResult WriteAdif(const std::string& targetPath, const ReferenceData* r
 
 // Exports the target into outPath with the reference database of the host
 // folder, found as the import finds it. The file appears whole or not at all:
-// it is written beside outPath and renamed over it at the end. Throws DbError
+// it is written into a new file beside outPath and renamed over it at the
+// end. "-", a terminal or a pipe is written directly. Throws DbError
 // when the target, the reference database or the file fails.
 AdifExportResult ExportAdifFile(const std::string& targetPath, const std::string& hostPath,
                                 const std::string& outPath);

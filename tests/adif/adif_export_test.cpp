@@ -123,7 +123,8 @@ TEST(AdifExport, EveryLogReimportsToTheSameRows) {
         if (rows.empty()) continue;  // a LoTW download or a file of no contacts
         test::ImportFixture second;
         AdifExportResult result;
-        ASSERT_TRUE(second.run(test::TypeOf("adif"), ExportOf(first, second, &result))) << source.name;
+        ASSERT_TRUE(second.run(test::TypeOf("adif"), ExportOf(first, second, &result)))
+            << source.name;
         auto again = second.rows();
         ASSERT_EQ(again.size(), rows.size()) << source.name;
         int differences = 0;
@@ -184,8 +185,9 @@ ParsedAdif ParseAdif(const std::string& text) {
 
 TEST(AdifExport, SampleReadsBackWithThePublishedFormat) {
     test::ImportFixture f;
-    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("sample.adi", ReadBytes(std::string(TVX_TEST_DATA_DIR) +
-                                                               "/../../samples/sample.adi"))));
+    ASSERT_TRUE(f.run(test::TypeOf("adif"),
+                      f.writeSource("sample.adi", ReadBytes(std::string(TVX_TEST_DATA_DIR) +
+                                                            "/../../samples/sample.adi"))));
     const auto rows = f.rows();
     ASSERT_GT(rows.size(), 100u);
     const std::string bytes = ReadBytes(ExportOf(f, f));
@@ -271,6 +273,23 @@ TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
                      in, stdOut, stdErr, false),
               1);
     EXPECT_EQ(f.rows().size(), 5u);
+
+    // Nothing beside OUT is followed or truncated, and a device is written as it is.
+    const std::string link = f.dir.file("again.adi.part");
+    fs::create_symlink(f.targetPath(), link);
+    const auto targetSize = fs::file_size(f.targetPath());
+    for (const std::string& to : {f.dir.file("again.adi"), std::string("/dev/null")}) {
+        EXPECT_EQ(
+            RunCli({"export-adif", "--target", f.targetPath(), "--host-path", f.hostPath(), to}, in,
+                   stdOut, stdErr, false),
+            0)
+            << to;
+    }
+    EXPECT_EQ(fs::file_size(f.targetPath()), targetSize);
+    EXPECT_EQ(ParseAdif(ReadBytes(f.dir.file("again.adi"))).records.size(), 5u);
+    for (const auto& entry : fs::directory_iterator("/dev")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("null.")) << entry.path();
+    }
 }
 
 }  // namespace
