@@ -23,10 +23,48 @@ namespace tvx {
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+// SIGTERM or SIGHUP: a logout, a closed terminal, a service stop.
+std::atomic<bool> g_terminated{false};
 
 extern "C" void OnInterrupt(int) {
     g_interrupted = true;
 }
+
+extern "C" void OnTerminate(int signo) {
+    if (g_terminated.exchange(true)) {
+        // A second one ends the program at once.
+        std::signal(signo, SIG_DFL);
+        std::raise(signo);
+        return;
+    }
+    g_interrupted = true;
+}
+
+// Ctrl-C and the ending signals stop the run as Stop Import does, from the
+// start of the session until its target is closed: the last commit happens
+// at the close.
+class StopSignals {
+  public:
+    StopSignals() {
+        g_interrupted = false;
+        g_terminated = false;
+        interrupt_ = std::signal(SIGINT, OnInterrupt);
+        terminate_ = std::signal(SIGTERM, OnTerminate);
+        hangup_ = std::signal(SIGHUP, OnTerminate);
+    }
+    ~StopSignals() {
+        std::signal(SIGINT, interrupt_);
+        std::signal(SIGTERM, terminate_);
+        std::signal(SIGHUP, hangup_);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    void (*interrupt_)(int);
+    void (*terminate_)(int);
+    void (*hangup_)(int);
+};
 
 // The TYPE lines list the command-line names of the source-type table,
 // wrapped to 80 columns.
@@ -83,10 +121,14 @@ class CliHost : public ImportHost {
     void attach(ImportSession* session) { session_ = session; }
     bool stopShown() const { return stopShown_; }
 
-    bool ask(int, const std::string& text, MessageIcon) override {
+    bool ask(int messageId, const std::string& text, MessageIcon) override {
+        // The abort question comes only from a stop request: an ending signal
+        // stops without asking, and Ctrl-C with no one to ask means Yes.
+        const bool abort = messageId == kMsgAbortQuestion;
+        if (abort && g_terminated) return true;
         clearProgress();
         err_ << "question: " << OneLine(text) << '\n';
-        if (yes_) return true;
+        if (yes_ || (abort && !interactive_)) return true;
         if (!interactive_) return false;
         err_ << "[y/N] " << std::flush;
         std::string answer;
@@ -276,18 +318,19 @@ int RunSession(CliHost& host, ApplicationPaths& app, const std::vector<SourceTyp
     const std::string targetError = session.OpenTarget();
     if (!targetError.empty()) err << "error: " << OneLine(targetError) << '\n';
 
-    g_interrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    const bool ran = session.BeginImport(options);
-    std::signal(SIGINT, previous);
-    session.CloseTarget();
+    bool ran = false;
+    {
+        StopSignals signals;
+        ran = session.BeginImport(options);
+        session.CloseTarget();
+    }
     if (!ran) return 1;
 
     const Counters c = session.counters();
     out << "Records Read: " << c.recordsRead << "  Records Loaded: " << c.recordsLoaded
         << "  Records Ignored: " << c.recordsIgnored << "  Errors: " << c.errors
         << "  Warnings: " << c.warnings << std::endl;
-    return host.stopShown() ? 1 : 0;
+    return host.stopShown() || g_terminated ? 1 : 0;
 }
 
 int RunImport(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -340,7 +383,8 @@ int RunExportAdif(const std::vector<std::string>& args, std::ostream& out, std::
     const AdifExportResult result = ExportAdifFile(values["--target"], hostPath, outPath);
     const std::string warning = result.WarningLine();
     if (!warning.empty()) err << warning << '\n';
-    out << "Records written: " << result.recordsWritten << std::endl;
+    // With the records on standard output, the count goes beside the warnings.
+    (outPath == "-" ? err : out) << "Records written: " << result.recordsWritten << std::endl;
     return 0;
 }
 

@@ -645,21 +645,46 @@ std::string CaseName(const testing::TestParamInfo<BadInput>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadInputs, testing::ValuesIn(Cases()), CaseName);
 
-// Ctrl-C ends a run while it skips a line far longer than any contact.
+// Ctrl-C ends a run while it skips a line far longer than any contact; with
+// no one to ask (no terminal, no --yes) it still means Yes. SIGTERM and
+// SIGHUP stop as Stop Import does, without the question, and exit 1.
 TEST(BadInputs, CtrlCStopsTheSkipOfAHugeLine) {
-    const std::pair<const char*, std::string> kRuns[] = {{"adif", kAdifHeader + "<COMMENT:9>"},
-                                                         {"logwin", kLogWinLine}};
-    for (const auto& [type, start] : kRuns) {
-        SCOPED_TRACE(type);
+    struct Run {
+        const char* type;
+        std::string start;
+        int signal;
+        bool yes;
+    };
+    const std::string adif = kAdifHeader + Contact("G4ABC") + "<COMMENT:9>";
+    const Run kRuns[] = {{"adif", adif, SIGINT, true},
+                         {"logwin", kLogWinLine, SIGINT, true},
+                         {"adif", adif, SIGINT, false},
+                         {"adif", adif, SIGTERM, false},
+                         {"logwin", kLogWinLine, SIGHUP, true}};
+    for (const Run& run : kRuns) {
+        SCOPED_TRACE(std::string(run.type) + " signal " + std::to_string(run.signal));
         CliEnv env;
+        env.interruptSignal = run.signal;
+        env.yes = run.yes;
         const std::string source = env.source("huge.txt");
-        WriteBytes(source, start);
+        WriteBytes(source, run.start);
         fs::resize_file(source, std::uintmax_t{4} << 40);  // sparse: 4 TB without a line end
-        const CliResult r = env.Import(type, source, {}, 64 << 20);
+        // Without --yes the backup question of a loading run is answered No.
+        const CliResult r = env.Import(
+            run.type, source,
+            run.yes ? std::vector<std::string>{} : std::vector<std::string>{"--filter", "none"},
+            64 << 20);
         ASSERT_TRUE(r.exited) << r.err;
-        EXPECT_NE(r.err.find("question: Do you want to abort any further importing"),
-                  std::string::npos);
-        EXPECT_EQ(env.CheckTarget(), type == std::string("logwin") ? 1 : 0);
+        EXPECT_EQ(
+            r.err.find("question: Do you want to abort any further importing") != std::string::npos,
+            run.signal == SIGINT)
+            << r.err;
+        EXPECT_EQ(r.exitCode, run.signal == SIGINT ? 0 : 1);
+        EXPECT_NE(
+            r.out.find("Records Read: 1  Records Loaded: " + std::string(run.yes ? "1" : "0")),
+            std::string::npos)
+            << r.out;
+        EXPECT_EQ(env.CheckTarget(), run.yes ? 1 : 0);
     }
 }
 

@@ -41,7 +41,7 @@ long long BytesRead(pid_t pid) {
 }  // namespace
 
 CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds,
-                        long long interruptAfterBytes, long fileSizeLimit) {
+                        long long interruptAfterBytes, long fileSizeLimit, int interruptSignal) {
     TempDir io;
     const std::string outPath = io.file("out"), errPath = io.file("err");
     const pid_t pid = fork();
@@ -71,7 +71,7 @@ CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds,
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (interruptAfterBytes > 0 && BytesRead(pid) > interruptAfterBytes) {
-            kill(pid, SIGINT);
+            kill(pid, interruptSignal);
             interruptAfterBytes = 0;
         }
         if (std::chrono::steady_clock::now() > deadline) {
@@ -126,10 +126,10 @@ CliResult CliEnv::Import(const std::string& type, const std::string& sourcePath,
                                      "--opr-call",
                                      "N0CALL",
                                      "--settings",
-                                     dir.file("none.ini"),
-                                     "--yes"};
+                                     dir.file("none.ini")};
+    if (yes) args.push_back("--yes");
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunCliProgram(args, 120, interruptAfterBytes, fileSizeLimit);
+    return RunCliProgram(args, 120, interruptAfterBytes, fileSizeLimit, interruptSignal);
 }
 
 std::string RowText(SqliteStatement& stmt) {

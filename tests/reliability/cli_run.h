@@ -4,6 +4,7 @@
 // rows, and a source folder; the program's exit, its output, and checks that
 // the target kept its rows and gained whole ones only.
 
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,11 +22,12 @@ struct CliResult {
 
 // Runs the command line with the arguments; a run longer than the limit is
 // killed and reported as not exited. interruptAfterBytes > 0: a Ctrl-C
-// (SIGINT) once the program has read that many bytes. A file size limit
+// (SIGINT, or interruptSignal) once the program has read that many bytes. A file size limit
 // (bytes, 0 for none) makes every file the program writes full at that size,
 // as a full disk does.
 CliResult RunCliProgram(const std::vector<std::string>& args, int limitSeconds = 120,
-                        long long interruptAfterBytes = 0, long fileSizeLimit = 0);
+                        long long interruptAfterBytes = 0, long fileSizeLimit = 0,
+                        int interruptSignal = SIGINT);
 
 class CliEnv {
   public:
@@ -39,8 +41,11 @@ class CliEnv {
     std::unique_ptr<SqliteDb> held;
     // Bytes at which every file the program writes is full; 0 for no limit.
     long fileSizeLimit = 0;
+    // The signal of an interrupted run, and whether questions are answered Yes.
+    int interruptSignal = SIGINT;
+    bool yes = true;
 
-    // import --target --host-path --type --source --opr-call N0CALL --yes.
+    // import --target --host-path --type --source --opr-call N0CALL [--yes].
     CliResult Import(const std::string& type, const std::string& sourcePath,
                      const std::vector<std::string>& extra = {},
                      long long interruptAfterBytes = 0) const;

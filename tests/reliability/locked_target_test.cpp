@@ -19,7 +19,8 @@ std::string Contact(const std::string& call) {
 
 TEST(LockedTarget, AWriterArrivingAfterOpenStopsTheRunOnce) {
     ImportFixture f;
-    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("first.adi", "<EOH>\n" + Contact("G4ABC"))));
+    ASSERT_TRUE(
+        f.run(test::TypeOf("adif"), f.writeSource("first.adi", "<EOH>\n" + Contact("G4ABC"))));
     ASSERT_EQ(f.rows().size(), 1u);
 
     SqliteDb other(f.targetPath(), SqliteDb::Mode::ReadWrite);
