@@ -656,7 +656,8 @@ std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {
     if (!db_) throw DbError("The target database is not open.");
     if (!index_) {
         auto index = std::make_unique<KeyIndex>();
-        SqliteStatement size = db_->prepare("SELECT max(rowid) FROM [QSO-TAB]");
+        // Sized by the rows, never by the largest row id (ids may be sparse).
+        SqliteStatement size = db_->prepare("SELECT count(*) FROM [QSO-TAB]");
         if (size.step()) {
             index->read.reserve(
                 static_cast<std::size_t>(std::max<std::int64_t>(0, size.columnInt(0))));

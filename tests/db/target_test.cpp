@@ -397,6 +397,13 @@ TEST_F(Target, FindContactBeforeAndAfterAddNew) {
     set.Update(3, band);
     EXPECT_EQ(set.FindContact({"W1AW", "20240101", "120000", "2", "8"}), 3);
 
+    // The index takes memory by the rows, not by the largest row number.
+    set.Commit();
+    exec("INSERT INTO [QSO-TAB] ([QSO-NUMBER],[QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-MODE],"
+         "[QSO-BAND]) VALUES (100000000000000,'JA1BIG','20240101','120000','2','6')");
+    set.DropIndex();
+    EXPECT_EQ(set.FindContact({"JA1BIG", "20240101", "120000", "2", "6"}), 100000000000000);
+
     set.DropIndex();  // built again from the table
     EXPECT_EQ(set.FindContact({"K9ZZ", "20240202", "000000", "6", "23"}), added);
     EXPECT_EQ(set.FindContact({"DL1ABC", "20240101", "120000", "2", "6"}), 1);
