@@ -489,6 +489,10 @@ void CImportSet::writeRow(Write write) {
             } catch (const DbError& e) {
                 loseBatch(e);
             }
+            // Made durable at once, so that each failing row of a target
+            // that refuses many rewrites only the rows written since the
+            // previous one, not a whole growing batch.
+            Commit();
         }
         throw;
     }
@@ -543,8 +547,7 @@ void CImportSet::replayBatch() {
     std::vector<PendingWrite> writes = std::move(batch_);
     batch_.clear();
     db_->exec("BEGIN");
-    inTransaction_ = true;
-    batchStart_ = std::chrono::steady_clock::now();
+    inTransaction_ = true;  // the batch keeps its clock
     for (std::size_t i = 0; i < writes.size(); ++i) {
         PendingWrite& w = writes[i];
         try {
