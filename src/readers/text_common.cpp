@@ -39,6 +39,7 @@ bool TextLineReader::Open(const std::string& path) {
     carry_.clear();
     fills_ = 0;
     firstLine_ = true;
+    lfPending_ = false;
     finished_ = stopped_ = false;
     error_ = 0;
     return true;
@@ -77,9 +78,20 @@ bool TextLineReader::Next(TextLine& line) {
     std::size_t lineEnd = 0;
     for (bool ended = false; !ended && !cut;) {
         if (pos_ == end_ && !Fill()) break;
+        if (lfPending_) {
+            // The LF of a CR LF that a buffer boundary split.
+            lfPending_ = false;
+            if (buffer_[pos_] == '\n' && ++pos_ == end_) continue;
+        }
         any = true;
         const char* start = buffer_.data() + pos_;
+        // A CR alone ends a line too (old Mac files), as LF and CR LF do.
         const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
+        const std::size_t toNewline =
+            newline ? static_cast<std::size_t>(newline - start) : end_ - pos_;
+        if (const auto* cr = static_cast<const char*>(std::memchr(start, '\r', toNewline))) {
+            newline = cr;
+        }
         std::size_t piece = newline ? static_cast<std::size_t>(newline - start) : end_ - pos_;
         bool ctrlZ = false;
         if (ctrlZEnds_) {
@@ -121,6 +133,14 @@ bool TextLineReader::Next(TextLine& line) {
             ++pos_;
             lineEnd = 1;
             ended = true;
+            if (*newline == '\r') {
+                if (pos_ == end_) {
+                    lfPending_ = true;
+                } else if (buffer_[pos_] == '\n') {
+                    ++pos_;
+                    ++lineEnd;
+                }
+            }
         }
     }
     if (!any || error_ != 0 || stopped_) return false;

@@ -70,7 +70,8 @@ class TextLineReader {
     std::size_t end_ = 0;
     std::int64_t consumed_ = 0;  // bytes of the buffers before this one
     std::int64_t size_ = 0;
-    std::string carry_;  // the rest of a line after a cut
+    std::string carry_;       // the rest of a line after a cut
+    bool lfPending_ = false;  // a CR ended the last buffer: skip an LF that follows
     unsigned fills_ = 0;
     bool firstLine_ = true;
     bool finished_ = false;

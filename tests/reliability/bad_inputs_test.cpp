@@ -111,6 +111,16 @@ void PatchBytes(const std::string& path, long offset, const std::string& bytes) 
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// The text with each line end (LF or CR LF) as a CR alone.
+std::string CrOnly(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\n' ? '\r' : text[i];
+    }
+    return out;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -591,9 +601,11 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, wide);
          },
          0, "It looks like UTF-16 text", 0},
+        // A CR alone ends a line as LF does: every contact is read.
         {"adif_with_cr_line_ends", "adif", "log.adi",
-         Bytes("Log\r<ADIF_VER:5>3.1.4 <EOH>\r" + Contact("G4ABC").replace(Contact("G4ABC").size() - 1, 1, "\r")),
-         0, "carriage return alone", 0},
+         Bytes(CrOnly(kAdifHeader + Contact("G4ABC") + Contact("G4ABD"))), 0, "", 2},
+        {"swisslog_with_cr_line_ends", "swisslog", "log.txt",
+         Bytes(CrOnly(kSwisslogLine + kSwisslogLine)), 0, "", 2},
     };
     cases.insert(cases.end(), more.begin(), more.end());
     return cases;

@@ -84,12 +84,18 @@ TEST(SkipsTextLine, ShortLinesCountTheirLineEnd) {
 
 TEST(SkipsTextLine, FirstCharacters) {
     const std::string rest(30, 'a');
-    const auto lines = ReadAll(";" + rest + "\n-" + rest + "\n " + rest + "\n\r" + rest + "\n");
-    ASSERT_EQ(lines.size(), 4u);
+    // A CR ends a line of its own too: LF CR gives an empty line.
+    const auto lines = ReadAll(";" + rest + "\n-" + rest + "\n " + rest + "\n\r" + rest + "\r");
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_TRUE(SkipsTextLine(lines[0], ";- "));
     EXPECT_TRUE(SkipsTextLine(lines[1], ";- "));
     EXPECT_TRUE(SkipsTextLine(lines[2], ";- "));
     EXPECT_TRUE(SkipsTextLine(lines[3], ""));
+    EXPECT_EQ(lines[4].text, rest);
+    // A CR LF split by the reader's 64 KiB buffer is one line end.
+    const auto split = ReadAll(std::string(64 * 1024 - 1, 'b') + "\r\n" + rest + "\r\n");
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(split[1].text, rest);
     EXPECT_FALSE(SkipsTextLine(lines[0], " "));
     EXPECT_FALSE(SkipsTextLine(lines[1], ";"));
 }
