@@ -71,6 +71,9 @@ class TableCursor {
     // Rows the table holds as its header counts them (deleted ones too), for
     // showing progress; 0 when the backend cannot tell.
     virtual std::int64_t rowCount() const { return 0; }
+    // Rows read past the end that the table's header gives (a header that lags
+    // the appended rows); 0 when none.
+    virtual std::int64_t rowsBeyondHeader() const { return 0; }
 };
 
 // A database opened for reading. Table and column names are matched without

@@ -168,6 +168,8 @@ struct TableHeader {
     std::uint32_t headerLength = 0;
     std::uint32_t recordLength = 0;
     unsigned char languageDriver = 0;
+    // Whole records after the counted ones, up to the end mark.
+    std::uint32_t beyondHeader = 0;
 };
 
 // The sizes in the header must describe the file as it is; otherwise rows
@@ -198,6 +200,17 @@ TableHeader CheckTableHeader(const std::string& path) {
         throw DbError("The table file " + path + " is damaged: its header counts " +
                       std::to_string(t.records) + " rows but the file holds only " +
                       std::to_string(present) + ".");
+    }
+    // A program stopped before it closed the table leaves a header count that
+    // lags its appended records: read them too, up to the first byte that
+    // starts no record (the end mark 0x1A).
+    const std::uint64_t present = (size - t.headerLength) / t.recordLength;
+    for (std::uint64_t r = t.records; r < present && r < std::uint64_t{INT32_MAX}; ++r) {
+        const auto at = static_cast<long>(t.headerLength + r * t.recordLength);
+        if (std::fseek(file.get(), at, SEEK_SET) != 0) break;
+        const int flag = std::fgetc(file.get());
+        if (flag != ' ' && flag != '*') break;
+        ++t.beyondHeader;
     }
     return t;
 }
@@ -234,8 +247,9 @@ struct Column {
 class DbaseCursor : public TableCursor {
   public:
     DbaseCursor(std::string tablePath, DbfPtr dbf, std::vector<Column> columns, int codePage,
-                std::string memoPath)
-        : tablePath_(std::move(tablePath)),
+                std::string memoPath, std::int64_t beyondHeader)
+        : beyondHeader_(beyondHeader),
+          tablePath_(std::move(tablePath)),
           dbf_(std::move(dbf)),
           columns_(std::move(columns)),
           decoder_(codePage),
@@ -273,6 +287,7 @@ class DbaseCursor : public TableCursor {
         return values_[column];
     }
     std::int64_t rowCount() const override { return records_; }
+    std::int64_t rowsBeyondHeader() const override { return beyondHeader_; }
 
   private:
     Value read(const Column& c) {
@@ -374,6 +389,7 @@ class DbaseCursor : public TableCursor {
         return bytes;
     }
 
+    std::int64_t beyondHeader_;
     std::string tablePath_;
     DbfPtr dbf_;
     std::vector<Column> columns_;
@@ -422,6 +438,7 @@ class DbaseFolder : public Database {
             throw DbError("The file " + path + " is not a dBASE table or is damaged" +
                           (t_shapelibError.empty() ? "." : ": " + t_shapelibError));
 
+        dbf->nRecords += static_cast<int>(header.beyondHeader);
         int fieldCount = DBFGetFieldCount(dbf.get());
         std::vector<Column> wanted;
         bool needsMemo = false;
@@ -451,7 +468,7 @@ class DbaseFolder : public Database {
         }
         return std::make_unique<DbaseCursor>(path, std::move(dbf), std::move(wanted),
                                              CodePageOfLanguageDriver(header.languageDriver),
-                                             memoPath);
+                                             memoPath, header.beyondHeader);
     }
 
   private:

@@ -51,6 +51,8 @@ enum MessageId : int {
     // regular file: both name the path and the reason.
     kMsgSourceReadError = 40020,
     kMsgSettingsNotRead = 40021,
+    // A dBASE table whose header counts fewer records than the file holds.
+    kMsgTableHeaderShort = 40022,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -139,6 +139,12 @@ void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
         c.FillDefaultReports();
         return !CheckDate(c.m_strDate) || Fail(s, "Date?");
     });
+    if (const std::int64_t beyond = rows->rowsBeyondHeader(); beyond > 0) {
+        s.NotifyText(kMsgTableHeaderShort,
+                     MessageText(kMsgTableHeaderShort) + " (" + std::to_string(beyond) +
+                         " records the header left out):\n" + s.sourcePath(),
+                     MessageIcon::Exclamation);
+    }
 }
 
 bool Fail(ImportEngine& s, const char* problem) {

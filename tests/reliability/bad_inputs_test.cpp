@@ -344,7 +344,13 @@ std::vector<BadInput> Cases() {
              WriteHyperLog(source, 3);
              PatchBytes(source, 4, std::string("\x01\x00\x00\x00", 4));
          },
-         0, "", 1},
+         0, "the records after them were read too (2 records the header left out)", 3},
+        {"dbase_record_count_zero", "hyperlog", "log.dbf",
+         [](CliEnv&, const std::string& source) {
+             WriteHyperLog(source, 3);
+             PatchBytes(source, 4, std::string("\x00\x00\x00\x00", 4));
+         },
+         0, "(3 records the header left out)", 3},
         {"dbase_truncated_mid_record", "hyperlog", "log.dbf",
          [](CliEnv&, const std::string& source) {
              WriteHyperLog(source, 3);
