@@ -1,5 +1,9 @@
 #include "db/cty_refdata.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -554,15 +558,29 @@ CtyBuildSummary BuildReferenceFromCty(const std::string& ctyPath, const std::str
     const RefRows rows = RowBuilder(entities, summary).build();
     summary.stateRows = static_cast<int>(std::size(kStates));
 
-    createReferenceDatabase(outPath);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec))) {
+        throw DbError("The file '" + outPath + "' exists already; it is not overwritten.");
+    }
+    // Built under a name of its own and renamed at the end: a build that is
+    // interrupted never leaves a reference database without its rows.
+    const std::string partPath = outPath + ".part-" + std::to_string(::getpid());
+    createReferenceDatabase(partPath);
     try {
-        SqliteDb db(outPath, SqliteDb::Mode::ReadWrite);
-        db.exec("BEGIN");
-        WriteRows(db, rows);
-        db.exec("COMMIT");
+        {
+            SqliteDb db(partPath, SqliteDb::Mode::ReadWrite);
+            db.exec("BEGIN");
+            WriteRows(db, rows);
+            db.exec("COMMIT");
+        }
+        // No replacing of a file that appeared meanwhile.
+        if (::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, outPath.c_str(),
+                        RENAME_NOREPLACE) != 0) {
+            throw DbError("Could not rename '" + partPath + "' to '" + outPath +
+                          "': " + SystemErrorText(errno));
+        }
     } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(outPath, ec);
+        std::filesystem::remove(partPath, ec);
         throw;
     }
     return summary;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/schema.h"
+#include "util/text.h"
 
 namespace tvx {
 
@@ -175,6 +176,12 @@ ReferenceData ReferenceData::Load(Database& db) {
 ReferenceData ReferenceData::LoadFile(const std::string& path) {
     std::unique_ptr<Database> db = openDatabase(path);
     return Load(*db);
+}
+
+bool ReferenceData::HasUsablePrefix() const {
+    return std::any_of(prefix_.begin(), prefix_.end(), [](const auto& p) {
+        return !p.first.empty() && CharCount(p.first) <= 4;
+    });
 }
 
 void ReferenceData::addCallMap(CTvx95CallMapSet row) {

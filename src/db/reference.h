@@ -53,6 +53,10 @@ class ReferenceData {
     static ReferenceData Load(Database& db);
     // Opens the file (SQLite or Jet by its content) and loads it.
     static ReferenceData LoadFile(const std::string& path);
+    // Whether a contact can be resolved at all: contacts are resolved by
+    // prefixes of one to four characters, and an interrupted build or a
+    // damaged file may hold none.
+    bool HasUsablePrefix() const;
 
     // Rows with a key seen before are ignored: the first row wins.
     void addCallMap(CTvx95CallMapSet row);

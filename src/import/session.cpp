@@ -161,7 +161,15 @@ bool ImportSession::LoadReference(std::string& refPath) {
     }
     refPath = HostReferencePath(opt_.hostPath);
     try {
-        ref_ = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
+        auto ref = std::make_shared<const ReferenceData>(ReferenceData::LoadFile(refPath));
+        if (!ref->HasUsablePrefix()) {
+            return RefuseWith(kMsgReferenceNotOpen,
+                              MessageText(kMsgReferenceNotOpen) + "\n" + refPath +
+                                  ": it holds no usable country prefix ([PREFIX-Pri] has no "
+                                  "prefix of one to four characters), so no contact could be "
+                                  "resolved.");
+        }
+        ref_ = std::move(ref);
         return true;
     } catch (const DbError& e) {
         // A folder with neither file is the usual case on a new machine: say

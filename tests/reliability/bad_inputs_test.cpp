@@ -607,6 +607,21 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, wide);
          },
          0, "It looks like UTF-16 text", 0},
+        // A reference database that cannot resolve any contact is refused.
+        {"refdata_without_prefix_rows", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+             SqliteDb(env.host() + "/refdata.sqlite", SqliteDb::Mode::ReadWrite)
+                 .exec("DELETE FROM [PREFIX-Pri]");
+         },
+         1, "holds no usable country prefix", 0},
+        {"refdata_prefixes_too_long", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) {
+             WriteBytes(source, kAdifHeader + Contact("G4ABC"));
+             SqliteDb(env.host() + "/refdata.sqlite", SqliteDb::Mode::ReadWrite)
+                 .exec("UPDATE [PREFIX-Pri] SET [PREFIX] = 'LONG' || rowid");
+         },
+         1, "holds no usable country prefix", 0},
         // A CR alone ends a line as LF does: every contact is read.
         {"adif_with_cr_line_ends", "adif", "log.adi",
          Bytes(CrOnly(kAdifHeader + Contact("G4ABC") + Contact("G4ABD"))), 0, "", 2},
