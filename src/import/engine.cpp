@@ -1,5 +1,7 @@
 #include "import/engine.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <optional>
 #include <stdexcept>
@@ -7,6 +9,7 @@
 #include <utility>
 
 #include "import/domain.h"
+#include "util/file.h"
 
 namespace tvx {
 
@@ -322,7 +325,13 @@ void ImportEngine::Publish() {
 void ImportEngine::Notify(int messageId, MessageIcon icon) {
     // A file that cannot be opened is named, or the user is left guessing.
     if (messageId == kMsgSourceFileNotOpen && !options_.sourcePath.empty()) {
-        NotifyText(messageId, MessageText(messageId) + ":\n" + options_.sourcePath, icon);
+        // With the system's reason (no permission, too many open files).
+        FileCheck why;
+        const int fd = OpenRegularFile(options_.sourcePath, &why);
+        if (fd >= 0) ::close(fd);
+        const std::string problem = why.regular() ? options_.sourcePath
+                                                  : FileProblem(options_.sourcePath, why);
+        NotifyText(messageId, MessageText(messageId) + ":\n" + problem, icon);
         return;
     }
     NotifyText(messageId, MessageText(messageId), icon);

@@ -258,7 +258,8 @@ TEST(LogWindows, MissingFileIsRefusedWithStopMessage) {
     ASSERT_TRUE(fx.host.saw(kMsgSourceFileNotOpen));
     for (const auto& m : fx.host.messages) {
         if (m.id == kMsgSourceFileNotOpen) {
-            EXPECT_EQ(m.text, "Unable to open the source file:\n" + fx.dir.file("missing.asc"));
+            EXPECT_EQ(m.text, "Unable to open the source file:\nCould not find file '" +
+                                  fx.dir.file("missing.asc") + "'.");
             EXPECT_EQ(m.icon, MessageIcon::Stop);
         }
     }
