@@ -237,6 +237,19 @@ class RowExporter {
         ++result_.damagedValues[qsoColumns()[col].name];
     }
 
+    // A free text goes out unless the import could not take it back whole:
+    // the reader ends a value at a '<' (the next tag) or a line end, so such
+    // a value could even make up a field or a record of its own. It is left
+    // out and counted instead.
+    void FreeText(RecordText& out, std::string_view name, QsoCol col) {
+        const std::string_view value = Text(col);
+        if (value.find_first_of("<\r\n") != std::string_view::npos) {
+            Damaged(col);
+            return;
+        }
+        out.FieldIfAny(name, value);
+    }
+
     // A value written only when it passes its check; a missing required one
     // or an invalid one counts as damaged.
     void Checked(RecordText& out, std::string_view name, QsoCol col,
@@ -302,21 +315,21 @@ class RowExporter {
     void WriteContact(RecordText& out) {
         const std::string_view call = Text(kQsoCall);
         if (call.empty()) Damaged(kQsoCall);
-        out.FieldIfAny("CALL", call);
+        if (!call.empty()) FreeText(out, "CALL", kQsoCall);
         Date(out, "QSO_DATE", kQsoDate, true);
         Time(out, "TIME_ON", kQsoTime, true);
         Time(out, "TIME_OFF", kQsoEndTime);
         BandAndFrequency(out);
         Mode(out);
-        out.FieldIfAny("RST_SENT", Text(kQsoRsts));
-        out.FieldIfAny("RST_RCVD", Text(kQsoRstr));
-        out.FieldIfAny("NAME", Text(kQsoName));
-        out.FieldIfAny("QTH", Text(kQsoQth));
-        out.FieldIfAny("COMMENT", Text(kQsoNote));
-        out.FieldIfAny("OPERATOR", Text(kQsoOprCall));
-        out.FieldIfAny("TX_PWR", Text(kQsoPower));
+        FreeText(out, "RST_SENT", kQsoRsts);
+        FreeText(out, "RST_RCVD", kQsoRstr);
+        FreeText(out, "NAME", kQsoName);
+        FreeText(out, "QTH", kQsoQth);
+        FreeText(out, "COMMENT", kQsoNote);
+        FreeText(out, "OPERATOR", kQsoOprCall);
+        FreeText(out, "TX_PWR", kQsoPower);
         Place(out);
-        out.FieldIfAny("TEN_TEN", Text(kQsoTenTen));
+        FreeText(out, "TEN_TEN", kQsoTenTen);
         Satellite(out);
     }
 
@@ -362,7 +375,7 @@ class RowExporter {
                 Damaged(kQsoCounty);
             }
         }
-        out.FieldIfAny("PFX", Text(kQsoWpx));
+        FreeText(out, "PFX", kQsoWpx);
         const std::string_view iota = Text(kQsoIota);
         if (iota.size() == 5 && iota.find('-') == std::string_view::npos) {
             std::string text(iota.substr(0, 2));
@@ -372,7 +385,7 @@ class RowExporter {
         } else {
             out.FieldIfAny("IOTA", iota);
         }
-        out.FieldIfAny("GRIDSQUARE", Text(kQsoGrid));
+        FreeText(out, "GRIDSQUARE", kQsoGrid);
     }
 
     void Satellite(RecordText& out) {
@@ -431,14 +444,14 @@ class RowExporter {
                 if (category & 8) out.Field("TVXUSER2", "Y");
             }
         }
-        out.FieldIfAny("SPEC1", Text(kQsoSpec1));
-        out.FieldIfAny("SPEC2", Text(kQsoSpec2));
-        out.FieldIfAny("TVXPFX", Text(kQsoPrefix));
+        FreeText(out, "SPEC1", kQsoSpec1);
+        FreeText(out, "SPEC2", kQsoSpec2);
+        FreeText(out, "TVXPFX", kQsoPrefix);
         Number(out, "TVXAWD", kQsoAward);
         Number(out, "TVXSEL", kQsoSelect);
         Number(out, "TVXVAL", kQsoValid);
         if (!IsNull(kQsoMgrNumb)) out.Field("TVXMGRN", Text(kQsoMgrNumb));
-        out.FieldIfAny("TVXQSLN", Text(kQsoQslNumber));
+        FreeText(out, "TVXQSLN", kQsoQslNumber);
         if (!IsNull(kQsoConfirm)) out.Field("TVXQSL_RCVD", Text(kQsoConfirm));
         if (!IsNull(kQsoQsls)) out.Field("TVXQSL_SENT", Text(kQsoQsls));
         if (IsDate(Text(kQsoLotwRec))) out.Field("TVXLOTWR", Text(kQsoLotwRec));

@@ -241,7 +241,9 @@ TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
         for (const auto& [column, value, call] : {std::tuple{"QSO-BAND", "42", "DL1AB"},
                                                   {"QSO-DATE", "20241350", "K1AB"},
                                                   {"QSO-MODE", "X", "K1AB"},
-                                                  {"QSO-QSL-VIA", "?", "G4XX"}}) {
+                                                  {"QSO-QSL-VIA", "?", "G4XX"},
+                                                  {"QSO-QTH", "x<EOR><CALL:4>K1ZZ", "G4XX"},
+                                                  {"QSO-NOTE", "first\r\nsecond", "DL1AB"}}) {
             SqliteStatement st =
                 db.prepare("UPDATE [QSO-TAB] SET " + bracket(column) + " = ? WHERE [QSO-CALL] = ?");
             st.bindText(1, value);
@@ -257,7 +259,7 @@ TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
               0);
     EXPECT_EQ(stdErr.str(),
               "warning: 3 of 5 records had damaged values, written without them: [QSO-BAND] 1, "
-              "[QSO-DATE] 1, [QSO-MODE] 1, [QSO-QSL-VIA] 1\n");
+              "[QSO-DATE] 1, [QSO-MODE] 1, [QSO-NOTE] 1, [QSO-QSL-VIA] 1, [QSO-QTH] 1\n");
     EXPECT_TRUE(stdOut.str().ends_with("Records written: 5\n"));
     const ParsedAdif adif = ParseAdif(ReadBytes(out));
     ASSERT_EQ(adif.records.size(), 5u);
@@ -265,7 +267,8 @@ TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
     EXPECT_EQ(adif.records[0].at("CALL"), "DL1AB");
     EXPECT_FALSE(adif.records[1].contains("QSO_DATE") || adif.records[1].contains("MODE"));
     EXPECT_EQ(adif.records[1].at("TIME_ON"), "121314");
-    EXPECT_FALSE(adif.records[3].contains("QSL_VIA"));
+    EXPECT_FALSE(adif.records[3].contains("QSL_VIA") || adif.records[3].contains("QTH"));
+    EXPECT_FALSE(adif.records[0].contains("COMMENT"));
 
     // The export never takes the place of a database.
     EXPECT_EQ(RunCli({"export-adif", "--target", f.targetPath(), "--host-path", f.hostPath(),
