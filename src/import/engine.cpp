@@ -22,7 +22,7 @@ constexpr std::size_t kTextWidth = 255;
 std::string_view Fit(const std::string& value, std::string& cut) {
     // A character takes at least one byte: a short text needs no counting.
     if (value.size() <= kTextWidth || CharCount(value) <= kTextWidth) return value;
-    cut = Left(value, kTextWidth);
+    cut = CutToWidth(value, kTextWidth);
     return cut;
 }
 
@@ -329,8 +329,8 @@ void ImportEngine::Notify(int messageId, MessageIcon icon) {
         FileCheck why;
         const int fd = OpenRegularFile(options_.sourcePath, &why);
         if (fd >= 0) ::close(fd);
-        const std::string problem = why.regular() ? options_.sourcePath
-                                                  : FileProblem(options_.sourcePath, why);
+        const std::string problem =
+            why.regular() ? options_.sourcePath : FileProblem(options_.sourcePath, why);
         NotifyText(messageId, MessageText(messageId) + ":\n" + problem, icon);
         return;
     }
@@ -484,10 +484,10 @@ bool ImportEngine::CheckContact() {
         c.m_strOprCall = c.m_strOwnCall;
     }
     ComposeNote(c, options_.defaultNote);
-    c.m_strName = Left(c.m_strName, 15);
-    c.m_strQth = Left(c.m_strQth, 25);
-    c.m_strSpec1 = Left(c.m_strSpec1, 25);
-    c.m_strSpec2 = Left(c.m_strSpec2, 25);
+    c.m_strName = CutToWidth(c.m_strName, 15);
+    c.m_strQth = CutToWidth(c.m_strQth, 25);
+    c.m_strSpec1 = CutToWidth(c.m_strSpec1, 25);
+    c.m_strSpec2 = CutToWidth(c.m_strSpec2, 25);
     // Without a prefix from the file the country is not known yet: judging
     // the empty prefix here would drop the state of every US contact, so the
     // resolved prefix decides after resolution.

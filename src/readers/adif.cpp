@@ -48,7 +48,11 @@ long DeclaredLength(std::string_view specifier) {
 
 // Above 300 GHz is no radio frequency: such a value was written in another
 // unit (web loggers write hertz), and storing it would spoil the column.
-bool IsBeyondRadio(std::string_view khz) {
+// Nor is one that is not above zero (a writer's overflow gives negative ones).
+bool IsNoRadioFrequency(std::string_view khz) {
+    if (khz.empty()) return false;
+    if (khz.front() == '-') return true;
+    if (khz.find_first_not_of("0.") == std::string_view::npos) return true;
     constexpr std::string_view kHighestKhz = "300000000";
     std::string_view whole = khz.substr(0, khz.find('.'));
     while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
@@ -195,7 +199,7 @@ void FinishAdifRecord(ImportEngine& s) {
         c.m_strBand.clear();
         s.ReportError("Band?");
     } else {
-        if (IsBeyondRadio(c.m_strFreq)) {
+        if (IsNoRadioFrequency(c.m_strFreq)) {
             s.ReportWarning("Freq?");
             c.m_strFreq.clear();
         }

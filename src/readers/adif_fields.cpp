@@ -187,7 +187,7 @@ const std::unordered_map<std::string_view, FieldHandler>& FieldTable() {
         {"QSL_VIA", SetQslVia},
         {"ARRL_SECT", [](AdifRecord& s, const std::string& v) { s.c.m_strSection = ToUpper(v); }},
         {"NAME", [](AdifRecord& s, const std::string& v) { s.c.m_strName = v; }},
-        {"QTH", [](AdifRecord& s, const std::string& v) { s.c.m_strQth = Left(v, 25); }},
+        {"QTH", [](AdifRecord& s, const std::string& v) { s.c.m_strQth = CutToWidth(v, 25); }},
         {"SAT_NAME",
          [](AdifRecord& s, const std::string& v) {
              if (v == ">") return;

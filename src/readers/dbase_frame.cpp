@@ -193,7 +193,7 @@ bool ReadModeName(ImportEngine& s, const std::string& name, bool mapRty) {
 }
 
 void CutInto(std::string& member, const std::string& value, std::size_t n) {
-    if (!value.empty()) member = Left(value, n);
+    if (!value.empty()) member = CutToWidth(value, n);
 }
 
 void AppendNote(ImportEngine& s, const std::string& text) {

@@ -135,7 +135,7 @@ void ReadNameAndQth(WorkingContact& c, const std::string& nameQth) {
     if (nameQth.empty()) return;
     const std::size_t slash = nameQth.find('/');
     const std::string name = nameQth.substr(0, slash);
-    if (!name.empty()) c.m_strName = Left(name, 15);
+    if (!name.empty()) c.m_strName = CutToWidth(name, 15);
     if (slash != std::string::npos) c.m_strQth = Left(nameQth.substr(slash + 1), 25);
 }
 

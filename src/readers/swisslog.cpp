@@ -18,7 +18,7 @@ void ConvertSwisslogLine(ImportEngine& s, std::string& line) {
     if (CharCount(c.m_strCall) < 2) return s.ReportError("Call?");
 
     std::string name = CutQuotedText(line);
-    if (!name.empty()) c.m_strName = Left(name, 15);
+    if (!name.empty()) c.m_strName = CutToWidth(name, 15);
 
     c.m_strDate = CutQuotedField(line);
     if (CharCount(c.m_strDate) < kDateLength - 1) return s.ReportError("Date?");

@@ -81,6 +81,12 @@ std::string Left(std::string_view text, std::size_t n) {
     return std::string(text.substr(0, std::min(pos, text.size())));
 }
 
+std::string CutToWidth(std::string_view text, std::size_t n) {
+    std::string cut = Left(text, n);
+    if (cut.size() < text.size()) cut = TrimRight(cut);
+    return cut;
+}
+
 std::size_t CharCount(std::string_view text) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count) {

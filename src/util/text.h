@@ -18,6 +18,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 bool IsAllDigits(std::string_view text);
 // The first n characters (UTF-8 code points), never splitting one.
 std::string Left(std::string_view text, std::size_t n);
+// A free text cut to a column of n characters: the first n characters,
+// without the blanks a cut may leave at the end (a reader trims them on the
+// way back, so a stored value never ends in one).
+std::string CutToWidth(std::string_view text, std::size_t n);
 std::size_t CharCount(std::string_view text);
 bool IsValidUtf8(std::string_view text);
 // Legacy 8-bit text (Windows or DOS code page number) to UTF-8.

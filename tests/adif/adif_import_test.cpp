@@ -197,6 +197,9 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
          "ERROR:  Mode? DL1ABC"},
         {"hertz", Tag("CALL", "DL1ABC") + head + "<FREQ:11>14074000000<MODE:3>FT8<EOR>\n", 1,
          "DL1ABC", "<NULL>", "Warning: Freq? DL1ABC"},
+        {"negative frequency",
+         Tag("CALL", "DL1ABC") + head + "<FREQ:10>-556636544<MODE:3>FT8<EOR>\n", 1, "DL1ABC",
+         "<NULL>", "Warning: Freq? DL1ABC"},
         {"field too long",
          Tag("CALL", "DL1ABC") + head + Tag("COMMENT", std::string(3 << 20, 'c')) +
              "<MODE:2>CW<EOR>\n",

@@ -58,6 +58,9 @@ std::vector<ValueCase> ValueCases() {
         {"name_emoji", "NAME", "Ann 📻", "QSO-NAME", "Ann 📻"},
         // Characters are counted, not bytes.
         {"name_very_long", "NAME", Repeat("ж", 300), "QSO-NAME", Repeat("ж", 15)},
+        // A cut never leaves a blank at the end, which a re-import would trim.
+        {"name_cut_at_a_blank", "NAME", "\"HIRO\" HIROSHI TANAKA", "QSO-NAME", "\"HIRO\" HIROSHI"},
+        {"qth_cut_at_a_blank", "QTH", Repeat("x", 24) + " town", "QSO-QTH", Repeat("x", 24)},
         {"note_with_sql", "COMMENT", "It's; SELECT * FROM [CALLMAP]; --", "QSO-NOTE",
          "It's; SELECT * FROM [CALLMAP]; --"},
         {"note_with_format", "COMMENT", "%s %n %%", "QSO-NOTE", "%s %n %%"},
@@ -65,7 +68,7 @@ std::vector<ValueCase> ValueCases() {
         {"note_long_greek", "COMMENT", Repeat("Ωμέγα ", 20), "QSO-NOTE",
          Left(Repeat("Ωμέγα ", 20), 50)},
         {"qth_with_sql", "QTH", "Robert'); DELETE FROM x; --", "QSO-QTH",
-         "Robert'); DELETE FROM x; "},
+         "Robert'); DELETE FROM x;"},
         {"qth_japanese", "QTH", "東京都千代田区", "QSO-QTH", "東京都千代田区"},
         // The county stops at a quote, as the host program stores it; what is
         // left is looked up like any other county.
