@@ -3,7 +3,7 @@
 # Quiet and quick when everything is already there.
 set -eu
 PKGS="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
-qt6-base-dev libsqlite3-dev libshp-dev mdbtools-dev \
+qt6-base-dev libsqlite3-dev libshp-dev mdbtools-dev libexpat1-dev \
 hamradio-files sqlite3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core \
 dpkg-dev"
 missing=""

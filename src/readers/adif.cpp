@@ -186,7 +186,11 @@ void ReadAdifFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes) {
 
 void ImportAdif(ImportEngine& s) {
     const DxccPrefixMap dxccPrefixes = BuildDxccPrefixMap(s.reference());
-    ReadAdifFile(s, &dxccPrefixes);
+    if (LooksLikeAdx(s.sourcePath())) {
+        ReadAdxFile(s, &dxccPrefixes);
+    } else {
+        ReadAdifFile(s, &dxccPrefixes);
+    }
 }
 
 void FinishAdifRecord(ImportEngine& s) {

@@ -29,6 +29,11 @@ int ParseAdifSegment(AdifRecord& r, std::string_view segment);
 // Reads the engine's source file as ADIF with the given country map.
 void ReadAdifFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes);
 
+// ADX, the XML form of ADIF: whether the file's first bytes are XML, and
+// its reader (each field mapped as ADI's).
+bool LooksLikeAdx(const std::string& path);
+void ReadAdxFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes);
+
 // Phone with the sideband still open ("89") becomes LSB below 10 MHz.
 void ResolvePhoneSideband(WorkingContact& c);
 

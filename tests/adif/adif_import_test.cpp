@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "db/sqlite.h"
+#include "import/messages.h"
 #include "readers/adif.h"
 #include "support/import_fixture.h"
 
@@ -219,6 +222,53 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
         const auto lines = f.reportLines();
         EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, c.report.size()), c.report);
     }
+}
+
+// ADX, the XML form, is read by the Standard ADIF type with the same mapping.
+TEST(AdifFile, AdxFilesGiveTheSameContacts) {
+    const std::string record =
+        "<RECORD><CALL>DL1ABC</CALL><QSO_DATE>20230415</QSO_DATE><TIME_ON>1234</TIME_ON>"
+        "<BAND>20M</BAND><MODE>CW</MODE>";
+    const std::string head =
+        "<?xml version=\"1.0\"?>\n<ADX><HEADER><ADIF_VER>3.1.4</ADIF_VER>"
+        "</HEADER><RECORDS>\n";
+    const struct {
+        const char* what;
+        std::string content;
+        std::size_t rows;
+        std::string column, value;  // of the first row
+        bool damaged;
+    } cases[] = {
+        {"fields", head + record + "<NAME>J&#246;rg &amp; Co</NAME></RECORD></RECORDS></ADX>", 1,
+         "QSO-NAME", "J\xC3\xB6rg & Co", false},
+        {"user-defined field",
+         head + record + "<USERDEF FIELDNAME=\"tvxqsln\">42</USERDEF></RECORD></RECORDS></ADX>", 1,
+         "QSO-QSL-NUMBER", "42", false},
+        {"application field",
+         head + record +
+             "<APP PROGRAMID=\"LoTW\" FIELDNAME=\"OWNCALL\">N0CALL</APP></RECORD></RECORDS></ADX>",
+         1, "QSO-OPRCALL", "N0CALL", false},
+        {"cut off", head + record + "</RECORD>" + record + "<NAME>An", 1, "QSO-CALL", "DL1ABC",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::ImportFixture f;
+        ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adx", c.content)));
+        const auto rows = f.rows();
+        ASSERT_EQ(rows.size(), c.rows);
+        EXPECT_EQ(Col(rows[0], c.column), c.value);
+        EXPECT_EQ(f.host.saw(kMsgSourceReadError), c.damaged);
+    }
+    const std::string real =
+        std::string(TVX_SHARED_DATA_DIR) + "/adif/realworld/gitandy__PyADIF-File/goodfile.adx";
+    std::ifstream in(real, std::ios::binary);
+    if (!in) return;  // the shared test data are not here
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    test::ImportFixture f;
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("goodfile.adx", bytes)));
+    EXPECT_EQ(f.host.counters.recordsRead, 2);
+    EXPECT_FALSE(f.host.saw(kMsgNoRecordsFound));
 }
 
 TEST(AdifFile, ValueWithALessThanSignIsCutThere) {
