@@ -65,6 +65,7 @@ std::string MessageText(int id) {
          "A table of the reference database could not be read; the import goes on without it."},
         {kMsgSourceReadError, "The source file could not be read to its end"},
         {kMsgSettingsNotRead, "Unable to read the settings file"},
+        {kMsgSourceNotOfType, "The source file is not a file of the chosen source type"},
         {kMsgTableHeaderShort,
          "The header of the source table counts fewer records than the file holds (a program "
          "stopped before it closed the table); the records after them were read too"},

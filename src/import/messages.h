@@ -53,6 +53,8 @@ enum MessageId : int {
     kMsgSettingsNotRead = 40021,
     // A dBASE table whose header counts fewer records than the file holds.
     kMsgTableHeaderShort = 40022,
+    // A database file chosen as the source of a text type.
+    kMsgSourceNotOfType = 40023,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -9,13 +9,49 @@ namespace tvx {
 
 namespace {
 
-// Why a source with content gave no record, as far as its first bytes tell.
-std::string LikelyReasonForNoRecords(const std::string& path, SourceFormat format) {
+// A dBASE III header: version byte, a plausible date, a header length that
+// fits whole field descriptors ended by 0x0D.
+bool LooksLikeDbaseTable(const std::string& head) {
+    if (head.size() < 33) return false;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(head[i]); };
+    if (byte(0) != 0x03 && byte(0) != 0x83) return false;
+    if (byte(2) < 1 || byte(2) > 12 || byte(3) < 1 || byte(3) > 31) return false;
+    const std::size_t headerLength = byte(8) | (byte(9) << 8);
+    if (headerLength < 65 || (headerLength - 1) % 32 != 0) return false;
+    return headerLength > head.size() || byte(headerLength - 1) == 0x0D;
+}
+
+// A database read as a text source: which kind, and which source type reads
+// it; empty when the first bytes are no database.
+std::string DatabaseOfHead(const std::string& head) {
+    if (head.starts_with(std::string_view("SQLite format 3\0", 16))) {
+        return "It is a SQLite database, not a log: a target or reference database of this "
+               "program, or another program's file.";
+    }
+    if (head.size() >= 19 && (head.compare(4, 15, "Standard Jet DB") == 0 ||
+                              head.compare(4, 15, "Standard ACE DB") == 0)) {
+        return "It is a Jet database (.mdb): of the source types, StationMaster reads one.";
+    }
+    if (LooksLikeDbaseTable(head)) {
+        return "It is a dBASE table (.dbf): choose the source type of the logger that wrote it "
+               "(HyperLog, DXlog, DX DeskTop, LogPlus, TopLog, Q9ZZ v3 or EasyLog).";
+    }
+    return {};
+}
+
+std::string FirstBytes(const std::string& path, std::size_t count) {
     std::ifstream in(path, std::ios::binary);
-    std::string head(64 * 1024, '\0');
+    std::string head(count, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+// Why a source with content gave no record, as far as its first bytes tell.
+std::string LikelyReasonForNoRecords(const std::string& path, SourceFormat format) {
+    const std::string head = FirstBytes(path, 64 * 1024);
     if (head.empty()) return {};
+    if (std::string database = DatabaseOfHead(head); !database.empty()) return database;
     if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
         head.find('\0') != std::string::npos) {
         return "It looks like UTF-16 text: save it as 8-bit or UTF-8 text and import it again.";
@@ -128,10 +164,19 @@ bool ImportSession::CheckSource() {
     if (opt_.sourcePath.empty()) return Refuse(kMsgSourceNotOpen, MessageIcon::Stop);
     // A pipe, a device or a folder would block the reader or never end; a
     // missing file is left to the reader, which says so in its own words.
-    if (const FileCheck source = CheckFile(opt_.sourcePath);
-        !source.regular() && source.kind != FileKind::Missing) {
+    const FileCheck source = CheckFile(opt_.sourcePath);
+    if (!source.regular() && source.kind != FileKind::Missing) {
         return RefuseWith(kMsgSourceFileNotOpen, MessageText(kMsgSourceFileNotOpen) + ":\n" +
                                                      FileProblem(opt_.sourcePath, source));
+    }
+    // A database is never a text source: reading it would report each of its
+    // pages as a broken record.
+    if (types_[opt_.sourceType].format != SourceFormat::Database && source.regular()) {
+        const std::string database = DatabaseOfHead(FirstBytes(opt_.sourcePath, 512));
+        if (!database.empty()) {
+            return RefuseWith(kMsgSourceNotOfType, MessageText(kMsgSourceNotOfType) + ":\n" +
+                                                       opt_.sourcePath + "\n" + database);
+        }
     }
     // A reader's plain open and close of the target would drop the locks of
     // the program's own connection to it.

@@ -256,7 +256,7 @@ std::vector<BadInput> Cases() {
              WriteHyperLog(table, 3);
              fs::rename(table, source);
          },
-         0, "", -1},
+         1, "It is a dBASE table (.dbf)", 0},
         {"adif_missing_file", "adif", "none.adi", nullptr, 1, kUnableSource, 0},
         {"adif_source_is_a_folder", "adif", "folder.adi",
          [](CliEnv&, const std::string& source) { fs::create_directories(source); }, 1,
@@ -607,6 +607,20 @@ std::vector<BadInput> Cases() {
              WriteBytes(source, wide);
          },
          0, "It looks like UTF-16 text", 0},
+        // A database chosen as a text source is named for what it is.
+        {"sqlite_file_as_adif", "adif", "log.adi",
+         [](CliEnv& env, const std::string& source) { fs::copy_file(env.target(), source); }, 1,
+         "It is a SQLite database, not a log", 0},
+        {"dbase_table_as_logwin", "logwin", "log.asc",
+         [](CliEnv&, const std::string& source) {
+             WriteHyperLog(source + ".dbf", 3);
+             fs::rename(source + ".dbf", source);
+         },
+         1,
+         "It is a dBASE table (.dbf)", 0},
+        {"jet_file_as_adif", "adif", "log.adi",
+         Bytes(std::string(4, '\0') + "Standard Jet DB" + std::string(2048, '\0')), 1,
+         "It is a Jet database (.mdb)", 0},
         // A reference database that cannot resolve any contact is refused.
         {"refdata_without_prefix_rows", "adif", "log.adi",
          [](CliEnv& env, const std::string& source) {
