@@ -13,14 +13,17 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -106,12 +109,40 @@ QLabel* CounterLabel(const char* objectName, QWidget* parent) {
     return label;
 }
 
+// A path cut in the middle to the label's width, whole in its tool tip: a
+// long target path would otherwise widen the window past the screen.
+class ElidedPathLabel : public QLabel {
+  public:
+    explicit ElidedPathLabel(QWidget* parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void SetPath(const QString& path) {
+        path_ = path;
+        setToolTip(path);
+        Elide();
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+
+  private:
+    void Elide() { setText(fontMetrics().elidedText(path_, Qt::ElideMiddle, width())); }
+    QString path_;
+};
+
 constexpr qint64 kPumpIntervalMs = 15;
 // The bar's range: fine enough for a smooth bar, and no int overflow for
 // sources of more than 2 GB.
 constexpr int kProgressSteps = 1000;
 // New problem lines join the list at most this often during a run.
 constexpr qint64 kListIntervalMs = 100;
+// The list shows the newest lines only: each line costs the list's layout,
+// and a wrong source type gives a line per record. The report file holds
+// every line.
+constexpr int kMaxListedLines = 10000;
 
 }  // namespace
 
@@ -134,8 +165,9 @@ void CImportView::BuildForm() {
     QGroupBox* optional = BuildOptionalGroup();
     QGroupBox* filterBox = BuildFilterGroup();
     QGroupBox* oprBox = BuildOprCallGroup();
+    optionGroups_ = {required, optional, filterBox, oprBox};
 
-    targetPathLabel_ = new QLabel(this);
+    targetPathLabel_ = new ElidedPathLabel(this);
     targetPathLabel_->setObjectName(QStringLiteral("targetPathLabel"));
     targetPathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* targetRow = new QHBoxLayout;
@@ -150,6 +182,11 @@ void CImportView::BuildForm() {
     problemList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     problemList_->setFont(fixed);
+    // The whole line of a row cut by the list's width.
+    problemList_->viewport()->installEventFilter(this);
+    problemListNote_ = new QLabel(this);
+    problemListNote_->setObjectName(QStringLiteral("problemListNote"));
+    problemListNote_->hide();
 
     auto* top = new QGridLayout;
     top->addWidget(required, 0, 0);
@@ -164,6 +201,21 @@ void CImportView::BuildForm() {
     layout->addLayout(top);
     layout->addLayout(counters);
     layout->addWidget(problemList_, 1);
+    layout->addWidget(problemListNote_);
+}
+
+bool CImportView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == problemList_->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = problemList_->indexAt(help->pos());
+        if (index.isValid()) {
+            QToolTip::showText(help->globalPos(), index.data().toString(), problemList_);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QGroupBox* CImportView::BuildRequiredGroup() {
@@ -327,7 +379,7 @@ QGridLayout* CImportView::BuildCounters() {
 }
 
 void CImportView::OnInitialUpdate() {
-    targetPathLabel_->setText(Q(app_.m_strTargetPath));
+    static_cast<ElidedPathLabel*>(targetPathLabel_)->SetPath(Q(app_.m_strTargetPath));
     if (QAbstractButton* all = filterGroup_->button(kFilterAll)) all->setChecked(true);
 
     hostPathEdit_->setText(app_.m_strProgramPath.empty()
@@ -437,6 +489,11 @@ void CImportView::countersChanged(const Counters& counters) {
 
 void CImportView::problemAdded(const std::string& line) {
     pendingLines_.append(Q(line));
+    // Lines that the list would drop at once are not held until it is due.
+    if (pendingLines_.size() >= 2 * kMaxListedLines) {
+        listedTotal_ += pendingLines_.size() - kMaxListedLines;
+        pendingLines_.erase(pendingLines_.begin(), pendingLines_.end() - kMaxListedLines);
+    }
     if (!running_) FlushDisplay();
 }
 
@@ -456,6 +513,7 @@ void CImportView::runningChanged(bool running) {
         pumpClock_.invalidate();
         listClock_.invalidate();
         runClock_.start();
+        readAtRunStart_ = counters_.recordsRead;
     } else {
         progressBar_->setRange(0, kProgressSteps);
         progressBar_->reset();
@@ -463,6 +521,8 @@ void CImportView::runningChanged(bool running) {
         runClock_.invalidate();
         emit progressText(QString());
     }
+    // The options the run uses stay as they were until it ends.
+    for (QGroupBox* group : optionGroups_) group->setEnabled(!running);
     FlushDisplay();
     emit importRunning(running);
 }
@@ -486,9 +546,24 @@ void CImportView::FlushDisplay(bool now) {
         (now || !listClock_.isValid() || listClock_.elapsed() >= listIntervalMs_)) {
         QElapsedTimer cost;
         cost.start();
+        listedTotal_ += pendingLines_.size();
+        if (pendingLines_.size() > kMaxListedLines) {
+            pendingLines_.erase(pendingLines_.begin(), pendingLines_.end() - kMaxListedLines);
+        }
         std::reverse(pendingLines_.begin(), pendingLines_.end());
         problemList_->insertItems(0, pendingLines_);
         pendingLines_.clear();
+        if (const int extra = problemList_->count() - kMaxListedLines; extra > 0) {
+            problemList_->model()->removeRows(kMaxListedLines, extra);
+        }
+        if (listedTotal_ > kMaxListedLines) {
+            problemListNote_->setText(
+                QStringLiteral("The list shows the newest %1 of %2 problem lines; each run's "
+                               "ERRORS.TXT holds all of its lines.")
+                    .arg(kMaxListedLines)
+                    .arg(listedTotal_));
+            problemListNote_->show();
+        }
         // An insert drops the view's layout and schedules a new one for
         // later; the repaint of the next pump came first every time, so the
         // list stayed blank for the whole run. Lay it out now.
@@ -505,8 +580,9 @@ void CImportView::FlushDisplay(bool now) {
             progressBar_->setRange(0, kProgressSteps);
             progressBar_->setValue(static_cast<int>(done * kProgressSteps / progressTotal_));
         }
-        emit progressText(Q(ProgressSummary(counters_.recordsRead, progressDone_, progressTotal_,
-                                            runClock_.isValid() ? runClock_.elapsed() : 0)));
+        emit progressText(
+            Q(ProgressSummary(counters_.recordsRead - readAtRunStart_, progressDone_,
+                              progressTotal_, runClock_.isValid() ? runClock_.elapsed() : 0)));
     }
 }
 

@@ -62,6 +62,9 @@ class CImportView : public QWidget, public ImportHost {
     void runningChanged(bool running) override;
     void progressChanged(std::int64_t done, std::int64_t total) override;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   public slots:
     void OnBeginImport();
     void OnStopImport();
@@ -133,6 +136,11 @@ class CImportView : public QWidget, public ImportHost {
     QLabel* warningsLabel_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QListWidget* problemList_ = nullptr;
+    QLabel* problemListNote_ = nullptr;
+    std::vector<QGroupBox*> optionGroups_;  // disabled during a run
+    int readAtRunStart_ =
+        0;  // the counter counts every run since start-up  // says when older lines left the list
+    qint64 listedTotal_ = 0;
 };
 
 }  // namespace tvx

@@ -103,8 +103,13 @@ CMainFrame::CMainFrame(ApplicationPaths& app, CImportDoc& doc, std::vector<Sourc
     CreateStatusBar();
 
     connect(view_, &CImportView::importRunning, this, [this](bool running) {
-        beginImportAction_->setEnabled(!running);
-        exportAdifAction_->setEnabled(!running);
+        // A modal box opened during a run would hold the run up unseen.
+        for (QAction* action : {beginImportAction_, exportAdifAction_, printSetupAction_,
+                                helpTopicsAction_, aboutAction_}) {
+            action->setEnabled(!running);
+        }
+        statusMessagePane_->setText(running ? QStringLiteral("Importing...")
+                                            : QStringLiteral("Ready"));
     });
     connect(view_, &CImportView::progressText, progressPane_, &QLabel::setText);
     connect(&doc_, &CImportDoc::titleChanged, this, &CMainFrame::UpdateTitle);
@@ -291,12 +296,13 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    auto* ready = new QLabel(QStringLiteral("Ready"), bar);
-    ready->setObjectName(QStringLiteral("statusMessagePane"));
-    bar->addWidget(ready, 1);
+    statusMessagePane_ = new QLabel(QStringLiteral("Ready"), bar);
+    statusMessagePane_->setObjectName(QStringLiteral("statusMessagePane"));
+    bar->addWidget(statusMessagePane_, 1);
+    // Permanent: a prompt of a menu or toolbar button hides only the message.
     progressPane_ = new QLabel(bar);
     progressPane_->setObjectName(QStringLiteral("progressPane"));
-    bar->addWidget(progressPane_);
+    bar->addPermanentWidget(progressPane_);
     capIndicator_ = Indicator("CAP", "capIndicator", bar);
     numIndicator_ = Indicator("NUM", "numIndicator", bar);
     scrlIndicator_ = Indicator("SCRL", "scrlIndicator", bar);

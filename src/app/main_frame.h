@@ -75,6 +75,7 @@ class CMainFrame : public QMainWindow {
     QAction* helpTopicsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QLabel* progressPane_ = nullptr;
+    QLabel* statusMessagePane_ = nullptr;  // "Ready", "Importing..."
 };
 
 }  // namespace tvx

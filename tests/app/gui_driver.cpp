@@ -18,10 +18,10 @@
 
 #include "db/schema.h"
 #include "import/session.h"
-#include "readers/source_types.h"
 #include "import_app.h"
 #include "import_view.h"
 #include "main_frame.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx::test {

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -385,6 +386,40 @@ TEST_F(RunTest, LiveProblemListAndProgressDuringRun) {
     EXPECT_LE(values.back(), 1000);
     EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < 1000; }));
     EXPECT_FALSE(bar->isVisible());
+}
+
+// A line per record: the list keeps the newest lines and says so, and during
+// the run nothing can change the options it uses or open a box that would
+// hold it up unseen.
+TEST_F(RunTest, LongProblemListAndTheFormDuringARun) {
+    StartAppOrFail();
+    FillForAdif(write("data/bad.adi", MakeAdif(12000, 1)));
+    int looks = 0, locked = 0;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        // From the run's start (the bar shows) to its end.
+        if (!widget<QProgressBar>("progressBar")->isVisible()) return;
+        ++looks;
+        const bool formLocked = !widget<QComboBox>("sourceTypeCombo")->isEnabled() &&
+                                !action("aboutAction")->isEnabled() &&
+                                !action("helpTopicsAction")->isEnabled() &&
+                                widget<QLabel>("statusMessagePane")->text() == "Importing...";
+        locked += formLocked ? 1 : 0;
+    });
+    watcher.start();
+    modal_->answerBox(QMessageBox::Yes);  // backup
+    action("beginImportAction")->trigger();
+    watcher.stop();
+    ASSERT_GT(looks, 0);
+    EXPECT_EQ(locked, looks);
+    EXPECT_EQ(counter("errorsLabel"), 12000);
+    auto* list = widget<QListWidget>("problemList");
+    ASSERT_EQ(list->count(), 10000);
+    EXPECT_TRUE(list->item(0)->text().startsWith("ERROR"));
+    EXPECT_TRUE(widget<QLabel>("problemListNote")->text().contains("10000 of 12000"));
+    EXPECT_TRUE(widget<QComboBox>("sourceTypeCombo")->isEnabled());
+    EXPECT_EQ(widget<QLabel>("statusMessagePane")->text(), "Ready");
 }
 
 }  // namespace tvx::test

@@ -91,14 +91,14 @@ TEST_F(StartupTest, RefdataOfAnotherFolderIsAccepted) {
     ASSERT_TRUE(StartApp(other));
     ASSERT_NE(frame(), nullptr);
     EXPECT_EQ(modal_->seen.size(), 1u);
-    EXPECT_EQ(widget<QLabel>("targetPathLabel")->text().toStdString(), other);
+    EXPECT_EQ(widget<QLabel>("targetPathLabel")->toolTip().toStdString(), other);
 }
 
 TEST_F(StartupTest, FormStartsFromTheSettings) {
     StartAppOrFail();
     EXPECT_TRUE(frame()->isVisible());
     EXPECT_EQ(frame()->windowTitle(), "Import");
-    EXPECT_EQ(widget<QLabel>("targetPathLabel")->text().toStdString(), targetPath());
+    EXPECT_EQ(widget<QLabel>("targetPathLabel")->toolTip().toStdString(), targetPath());
     // PGMPATH without a trailing separator gains one.
     EXPECT_EQ(widget<QLineEdit>("hostPathEdit")->text().toStdString(), hostDir() + "/");
     EXPECT_EQ(widget<QLineEdit>("defaultOprCallEdit")->text(), "N0CALL");
