@@ -23,8 +23,7 @@ CImportApp::~CImportApp() {
     doc_.reset();
 }
 
-bool CImportApp::InitInstance(const QStringList& arguments) {
-    QCommandLineParser parser;
+QCommandLineOption CImportApp::SetUpParser(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Imports amateur-radio logs into a Tolvex 2007 QSO database."));
     parser.addHelpOption();
@@ -34,6 +33,12 @@ bool CImportApp::InitInstance(const QStringList& arguments) {
         QStringLiteral("Read the host settings from <file> instead of Tvx2007.ini."),
         QStringLiteral("file"));
     parser.addOption(settingsOption);
+    return settingsOption;
+}
+
+bool CImportApp::InitInstance(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption settingsOption = SetUpParser(parser);
     if (!parser.parse(arguments)) {
         ShowMessage(nullptr, parser.errorText(), MessageIcon::Stop);
         return false;

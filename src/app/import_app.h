@@ -2,6 +2,7 @@
 // The application object: start-up, the choice of the target database and
 // the paths the whole application shares.
 
+#include <QCommandLineParser>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -24,6 +25,8 @@ class CImportApp {
     // main window. False: the program ends without a window (the choice was
     // cancelled or refused, or the command line was wrong).
     bool InitInstance(const QStringList& arguments);
+    // The desktop program's options; returns the settings option.
+    static QCommandLineOption SetUpParser(QCommandLineParser& parser);
 
     ApplicationPaths& paths() { return paths_; }
     CMainFrame* mainFrame() const { return frame_.get(); }

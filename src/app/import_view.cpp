@@ -591,8 +591,11 @@ QStringList CImportView::QtFilters(const std::string& filterList) {
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         // "*.*" would hide files without a dot.
+        // Several patterns of one entry are ';'-separated in the list, blank-separated for Qt.
         const QString pattern =
-            parts[i + 1] == QLatin1String("*.*") ? QStringLiteral("*") : parts[i + 1];
+            parts[i + 1] == QLatin1String("*.*")
+                ? QStringLiteral("*")
+                : QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         filters.append(parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')'));
     }
     return filters;

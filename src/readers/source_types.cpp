@@ -17,7 +17,7 @@ SourceType AdifType(int index, const char* name, const char* cliName, bool lotw)
     return {.index = index,
             .listName = name,
             .filterName = name,
-            .filterPattern = "*.adi",
+            .filterPattern = "*.adi;*.adif;*.adx",
             .cliName = cliName,
             .reader = ImportAdif,
             .filterPosition = index,

@@ -232,7 +232,7 @@ TEST_F(FrameTest, SourceTypeComboListsTheFourteenTypesInOrder) {
 TEST_F(FrameTest, SourceFilterListInQtForm) {
     const QStringList filters = CImportView::QtFilters(SourceFilterList(SourceTypes()));
     ASSERT_EQ(filters.size(), 15);
-    EXPECT_EQ(filters.front(), "Standard ADIF (*.adi)");
+    EXPECT_EQ(filters.front(), "Standard ADIF (*.adi *.adif *.adx)");
     EXPECT_EQ(filters[2], "LOGWIN-3 (*.asc)");
     EXPECT_EQ(filters[13], "StationMaster (*.mdb)");
     EXPECT_EQ(filters.back(), "All (*)");

@@ -1,6 +1,8 @@
 // Start-up: the settings file, the target choice and its refusals, and the
 // form's initial values.
 
+#include <sys/wait.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <cstdio>
 #include <filesystem>
 
 #include "db/schema.h"
@@ -130,6 +133,27 @@ TEST_F(StartupTest, SettingsFileNamedOnTheCommandLine) {
                                     QString::fromStdString(other)}));
     EXPECT_EQ(widget<QLineEdit>("hostPathEdit")->text(), "/opt/tolvex/");
     EXPECT_EQ(widget<QLineEdit>("defaultOprCallEdit")->text(), "DL1XYZ");
+}
+
+// Help and version need no window system: on stdout, exit 0, even with no
+// display and no platform named.
+TEST(StartupWithoutDisplay, HelpAndVersionPrintOnStdout) {
+    for (const char* option : {"--version", "--help"}) {
+        const std::string command = std::string(
+                                        "env -u DISPLAY -u WAYLAND_DISPLAY -u "
+                                        "QT_QPA_PLATFORM ") +
+                                    TVX_GUI_PATH + " " + option + " 2>/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << option << " " << status;
+        EXPECT_NE(out.find(std::string(option) == "--version" ? "tolvex-import 1." : "--settings"),
+                  std::string::npos)
+            << out;
+    }
 }
 
 }  // namespace

@@ -400,7 +400,7 @@ TEST(SourceTypeTable, NamesFiltersAndCommandLine) {
     EXPECT_STREQ(types[0].listName, "Standard ADIF");
     EXPECT_STREQ(types[13].listName, "StationMaster 1.x");
     EXPECT_EQ(SourceFilterList(types),
-              "Standard ADIF|*.adi|LoTW ADIF|*.adi|LOGWIN-3|*.asc|Logview|*.txt|XPWIN|*.exp|"
+              "Standard ADIF|*.adi;*.adif;*.adx|LoTW ADIF|*.adi;*.adif;*.adx|LOGWIN-3|*.asc|Logview|*.txt|XPWIN|*.exp|"
               "Hyperlog|*.dbf|Swisslog-3.82|*.txt|DXlog 1.9|*.dbf|DX-DeskTop 2.75|*.dbf|"
               "LogPlus v3-v4|*.dbf|TopLog v2.5|*.dbf|Q9ZZ v3|*.dbf|EasyLog|*.dbf|"
               "StationMaster|*.mdb|All|*.*||");
