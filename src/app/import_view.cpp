@@ -23,6 +23,7 @@
 #include <QResizeEvent>
 #include <QStyledItemDelegate>
 #include <QToolButton>
+#include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -329,6 +330,9 @@ QGroupBox* CImportView::BuildOprCallGroup() {
     oprCallRemoveButton_->setToolTip(QStringLiteral("Remove the selected operator call"));
     connect(oprCallAddButton_, &QPushButton::clicked, this, &CImportView::AddOprCall);
     connect(oprCallRemoveButton_, &QPushButton::clicked, this, &CImportView::RemoveOprCall);
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, oprCallList_);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &CImportView::RemoveOprCall);
     auto* oprButtons = new QVBoxLayout;
     oprButtons->addWidget(oprCallAddButton_);
     oprButtons->addWidget(oprCallRemoveButton_);
@@ -639,9 +643,17 @@ void CImportView::RemoveOprCall() {
 }
 
 void CImportView::PruneBlankOprCalls() {
-    for (int i = oprCallList_->count() - 1; i >= 0; --i) {
+    // A blank row is no call, and a call listed twice is listed once.
+    QStringList seen;
+    for (int i = 0; i < oprCallList_->count();) {
         QListWidgetItem* item = oprCallList_->item(i);
-        if (item->text().trimmed().isEmpty()) delete item;
+        const QString call = item->text().trimmed().toUpper();
+        if (call.isEmpty() || seen.contains(call)) {
+            delete item;
+            continue;
+        }
+        seen.append(call);
+        ++i;
     }
 }
 

@@ -289,10 +289,26 @@ TEST_F(FrameTest, OprCallListIsEditable) {
     QCoreApplication::processEvents();
     ASSERT_EQ(list->count(), 2);
 
+    // A call already listed is refused.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    widget<QPushButton>("oprCallAddButton")->click();
+    auto* again = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(again, nullptr);
+    QTest::keyClicks(again, QStringLiteral("n0call"));
+    QTest::keyClick(again, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list->count(), 2);
+
     list->setCurrentRow(0);
     widget<QPushButton>("oprCallRemoveButton")->click();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "DL1XYZ");
+    // So does the Delete key.
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->count(), 0);
 }
 
 TEST_F(FrameTest, EditCommandsWorkOnTheFocusedField) {
