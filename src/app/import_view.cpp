@@ -21,9 +21,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QToolButton>
-#include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -471,9 +471,35 @@ bool CImportView::ask(int messageId, const std::string& text, MessageIcon icon) 
     return yes;
 }
 
-void CImportView::notify(int, const std::string& text, MessageIcon icon) {
+void CImportView::notify(int messageId, const std::string& text, MessageIcon icon) {
     FlushDisplay();
     ShowMessage(window(), Q(text), icon);
+    if (running_) return;
+    // A refusal of Begin Import leaves the focus on the field at fault.
+    QWidget* field = nullptr;
+    switch (messageId) {
+        case kMsgSelectSourceType:
+        case kMsgReaderMissing:
+            field = sourceTypeCombo_;
+            break;
+        case kMsgSourceNotOpen:
+        case kMsgSourceFileNotOpen:
+        case kMsgSourceNotOfType:
+        case kMsgErrorFileNotCreated:
+            field = sourcePathEdit_;
+            break;
+        case kMsgOprCallRequired:
+            field = defaultOprCallEdit_;
+            break;
+        case kMsgProgramPathEmpty:
+        case kMsgProgramPathHasMdb:
+        case kMsgReferenceNotOpen:
+            field = hostPathEdit_;
+            break;
+        default:
+            break;
+    }
+    if (field != nullptr) field->setFocus(Qt::OtherFocusReason);
 }
 
 void CImportView::pump() {

@@ -49,6 +49,7 @@ struct RefusalCase {
     const char* name;
     std::function<void(GuiWorld&)> prepare;
     std::vector<Box> boxes;
+    const char* focus = nullptr;  // the field that has the focus afterwards
 };
 void PrintTo(const RefusalCase& c, std::ostream* os) {
     *os << c.name;
@@ -90,6 +91,10 @@ TEST_P(BeginImportRefusal, ShowsItsMessageAndRunsNothing) {
     EXPECT_FALSE(std::filesystem::exists(file("data/ERRORS.TXT")));
     EXPECT_TRUE(action("beginImportAction")->isEnabled());
     EXPECT_FALSE(widget<QProgressBar>("progressBar")->isVisible());
+    if (c.focus != nullptr) {
+        ASSERT_NE(frame()->focusWidget(), nullptr);
+        EXPECT_EQ(frame()->focusWidget()->objectName(), c.focus);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{
             "NoSourceType",
             [](GuiWorld& t) { t.widget<QComboBox>("sourceTypeCombo")->setCurrentIndex(-1); },
-            {{kMsgSelectSourceType, kQuestion, QMessageBox::Ok}}},
+            {{kMsgSelectSourceType, kQuestion, QMessageBox::Ok}},
+            "sourceTypeCombo"},
         RefusalCase{"NotAdifAnsweredNo",
                     [](GuiWorld& t) {
                         t.widget<QComboBox>("sourceTypeCombo")
@@ -115,15 +121,18 @@ INSTANTIATE_TEST_SUITE_P(
                      {kMsgSourceNotOpen, kStop, QMessageBox::Ok}}},
         RefusalCase{"NoSourcePath",
                     [](GuiWorld& t) { t.widget<QLineEdit>("sourcePathEdit")->clear(); },
-                    {{kMsgSourceNotOpen, kStop, QMessageBox::Ok}}},
+                    {{kMsgSourceNotOpen, kStop, QMessageBox::Ok}},
+                    "sourcePathEdit"},
         RefusalCase{"BlankOperatorCall",
                     [](GuiWorld& t) {
                         t.widget<QLineEdit>("defaultOprCallEdit")->setText(QStringLiteral("   "));
                     },
-                    {{kMsgOprCallRequired, kStop, QMessageBox::Ok}}},
+                    {{kMsgOprCallRequired, kStop, QMessageBox::Ok}},
+                    "defaultOprCallEdit"},
         RefusalCase{"NoProgramPath",
                     [](GuiWorld& t) { t.widget<QLineEdit>("hostPathEdit")->clear(); },
-                    {{kMsgProgramPathEmpty, kStop, QMessageBox::Ok}}},
+                    {{kMsgProgramPathEmpty, kStop, QMessageBox::Ok}},
+                    "hostPathEdit"},
         RefusalCase{"ProgramPathWithDatabaseName",
                     [](GuiWorld& t) {
                         t.widget<QLineEdit>("hostPathEdit")
