@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <optional>
 #include <stdexcept>
@@ -62,6 +64,10 @@ struct LotwRecord : TargetWriter::Job {
     // The contact as a report line names it, with the time as read and
     // with the seconds as "00" ("" when the time has no seconds).
     std::string asRead, secondsZero;
+    // The engine's counts of confirmed and added contacts (written on the
+    // writer's thread, read after the run).
+    std::atomic<int>* confirmed = nullptr;
+    std::atomic<int>* added = nullptr;
 
     void Run(ContactTarget& target) override;
 };
@@ -104,8 +110,10 @@ void LotwRecord::Run(ContactTarget& target) {
             const auto confirm = LotwConfirmation(target.ReadText(*found, kQsoConfirm));
             if (confirm) confirmation.setText(kQsoConfirm, *confirm);
             target.Update(*found, confirmation);
+            ++*confirmed;
         } else {
             target.AddNew(contact);
+            ++*added;
         }
     } catch (const DbTargetError&) {
         throw;
@@ -479,6 +487,10 @@ bool ImportEngine::CheckContact() {
         // counted for the notice at the end of the run.
         if (!IsListedOprCall(options_.oprCalls, c.m_strOwnCall)) {
             ++otherStationSkipped_;
+            if (std::find(otherStationCalls_.begin(), otherStationCalls_.end(), c.m_strOwnCall) ==
+                otherStationCalls_.end()) {
+                otherStationCalls_.push_back(c.m_strOwnCall);
+            }
             return false;
         }
         c.m_strOprCall = c.m_strOwnCall;
@@ -708,6 +720,8 @@ void ImportEngine::GiveLotwRecord(const ResolutionRecord& rec) {
     std::unique_ptr<TargetWriter::Job> job = writer_->TakeJob();
     if (!dynamic_cast<LotwRecord*>(job.get())) job = std::make_unique<LotwRecord>();
     LotwRecord& r = static_cast<LotwRecord&>(*job);
+    r.confirmed = &lotwConfirmed_;
+    r.added = &lotwAdded_;
     r.key.call.assign(c.m_strCall);
     r.key.date.assign(c.m_strDate);
     r.key.time.assign(c.m_strTime);

@@ -6,6 +6,7 @@
 // state rules, the WPX prefix, the band and mode filter, samples and the
 // write to the target, a LoTW confirmation included.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -137,6 +138,12 @@ class ImportEngine {
     bool MessageShown() const { return messageShown_; }
     // Records left out because they belong to another of the user's stations.
     int OtherStationSkipped() const { return otherStationSkipped_; }
+    // Station calls of the records left out for their station call.
+    const std::vector<std::string>& OtherStationCalls() const { return otherStationCalls_; }
+    // A LoTW download: contacts confirmed, and contacts added for want of one
+    // to confirm (as written; a lost batch is not taken off).
+    int LotwConfirmed() const { return lotwConfirmed_; }
+    int LotwAdded() const { return lotwAdded_; }
 
   private:
     // What a record brings to the counters and the report, held back while
@@ -208,6 +215,9 @@ class ImportEngine {
     bool stateErrorShown_ = false;
     bool countyErrorShown_ = false;
     int otherStationSkipped_ = 0;
+    std::vector<std::string> otherStationCalls_;
+    std::atomic<int> lotwConfirmed_{0};
+    std::atomic<int> lotwAdded_{0};
     std::chrono::steady_clock::time_point positionShown_{};
     // Outside a run, writes are made at once; a run writes on a thread.
     std::unique_ptr<TargetWriter> writer_;

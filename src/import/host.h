@@ -18,7 +18,7 @@ struct Counters {
 };
 
 class ImportHost {
-public:
+  public:
     virtual ~ImportHost() = default;
     // A Yes/No question; true for Yes.
     virtual bool ask(int messageId, const std::string& text, MessageIcon icon) = 0;

@@ -55,6 +55,8 @@ enum MessageId : int {
     kMsgTableHeaderShort = 40022,
     // A database file chosen as the source of a text type.
     kMsgSourceNotOfType = 40023,
+    // After a LoTW download: how many contacts were confirmed, how many added.
+    kMsgLotwResult = 40024,
 };
 
 // The exact text of a message ("" for an unknown id).

@@ -270,9 +270,25 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
 
 void ImportSession::NoticeEndOfRun(const ImportEngine& engine, int readAtStart) {
     if (engine.OtherStationSkipped() > 0) {
+        // Name the calls, so that the user can add them to the list.
+        std::string calls;
+        const auto& names = engine.OtherStationCalls();
+        constexpr std::size_t kNamed = 10;
+        for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+            calls += (i == 0 ? "" : ", ") + names[i];
+        }
+        if (names.size() > kNamed) calls += ", ...";
         host_.notify(kMsgOtherStationSkipped,
                      std::to_string(engine.OtherStationSkipped()) + " " +
-                         MessageText(kMsgOtherStationSkipped),
+                         MessageText(kMsgOtherStationSkipped) + " Station calls: " + calls + ".",
+                     MessageIcon::Exclamation);
+    }
+    if (types_[opt_.sourceType].lotwDownload && engine.LotwConfirmed() + engine.LotwAdded() > 0) {
+        // "Records Loaded" counts both: say which is which.
+        host_.notify(kMsgLotwResult,
+                     "Contacts of the target confirmed: " + std::to_string(engine.LotwConfirmed()) +
+                         ". Contacts added (not in the target before): " +
+                         std::to_string(engine.LotwAdded()) + ".",
                      MessageIcon::Exclamation);
     }
     NoticeUnreadRecords(engine, readAtStart);

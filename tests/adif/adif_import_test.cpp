@@ -74,8 +74,13 @@ TEST(AdifFile, HeadersMarksAndSegments) {
         {"empty file", "", 0, 0, 0, {kMsgSourceEmpty}},
         {"only line ends", "\r\n\n\r\n", 0, 0, 0, {kMsgSourceEmpty}},
         {"LoTW file as standard", kLotwHeader + rec, 0, 0, 0, {kMsgLotwFileAsStandard}},
-        {"LoTW file as LoTW", kLotwHeader + rec, 1, 1, 1, {}},
-        {"LoTW mark on the EOH line", "LoTW\n<APP_LoTW_NUMREC:1>1 <EOH>\n" + rec, 1, 1, 1, {}},
+        {"LoTW file as LoTW", kLotwHeader + rec, 1, 1, 1, {kMsgLotwResult}},
+        {"LoTW mark on the EOH line",
+         "LoTW\n<APP_LoTW_NUMREC:1>1 <EOH>\n" + rec,
+         1,
+         1,
+         1,
+         {kMsgLotwResult}},
         {"LoTW marks are case-sensitive",
          "x\n<app_lotw_numrec:1>1\n<programid:4>LoTW\n<EOH>\n" + rec,
          1,
@@ -120,6 +125,16 @@ TEST(AdifFile, HeadersMarksAndSegments) {
         EXPECT_EQ(f.host.counters.recordsLoaded, c.loaded) << c.what;
         EXPECT_EQ(static_cast<int>(f.rows().size()), c.loaded) << c.what;
         EXPECT_EQ(Notices(f.host), c.notices) << c.what;
+        if (c.what == std::string("LoTW file as LoTW")) {
+            // "Records Loaded" counts both kinds: the notice tells them apart.
+            for (const auto& m : f.host.messages) {
+                if (m.id == kMsgLotwResult) {
+                    EXPECT_EQ(m.text,
+                              "Contacts of the target confirmed: 0. Contacts added (not in "
+                              "the target before): 1.");
+                }
+            }
+        }
     }
 }
 

@@ -596,7 +596,7 @@ std::vector<BadInput> Cases() {
         // Every record read is accounted for
         {"records_of_another_station", "adif", "log.adi",
          Bytes(kAdifHeader + Contact("G4ABC", Tag("APP_LOTW_OWNCALL", "K1XYZ")) + Contact("DL1ABC")), 0,
-         "notice: 1 records were left out because their station call", 1, true, nullptr, 1},
+         "OPR Calls\". Station calls: K1XYZ.", 1, true, nullptr, 1},
         {"adif_without_end_of_header", "adif", "log.adi",
          Bytes("Log of the station\n<ADIF_VER:5>3.1.4\n" + Contact("G4ABC")), 0,
          "No end of the header (<EOH>) was found", 0},
