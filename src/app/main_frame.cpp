@@ -347,16 +347,19 @@ void CMainFrame::OnExportAdif() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("ADIF (*.adi *.adif)"));
     dialog.setDefaultSuffix(QStringLiteral("adi"));
+    // Proposed: the target's name as an ADIF file, beside it.
+    const QFileInfo target(QString::fromStdString(app_.m_strTargetPath));
+    dialog.setDirectory(target.absolutePath());
+    dialog.selectFile(target.completeBaseName() + QStringLiteral(".adi"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const std::string outPath = dialog.selectedFiles().constFirst().toStdString();
     std::string hostPath = view_->CollectOptions().hostPath;
     if (hostPath.empty()) hostPath = app_.m_strProgramPath;
     try {
         const AdifExportResult result = ExportAdifFile(app_.m_strTargetPath, hostPath, outPath);
-        QString text = QStringLiteral("Records written: %1").arg(result.recordsWritten);
-        const std::string warning = result.WarningLine();
-        if (!warning.empty()) text += QLatin1Char('\n') + QString::fromStdString(warning);
-        ShowMessage(this, text, warning.empty() ? MessageIcon::None : MessageIcon::Exclamation);
+        const QString text = QString::fromStdString(result.Summary(outPath));
+        ShowMessage(this, text,
+                    result.damagedRecords == 0 ? MessageIcon::None : MessageIcon::Exclamation);
     } catch (const DbError& e) {
         ShowMessage(this, QString::fromStdString(e.what()), MessageIcon::Stop);
     }

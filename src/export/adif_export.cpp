@@ -486,6 +486,20 @@ std::string SelectAllRows() {
 
 }  // namespace
 
+std::string AdifExportResult::Summary(const std::string& outPath) const {
+    std::string text = "The ADIF file " + outPath + " was written with " +
+                       std::to_string(recordsWritten) +
+                       (recordsWritten == 1 ? " record." : " records.");
+    if (damagedRecords == 0) return text;
+    text += "\n\n" + std::to_string(damagedRecords) +
+            " of them had values that could not be "
+            "written as ADIF (or read back whole); those values were left out:";
+    for (const auto& [column, count] : damagedValues) {
+        text += "\n  [" + column + "]: " + std::to_string(count);
+    }
+    return text;
+}
+
 std::string AdifExportResult::WarningLine() const {
     if (damagedRecords == 0) return {};
     std::string line = "warning: " + std::to_string(damagedRecords) + " of " +

@@ -20,6 +20,9 @@ struct AdifExportResult {
 
     // The warning for the damaged records; empty when there were none.
     std::string WarningLine() const;
+    // The same in words for a person: where the file went, how many records,
+    // which values were left out.
+    std::string Summary(const std::string& outPath) const;
 };
 
 // Streams the rows of the target in [QSO-NUMBER] order to out, header first.

@@ -378,3 +378,21 @@ TEST_F(FrameTest, FolderBrowseFillsTheProgramPathWithItsSeparator) {
 
 }  // namespace
 }  // namespace tvx::test
+
+namespace tvx::test {
+
+// The export's result box says in words where the file went.
+TEST_F(FrameTest, ExportSaysWhereTheFileWent) {
+    StartAppOrFail();
+    const std::string out = file("exported.adi");
+    modal_->chooseFile(QString::fromStdString(out));
+    modal_->answerBox(QMessageBox::Ok);
+    action("exportAdifAction")->trigger();
+    ASSERT_EQ(modal_->texts().size(), 1);
+    EXPECT_TRUE(modal_->texts()[0].startsWith(
+        QString::fromStdString("The ADIF file " + out + " was written with ")))
+        << modal_->texts()[0].toStdString();
+    EXPECT_TRUE(std::filesystem::exists(out));
+}
+
+}  // namespace tvx::test
