@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <cstdio>
+#include <filesystem>
 
+#include "db/schema.h"
+#include "db/target.h"
 #include "import/messages.h"
 #include "import/session.h"
 #include "import_doc.h"
@@ -84,10 +87,49 @@ bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
     paths_.m_strOperatorCall = settings.operatorCall;
     const std::string cutDataPath = CutDataPath(settings.dataPath);
 
+    // A refused file brings the choice back; a new name may be given, and
+    // an empty target is then made there.
+    for (;;) {
+        const std::string chosen = ChooseTargetFile(cutDataPath);
+        if (chosen.empty()) return false;
+        paths_.m_strTargetPath = chosen;
+        if (IsRefdataOfDataPath(chosen, cutDataPath)) {
+            ShowMessage(nullptr, QString::fromStdString(MessageText(kMsgRefdataChosenAsTarget)),
+                        MessageIcon::Stop);
+            continue;
+        }
+        std::error_code ec;
+        if (!std::filesystem::exists(chosen, ec)) {
+            if (!AskYesNo(nullptr,
+                          QStringLiteral("The file %1 does not exist. Create a new empty target "
+                                         "database there?")
+                              .arg(QString::fromStdString(chosen)),
+                          MessageIcon::Question)) {
+                continue;
+            }
+        }
+        try {
+            if (!std::filesystem::exists(chosen, ec)) createTargetDatabase(chosen);
+            CImportSet check;
+            check.Open(chosen);
+            check.Close();
+            return true;
+        } catch (const DbError& e) {
+            ShowMessage(
+                nullptr,
+                QString::fromStdString(MessageText(kMsgTargetDatabaseError) + "\n" + e.what() +
+                                       "\n\nChoose another target, or give a new file "
+                                       "name to create an empty target there."),
+                MessageIcon::Stop);
+        }
+    }
+}
+
+std::string CImportApp::ChooseTargetFile(const std::string& cutDataPath) {
     QFileDialog dialog(nullptr, QStringLiteral("Select Target Tolvex .mdb QSO database"));
     dialog.setObjectName(QStringLiteral("targetFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::AnyFile);
     // The targets this program writes are SQLite files; a host's .mdb is
     // listed too, so that a Jet one is refused with its reason.
     dialog.setNameFilters({QStringLiteral("SQLite databases (*.sqlite *.db)"),
@@ -98,15 +140,8 @@ bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
         folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
         dialog.setDirectory(folder);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-
-    paths_.m_strTargetPath = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
-    if (IsRefdataOfDataPath(paths_.m_strTargetPath, cutDataPath)) {
-        ShowMessage(nullptr, QString::fromStdString(MessageText(kMsgRefdataChosenAsTarget)),
-                    MessageIcon::Stop);
-        return false;
-    }
-    return true;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
 }
 
 }  // namespace tvx

@@ -33,6 +33,8 @@ class CImportApp {
 
   private:
     bool ChooseTargetDatabase(const std::string& settingsPath);
+    // The file dialog of the target; empty when cancelled.
+    std::string ChooseTargetFile(const std::string& cutDataPath);
 
     ApplicationPaths paths_;
     std::unique_ptr<CImportDoc> doc_;

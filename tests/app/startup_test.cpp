@@ -65,7 +65,7 @@ TEST_F(StartupTest, TargetDialogHasTitleFolderAndFilter) {
     const QStringList shown = QDir(QString::fromStdString(dataDir()))
                                   .entryList({QStringLiteral("*.sqlite"), QStringLiteral("*.db")});
     EXPECT_EQ(shown, QStringList{"target.sqlite"});
-    EXPECT_EQ(mode, QFileDialog::ExistingFile);
+    EXPECT_EQ(mode, QFileDialog::AnyFile);  // a new name makes a new target
     EXPECT_EQ(app_->paths().m_strTargetPath, targetPath());
     EXPECT_EQ(app_->paths().m_strStartDir, QDir::currentPath().toStdString());
 }
@@ -75,9 +75,10 @@ TEST_F(StartupTest, RefdataOfDataPathIsRefusedWhateverItsCase) {
     app_ = std::make_unique<CImportApp>();
     modal_->chooseFile(QString::fromStdString(refdata));
     modal_->answerBox(QMessageBox::Ok);
+    modal_->chooseFile(QString());  // the choice comes back: cancelled
     EXPECT_FALSE(app_->InitInstance({QStringLiteral("tolvex-import")}));
     EXPECT_EQ(frame(), nullptr);
-    ASSERT_EQ(modal_->seen.size(), 2u);
+    ASSERT_EQ(modal_->seen.size(), 3u);
     const SeenModal& box = modal_->seen[1];
     EXPECT_EQ(box.text, kRefdataRefusal);
     EXPECT_EQ(box.text.toStdString(), MessageText(kMsgRefdataChosenAsTarget));
@@ -85,6 +86,19 @@ TEST_F(StartupTest, RefdataOfDataPathIsRefusedWhateverItsCase) {
     EXPECT_EQ(box.buttons, QStringList{"OK"});
     EXPECT_EQ(box.title, "Import");
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible());
+}
+
+// A name that does not exist yet offers a new empty target there.
+TEST_F(StartupTest, NewFileNameCreatesAnEmptyTarget) {
+    const std::string fresh = file("data/new-log.sqlite");
+    app_ = std::make_unique<CImportApp>();
+    modal_->chooseFile(QString::fromStdString(fresh));
+    modal_->answerBox(QMessageBox::Yes);
+    ASSERT_TRUE(app_->InitInstance({QStringLiteral("tolvex-import")}));
+    ASSERT_EQ(modal_->seen.size(), 2u);
+    EXPECT_TRUE(modal_->seen[1].text.contains("Create a new empty target database"));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_EQ(app_->paths().m_strTargetPath, fresh);
 }
 
 TEST_F(StartupTest, RefdataOfAnotherFolderIsAccepted) {
