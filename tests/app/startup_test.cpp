@@ -101,6 +101,20 @@ TEST_F(StartupTest, NewFileNameCreatesAnEmptyTarget) {
     EXPECT_EQ(app_->paths().m_strTargetPath, fresh);
 }
 
+// A long target path is cut in the middle; the window stays on a small screen.
+TEST_F(StartupTest, LongTargetPathKeepsTheWindowNarrow) {
+    const std::string folder = file("data/" + std::string(180, 'd'));
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/target.sqlite";
+    std::filesystem::copy_file(targetPath(), target);
+    ASSERT_TRUE(StartApp(target));
+    EXPECT_LE(frame()->minimumSizeHint().width(), 1024);
+    EXPECT_LE(frame()->width(), 1024);
+    auto* label = widget<QLabel>("targetPathLabel");
+    EXPECT_EQ(label->toolTip().toStdString(), target);
+    EXPECT_TRUE(label->text().contains(QChar(0x2026)));  // the ellipsis
+}
+
 TEST_F(StartupTest, RefdataOfAnotherFolderIsAccepted) {
     std::filesystem::create_directories(file("other"));
     const std::string other = file("other/refdata.mdb");
