@@ -394,10 +394,48 @@ void CImportSet::loseBatch(const DbError& cause) {
     index_.reset();  // it may name rows that are gone
     std::vector<QsoRow> lost;
     lost.reserve(batch_.size());
-    for (const PendingWrite& w : batch_) lost.push_back(kept(w));
+    for (const PendingWrite& w : batch_) {
+        lost.push_back(kept(w));
+        if (w.isUpdate) completeLostUpdate(lost.back(), w.rowId);
+    }
     batch_.clear();
     batchValues_.clear();
     throw DbCommitError(cause.what(), cause.code(), std::move(lost));
+}
+
+void CImportSet::completeLostUpdate(QsoRow& row, std::int64_t rowId) {
+    // An update keeps only the columns it changed: the lost line names the
+    // contact it was to change, added earlier in the batch or stored before.
+    static constexpr QsoCol kNamed[] = {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode};
+    for (const PendingWrite& w : batch_) {
+        if (w.isUpdate || w.rowId != rowId) continue;
+        const QsoRow added = kept(w);
+        for (QsoCol col : kNamed) {
+            if (row.isSet(col) || !added.isSet(col)) continue;
+            const QsoRow::Cell& cell = added.cell(col);
+            if (cell.isNull) {
+                row.setNull(col);
+            } else if (cell.isLong) {
+                row.setLong(col, cell.number);
+            } else {
+                row.setText(col, cell.text);
+            }
+        }
+        return;
+    }
+    try {
+        SqliteStatement st = db_->prepare(
+            "SELECT [QSO-CALL],[QSO-DATE],[QSO-TIME],[QSO-FREQ],[QSO-BAND],[QSO-MODE] "
+            "FROM [QSO-TAB] WHERE rowid=?1");
+        st.bindInt(1, rowId);
+        if (!st.step()) return;
+        for (int i = 0; i < static_cast<int>(std::size(kNamed)); ++i) {
+            if (!row.isSet(kNamed[i]) && !st.columnIsNull(i))
+                row.setText(kNamed[i], st.columnText(i));
+        }
+    } catch (const DbError&) {
+        // A target that cannot even be read: the line names what it can.
+    }
 }
 
 SqliteStatement& CImportSet::statementFor(ShapeCache& cache, std::uint64_t mask, bool isUpdate) {

@@ -187,6 +187,9 @@ class CImportSet : public ContactTarget {
     };
     void keep(bool isUpdate, std::int64_t rowId, const QsoRow& row);
     QsoRow kept(const PendingWrite& w) const;
+    // Adds the contact's call, date, time, frequency, band and mode to a lost
+    // update's row.
+    void completeLostUpdate(QsoRow& row, std::int64_t rowId);
 
     std::unique_ptr<SqliteDb> db_;
     std::string path_;

@@ -91,6 +91,15 @@ std::uint64_t TargetWriter::Give(Write w) {
     return ticket;
 }
 
+void TargetWriter::Seal() {
+    if (!thread_.joinable()) return;
+    std::lock_guard lock(mutex_);
+    if (inbox_.empty()) return;
+    // Kept until the writer takes the inbox, should it not be asleep yet.
+    sealed_ = true;
+    if (asleep_) wake_.notify_one();
+}
+
 void TargetWriter::Settle() {
     std::unique_lock lock(mutex_);
     if (Done() == given_.load(std::memory_order_relaxed)) return;
@@ -153,9 +162,11 @@ void TargetWriter::Loop() {
     for (;;) {
         asleep_ = true;
         wake_.wait(lock, [&] {
-            return ending_ || (!inbox_.empty() && (settling_ || inbox_.size() >= kWakeBatch));
+            return ending_ ||
+                   (!inbox_.empty() && (settling_ || sealed_ || inbox_.size() >= kWakeBatch));
         });
         asleep_ = false;
+        sealed_ = false;
         if (inbox_.empty()) return;  // ending, and nothing left to write
         work.swap(inbox_);
         lock.unlock();

@@ -49,6 +49,10 @@ class TargetWriter {
     // The tickets done so far, in order: each written, failed, or dropped
     // because the whole target failed before it.
     std::uint64_t Done() const { return done_.load(std::memory_order_acquire); }
+    // Hands the waiting writes over now instead of when enough have come
+    // (the engine does so at every pump tick, so that the outcomes of the
+    // records behind them are told while the run goes on). Never waits.
+    void Seal();
     // Waits until every write given is done. The target is then the
     // caller's to use directly until the next write is given.
     void Settle();
@@ -90,6 +94,7 @@ class TargetWriter {
     bool asleep_ = false;
     bool ending_ = false;
     bool settling_ = false;
+    bool sealed_ = false;  // the waiting writes are to go now
     std::atomic<bool> giverWaiting_{false};
     std::atomic<std::uint64_t> given_{0};
     std::atomic<std::uint64_t> done_{0};

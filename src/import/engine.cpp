@@ -269,6 +269,14 @@ void ImportEngine::Emit(const Outcome& o, const std::exception_ptr& failure) {
     waiting_.clear();
     n.recordsRead = o.recordsRead;
     otherStationSkipped_ = o.otherStationSkipped;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbCommitError&) {
+        // The commit before this record's write lost its batch: the record
+        // itself was not saved either, and is named after the batch's rows.
+        inHandNotSaved_ = o.contact;
+    } catch (...) {
+    }
     Publish();
     std::rethrow_exception(failure);
 }
@@ -305,17 +313,27 @@ void ImportEngine::NotifyEngineError(const std::exception& e) {
 
 void ImportEngine::LoseBatch(const DbCommitError& e) {
     Counters& n = state_.counters;
-    const int lost = static_cast<int>(e.lost().size());
-    n.recordsLoaded -= lost;
+    const std::optional<std::string> inHand = std::exchange(inHandNotSaved_, std::nullopt);
+    const int lost = static_cast<int>(e.lost().size()) + (inHand ? 1 : 0);
+    n.recordsLoaded -= static_cast<int>(e.lost().size());
     Publish();
-    try {
-        for (const QsoRow& row : e.lost()) {
-            ++n.errors;
-            AddProblemLine(FormatProblemLine(ProblemKind::Error, "Not saved by the target database",
-                                             ContactOf(row)));
+    // Each is counted and listed even when the report can take no more
+    // (the disk that lost the batch may hold the report too): the list then
+    // holds the lines the report lacks, and the message below ends the run.
+    const auto notSaved = [&](const std::string& line) {
+        ++n.errors;
+        try {
+            AddProblemLine(line);
+        } catch (const ReportWriteError&) {
         }
-    } catch (const ReportWriteError&) {
-        // The message below already ends the run; the list holds every line.
+    };
+    for (const QsoRow& row : e.lost()) {
+        notSaved(FormatProblemLine(ProblemKind::Error, "Not saved by the target database",
+                                   ContactOf(row)));
+    }
+    if (inHand) {
+        notSaved(
+            FormatProblemLine(ProblemKind::Error, "Not saved by the target database", *inHand));
     }
     Publish();
     NotifyText(kMsgCommitFailed,
@@ -351,8 +369,18 @@ void ImportEngine::NotifyText(int messageId, const std::string& text, MessageIco
 }
 
 bool ImportEngine::PumpAndCheckAbort() {
+    // The writes given since the last tick go now, however few: the lines
+    // and counts of the records behind them wait for them, and must reach
+    // the report and the form while the run goes on.
+    constexpr auto kSealInterval = std::chrono::milliseconds(15);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastSeal_ >= kSealInterval) {
+        lastSeal_ = now;
+        writer_->Seal();
+    }
     host_.pump();
     if (!state_.importing) {
+        writer_->Seal();  // nothing waits while the question is open
         if (host_.ask(kMsgAbortQuestion, MessageText(kMsgAbortQuestion), MessageIcon::Exclamation))
             return false;
         state_.importing = true;
@@ -752,8 +780,10 @@ void ImportEngine::GiveLotwRecord(const ResolutionRecord& rec) {
         r.secondsZero = ProblemLineContact(c);
     }
     ContactRow(rec, r.contact);
-    // A failure names the contact through the job.
-    Given(writer_->Give(std::move(job)), std::string());
+    // A failure of the record names the contact through the job; a lost
+    // commit before it, as read.
+    std::string asRead = r.asRead;
+    Given(writer_->Give(std::move(job)), std::move(asRead));
 }
 
 bool FailNoMode(ImportEngine& engine) {

@@ -13,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "db/database.h"
@@ -216,6 +217,10 @@ class ImportEngine {
     bool countyErrorShown_ = false;
     int otherStationSkipped_ = 0;
     std::vector<std::string> otherStationCalls_;
+    // The contact of the record whose write met a lost commit, for the lines
+    // of the lost batch.
+    std::optional<std::string> inHandNotSaved_;
+    std::chrono::steady_clock::time_point lastSeal_{};
     std::atomic<int> lotwConfirmed_{0};
     std::atomic<int> lotwAdded_{0};
     std::chrono::steady_clock::time_point positionShown_{};

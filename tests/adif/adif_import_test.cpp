@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <iterator>
 #include <map>
 #include <string>
@@ -237,6 +239,26 @@ TEST(AdifFile, FaultyValuesAreMendedOrReported) {
         const auto lines = f.reportLines();
         EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, c.report.size()), c.report);
     }
+}
+
+// The lines and counts of failing records wait for the write of the valid
+// record before them; it is handed over at the next pump tick, so they
+// follow the reading instead of the end of the run.
+TEST(AdifFile, CountersFollowTheReadingNotTheWrites) {
+    std::string log = kHeader + Contact("DL1ABC");
+    for (int i = 0; i < 1000; ++i) log += Contact("X");
+    test::ImportFixture f;
+    std::vector<int> errorsAtPump;
+    f.host.onPump = [&] {
+        // A slow source: a millisecond a record, some 70 pump ticks in all.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        errorsAtPump.push_back(f.host.counters.errors);
+    };
+    ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
+    EXPECT_EQ(f.host.counters.errors, 1000);
+    // At the thousandth record all but those of the last tick or two are told.
+    ASSERT_GE(errorsAtPump.size(), 1000u);
+    EXPECT_GT(errorsAtPump[999], 900);
 }
 
 // ADX, the XML form, is read by the Standard ADIF type with the same mapping.

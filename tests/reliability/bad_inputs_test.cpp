@@ -121,6 +121,15 @@ std::string CrOnly(const std::string& text) {
     return out;
 }
 
+int CountLines(const std::string& text, const std::string& containing) {
+    int n = 0;
+    for (std::size_t at = text.find(containing); at != std::string::npos;
+         at = text.find(containing, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -675,6 +684,22 @@ TEST_P(BadInputs, EndWithTheirMessageAndLeaveTheTargetWhole) {
         EXPECT_NE(r.out.find("Records Loaded: " + std::to_string(c.loaded) + " "),
                   std::string::npos);
     }
+    if (r.err.find("could not save the last contacts") != std::string::npos) {
+        // Every record read is loaded, ignored, or in the report.
+        int read = -1, loaded = -1, ignored = -1, errors = -1;
+        ASSERT_EQ(std::sscanf(r.out.c_str(),
+                              "Records Read: %d  Records Loaded: %d  Records Ignored: %d  "
+                              "Errors: %d",
+                              &read, &loaded, &ignored, &errors),
+                  4)
+            << r.out;
+        EXPECT_EQ(read, loaded + ignored + errors);
+        // ... where the full disk left room for the report.
+        const std::string report = ReadBytes(env.source("ERRORS.TXT"));
+        if (env.fileSizeLimit == 0 || static_cast<long>(report.size()) + 256 < env.fileSizeLimit) {
+            EXPECT_EQ(CountLines(report, "Not saved by the target database"), errors);
+        }
+    }
     if (!c.targetUsable) return;
     const int added = env.CheckTarget();
     if (c.loaded == kAsAdded) {
@@ -733,6 +758,26 @@ TEST(BadInputs, CtrlCStopsTheSkipOfAHugeLine) {
             << r.out;
         EXPECT_EQ(env.CheckTarget(), run.yes ? 1 : 0);
     }
+}
+
+// A LoTW pass whose first commit fails names each lost confirmation with
+// the contact it was to confirm.
+TEST(BadInputs, LostConfirmationNamesItsContact) {
+    CliEnv env;
+    env.fileSizeLimit = 64 * 1024;
+    std::string log = kLotwHeader + Tag("CALL", "W1OLD") + Tag("QSO_DATE", "19990101") +
+                      Tag("TIME_ON", "120000") + Tag("BAND", "17M") + Tag("MODE", "CW") +
+                      Tag("QSL_RCVD", "Y") + "<EOR>\n";
+    for (int i = 0; i < 1500; ++i) log += Contact("G4A" + std::to_string(1000 + i));
+    const std::string source = env.source("lotw.adi");
+    WriteBytes(source, log);
+    const CliResult r = env.Import("lotw", source);
+    ASSERT_TRUE(r.exited);
+    ASSERT_NE(r.err.find("could not save the last contacts"), std::string::npos) << r.err;
+    const std::string report = ReadBytes(env.source("ERRORS.TXT"));
+    const std::string first = report.substr(0, report.find('\n'));
+    EXPECT_NE(first.find("Not saved by the target database W1OLD"), std::string::npos) << first;
+    EXPECT_NE(first.find("17m"), std::string::npos) << first;
 }
 
 TEST(BadInputs, CorpusHoldsAtLeastFiftyInputs) {
