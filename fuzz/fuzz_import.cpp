@@ -27,11 +27,13 @@ class YesHost : public ImportHost {
   public:
     bool ask(int id, const std::string&, MessageIcon) override { return id != kMsgAbortQuestion; }
     void notify(int id, const std::string& text, MessageIcon) override {
+        lastMessage = id;
         if (std::getenv("TVX_FUZZ_VERBOSE")) std::fprintf(stderr, "%d: %s\n", id, text.c_str());
     }
     void pump() override {}
     void countersChanged(const Counters&) override {}
     void problemAdded(const std::string&) override {}
+    int lastMessage = 0;
 };
 
 void WriteAll(const std::string& path, const std::string& bytes) {
@@ -116,7 +118,11 @@ void RunImport(int sourceType, const std::vector<SourceFile>& files) {
         o.defaultOprCall = "N0CALL";
         o.oprCalls = {"N0CALL"};
         o.filter = kFilterAll;
-        if (!session.BeginImport(o)) Broken("Begin Import refused its options");
+        if (!session.BeginImport(o)) {
+            // A database file given as a text source is refused by design.
+            if (host.lastMessage == kMsgSourceNotOfType) return;
+            Broken("Begin Import refused its options");
+        }
         counters = session.counters();
         session.CloseTarget();
     }

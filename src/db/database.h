@@ -24,13 +24,6 @@ class DbError : public std::runtime_error {
     int code_;
 };
 
-// The database stayed locked by another program for the whole busy wait:
-// every later write would wait and fail the same way.
-class DbBusyError : public DbError {
-  public:
-    using DbError::DbError;
-};
-
 struct DbDate {
     int year = 0;
     int month = 0;

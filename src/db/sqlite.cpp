@@ -20,10 +20,6 @@ constexpr int kBusyTimeoutMs = 5000;
                   db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM);
 }
 
-bool isBusy(int rc) {
-    return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
-}
-
 void check(sqlite3* db, int rc) {
     if (rc != SQLITE_OK) fail(db);
 }
@@ -91,7 +87,6 @@ bool SqliteStatement::step() {
     if (rc == SQLITE_DONE) return false;
     std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_);  // ready for the next use; the error is reported once
-    if (isBusy(rc)) throw DbBusyError(message, rc);
     throw DbError(message, rc);
 }
 
@@ -191,7 +186,6 @@ void SqliteDb::exec(std::string_view sql) {
     if (rc != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db_);
         sqlite3_free(error);
-        if (isBusy(rc)) throw DbBusyError(message, rc);
         throw DbError(message, rc);
     }
 }

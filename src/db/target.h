@@ -155,8 +155,6 @@ class CImportSet : public ContactTarget {
     // fails too it is rolled back and DbCommitError names its rows.
     void Commit() override;
     // Rows written since the last commit.
-    std::size_t PendingRows() const { return batch_.size(); }
-    SqliteDb* db() { return db_.get(); }
 
   private:
     void beginBatchIfNeeded();

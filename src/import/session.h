@@ -37,7 +37,6 @@ class ImportSession {
     bool BeginImport(const ImportOptions& options);
     // Stop Import: the running reader asks whether to abort at its next record.
     void StopImport() { state_.importing = false; }
-    bool IsImporting() const { return state_.importing; }
 
     const std::vector<SourceType>& sourceTypes() const { return types_; }
     // The options of the last Begin Import, with the host path ending in a
@@ -47,7 +46,6 @@ class ImportSession {
     const std::string& errorFile() const { return errorFile_; }
     // Tests and tools may give reference data instead of the host folder's.
     void SetReferenceOverride(std::shared_ptr<const ReferenceData> ref) { refOverride_ = ref; }
-    CImportSet& target() { return importSet_; }
     Counters counters() const { return state_.counters; }
 
   private:

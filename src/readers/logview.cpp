@@ -23,7 +23,7 @@ void ConvertLogviewLine(ImportEngine& s, std::string& line) {
     }
     c.m_strDate = CenturyDate(Mid(date, 6, 2), Mid(date, 0, 2), Mid(date, 3, 2));
 
-    // A time of another form leaves "00", which ValidateContact rejects.
+    // A time of another form leaves "00", which the time check rejects.
     c.m_strTime = HhMmTime(CutLogviewField(line), false);
     c.m_strCall = CutLogviewField(line);
     c.m_strName = CutLogviewField(line);

@@ -142,7 +142,7 @@ TEST(AdifSection, StateOfAnArrlSection) {
     for (const auto& [section, state] : cases) EXPECT_EQ(SectionToState(section), state);
 }
 
-// A contact that passes every check of ValidateContact.
+// A contact that passes every check of CheckContact.
 void FillGoodContact(WorkingContact& s) {
     s.m_strCall = "DL1ABC";
     s.m_strBand = "6";

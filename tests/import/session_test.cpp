@@ -352,7 +352,7 @@ TEST_F(SessionTest, StopImportAsksAtTheNextRecord) {
         ASSERT_TRUE(f.run(test::TypeOf("adif"), source));
         EXPECT_EQ(f.host.count(kMsgAbortQuestion), answer ? 1 : 2);
         EXPECT_EQ(f.session->counters().recordsRead - before, answer ? 3 : 10);
-        EXPECT_FALSE(f.session->IsImporting());
+        EXPECT_FALSE(f.host.runningStates.back());
     }
 }
 

@@ -282,7 +282,6 @@ bool ImportFixture::run(const ImportOptions& options) {
 }
 
 std::vector<QsoRowMap> ImportFixture::rows() {
-    session->target().Commit();
     SqliteDb db(targetPath(), SqliteDb::Mode::ReadOnly);
     auto stmt = db.prepare("SELECT * FROM [QSO-TAB] ORDER BY [QSO-NUMBER]");
     std::vector<QsoRowMap> out;
@@ -318,7 +317,6 @@ std::vector<std::string> ImportFixture::reportLines() const {
 
 void ImportFixture::setStatistic(const std::string& prefix, const std::string& column,
                                  const std::string& value) {
-    session->target().Commit();
     SqliteDb db(targetPath(), SqliteDb::Mode::ReadWrite);
     auto insert = db.prepare(
         "INSERT INTO [DXCCTAB] ([PREFIX]) SELECT ? WHERE NOT EXISTS "
