@@ -2,6 +2,13 @@
 // Writes to a ContactTarget on a thread of its own, in the order the writes
 // were given, so that the next records are read and completed while the
 // storage engine works.
+//
+// Threads and ownership: one giver (the reading thread) calls every member;
+// the writer thread only runs the writes. While writes are under way the
+// target belongs to the writer thread alone; after Settle(), until the next
+// Give, it is the giver's. Rows and jobs pass to the writer with Give and
+// come back through TakeRow and TakeJob, so the giver allocates them all.
+// docs/architecture.md draws the whole path of a record.
 
 #include <atomic>
 #include <condition_variable>
