@@ -1,0 +1,246 @@
+#include "db/jet_check.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "db/database.h"
+#include "db/jet_file.h"
+
+namespace tvx {
+
+namespace {
+
+std::uint32_t U16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+
+std::uint32_t U32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
+}
+
+std::uint32_t BigEndian(const unsigned char* p, int bytes) {
+    std::uint32_t n = 0;
+    for (int i = 0; i < bytes; ++i) n = (n << 8) | p[i];
+    return n;
+}
+
+using Bytes = std::vector<unsigned char>;
+
+// One index entry with the shared prefix put back.
+struct Entry {
+    Bytes bytes;
+    std::uint32_t child = 0;  // intermediate pages
+};
+
+class TableCheck {
+  public:
+    TableCheck(const JetFile& file, const JetTableDef& def, std::vector<std::string>& problems)
+        : file_(file), f_(file.format()), def_(def), problems_(problems) {}
+
+    void Run() {
+        std::set<std::uint32_t> owned;
+        try {
+            owned = file_.UsageMapPages(def_.ownedMap);
+        } catch (const DbError& e) {
+            return Problem(std::string("its page map cannot be read: ") + e.what());
+        }
+        std::uint32_t live = 0;
+        for (const std::uint32_t p : owned) {
+            if (p >= file_.pageCount()) {
+                Problem("its page map names page " + std::to_string(p) + " past the end");
+                continue;
+            }
+            const unsigned char* page = file_.page(p);
+            if (page[0] != 0x01 || U32(page + 4) != def_.page) {
+                Problem("its page map names page " + std::to_string(p) +
+                        ", which is no data page of the table");
+                continue;
+            }
+            try {
+                const std::vector<JetRowSlot> slots = file_.RowSlots(p);
+                for (std::size_t r = 0; r < slots.size(); ++r) {
+                    if (slots[r].deleted) continue;
+                    ++live;
+                    rows_.insert((p << 8) | static_cast<std::uint32_t>(r));
+                }
+                CheckFreeSpace(p, page, slots);
+            } catch (const DbError& e) {
+                Problem(e.what());
+            }
+        }
+        if (live != def_.rowCount) {
+            Problem("its scan finds " + std::to_string(live) + " rows, its definition counts " +
+                    std::to_string(def_.rowCount));
+        }
+        for (std::size_t i = 0; i < def_.indexes.size(); ++i) CheckIndex(i);
+    }
+
+  private:
+    void Problem(const std::string& what) {
+        problems_.push_back("Table on page " + std::to_string(def_.page) + ": " + what + ".");
+    }
+
+    void CheckFreeSpace(std::uint32_t p, const unsigned char* page,
+                        const std::vector<JetRowSlot>& slots) {
+        if (slots.empty()) return;  // an empty page's figure differs between writers
+        const std::size_t lowest = slots.back().start;
+        const std::size_t expected = lowest - f_.dataOffsets - 2 * slots.size();
+        if (U16(page + 2) != expected) {
+            Problem("data page " + std::to_string(p) + " gives " + std::to_string(U16(page + 2)) +
+                    " bytes free, its rows leave " + std::to_string(expected));
+        }
+    }
+
+    // The entries of an index page, the shared prefix restored.
+    std::vector<Entry> Entries(std::uint32_t p, bool leaf) {
+        const unsigned char* page = file_.page(p);
+        const std::size_t prefix =
+            f_.indexPrefixSize == 1 ? page[f_.indexPrefix] : U16(page + f_.indexPrefix);
+        const std::size_t bitmapBytes = f_.indexFirstEntry - f_.indexBitmap;
+        std::vector<Entry> entries;
+        std::size_t start = f_.indexFirstEntry;
+        Bytes first;
+        for (std::size_t k = 0; k < bitmapBytes * 8; ++k) {
+            if (!(page[f_.indexBitmap + k / 8] & (1u << (k % 8)))) continue;
+            const std::size_t end = f_.indexFirstEntry + k;
+            if (end <= start || end > f_.pageSize) {
+                throw DbError("index page " + std::to_string(p) + " has entry bounds out of order");
+            }
+            Entry e;
+            if (entries.empty()) {
+                first.assign(page + start, page + end);
+                e.bytes = first;
+            } else {
+                if (prefix > first.size()) {
+                    throw DbError("index page " + std::to_string(p) +
+                                  " shares a prefix longer than its first entry");
+                }
+                e.bytes.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(prefix));
+                e.bytes.insert(e.bytes.end(), page + start, page + end);
+            }
+            const std::size_t tail = leaf ? 4 : 8;
+            if (e.bytes.size() < tail + 1) {
+                throw DbError("index page " + std::to_string(p) + " has an entry too short");
+            }
+            if (!leaf) {
+                e.child = BigEndian(&e.bytes[e.bytes.size() - 4], 4);
+                e.bytes.resize(e.bytes.size() - 4);
+            }
+            entries.push_back(std::move(e));
+            start = end;
+        }
+        return entries;
+    }
+
+    // Walks the subtree of page p in key order; leaf entries go to `out`.
+    void Walk(std::uint32_t p, int depth, std::vector<Bytes>& out,
+              std::vector<std::uint32_t>& leaves, std::set<std::uint32_t>& visited) {
+        if (depth > 32 || !visited.insert(p).second) {
+            throw DbError("index page " + std::to_string(p) + " is reached twice");
+        }
+        const unsigned char* page = file_.page(p);
+        if (U32(page + 4) != def_.page) {
+            throw DbError("index page " + std::to_string(p) + " belongs to another table");
+        }
+        if (page[0] == 0x04) {
+            for (Entry& e : Entries(p, true)) out.push_back(std::move(e.bytes));
+            leaves.push_back(p);
+            return;
+        }
+        if (page[0] != 0x03) throw DbError("page " + std::to_string(p) + " is no index page");
+        for (const Entry& e : Entries(p, false)) {
+            const std::size_t before = out.size();
+            Walk(e.child, depth + 1, out, leaves, visited);
+            // The entry names the last entry of its child.
+            if (out.size() > before && out.back() > e.bytes) {
+                throw DbError("index page " + std::to_string(p) + " names child " +
+                              std::to_string(e.child) + " with a key below the child's");
+            }
+        }
+        if (const std::uint32_t tail = U32(page + f_.indexTail); tail != 0) {
+            Walk(tail, depth + 1, out, leaves, visited);
+        }
+    }
+
+    void CheckIndex(std::size_t i) {
+        const JetPhysicalIndex& index = def_.indexes[i];
+        const std::string name = "index " + std::to_string(i);
+        std::vector<Bytes> entries;
+        std::vector<std::uint32_t> leaves;
+        std::set<std::uint32_t> visited;
+        try {
+            Walk(index.rootPage, 0, entries, leaves, visited);
+        } catch (const DbError& e) {
+            return Problem(name + ": " + e.what());
+        }
+        try {
+            const std::set<std::uint32_t> owned = file_.UsageMapPages(index.ownedMap);
+            for (const std::uint32_t p : visited) {
+                if (!owned.count(p)) {
+                    Problem(name + ": page " + std::to_string(p) + " is not in its page map");
+                }
+            }
+        } catch (const DbError& e) {
+            Problem(name + ": its page map cannot be read: " + e.what());
+        }
+        for (std::size_t l = 0; l + 1 < leaves.size(); ++l) {
+            const unsigned char* page = file_.page(leaves[l]);
+            const unsigned char* next = file_.page(leaves[l + 1]);
+            if (U32(page + f_.indexNext) != leaves[l + 1] ||
+                U32(next + f_.indexPrev) != leaves[l]) {
+                Problem(name + ": leaf pages " + std::to_string(leaves[l]) + " and " +
+                        std::to_string(leaves[l + 1]) + " are not linked to each other");
+            }
+        }
+        std::set<std::uint32_t> seen;
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            if (e > 0 && !(entries[e - 1] < entries[e])) {
+                Problem(name + ": entry " + std::to_string(e) + " is out of order");
+                break;
+            }
+            const Bytes& b = entries[e];
+            const std::uint32_t pointer = (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
+            if (!rows_.count(pointer)) {
+                Problem(name + ": an entry names row " + std::to_string(pointer & 0xFF) +
+                        " of page " + std::to_string(pointer >> 8) + ", which is no live row");
+            } else if (!seen.insert(pointer).second) {
+                Problem(name + ": a row is in it twice");
+            }
+        }
+        // An index that ignores nulls leaves out the rows without a key.
+        const bool ignoresNulls = (index.flags & 0x02) != 0;
+        if (ignoresNulls ? seen.size() > rows_.size() : seen.size() != rows_.size()) {
+            Problem(name + " holds " + std::to_string(seen.size()) + " of the table's " +
+                    std::to_string(rows_.size()) + " rows");
+        }
+    }
+
+    const JetFile& file_;
+    const JetFormat& f_;
+    const JetTableDef& def_;
+    std::vector<std::string>& problems_;
+    std::set<std::uint32_t> rows_;  // live rows as (page << 8) | row
+};
+
+}  // namespace
+
+std::vector<std::string> CheckJetFile(const std::string& path) {
+    std::vector<std::string> problems;
+    try {
+        const JetFile file(path);
+        for (const std::uint32_t page : file.TableDefPages()) {
+            try {
+                const JetTableDef def = file.ReadTableDef(page);
+                TableCheck(file, def, problems).Run();
+            } catch (const DbError& e) {
+                problems.push_back(e.what());
+            }
+        }
+    } catch (const DbError& e) {
+        problems.push_back(e.what());
+    }
+    return problems;
+}
+
+}  // namespace tvx

@@ -1,0 +1,102 @@
+#pragma once
+// The pages of a Jet 3 or Jet 4 file as the project's own code reads them:
+// the page layout, the table definitions and the usage maps. libmdb reads
+// the rows of Jet sources; this layer is for what libmdb never reads (the
+// index pages, the maps, the counters) and for the checker built on it.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tvx {
+
+// The offsets that differ between the two formats.
+struct JetFormat {
+    bool jet4 = false;
+    std::size_t pageSize = 0;
+    // Table definition.
+    std::size_t rowCount, autoNumber, tableType, columnCount, logicalIndexCount, physicalIndexCount,
+        ownedMap, freeMap, indexCounts, indexCountSize, columnSize, physicalIndexSize,
+        logicalIndexSize;
+    // Data pages.
+    std::size_t dataRows, dataOffsets;
+    // Index pages.
+    std::size_t indexPrev, indexNext, indexTail, indexPrefix, indexPrefixSize, indexBitmap,
+        indexFirstEntry;
+
+    static JetFormat Jet3();
+    static JetFormat Jet4();
+};
+
+struct JetColumn {
+    int type = 0;
+    int number = 0;
+    int flags = 0;
+    std::string name;
+};
+
+struct JetPhysicalIndex {
+    std::vector<std::pair<int, bool>> columns;  // column number, ascending
+    std::uint32_t ownedMap = 0;                 // row pointer of its usage map
+    std::uint32_t rootPage = 0;
+    int flags = 0;  // 0x01 unique, 0x02 ignore nulls
+};
+
+struct JetTableDef {
+    std::uint32_t page = 0;
+    std::uint32_t rowCount = 0;
+    std::uint32_t autoNumber = 0;
+    int tableType = 0;
+    std::uint32_t ownedMap = 0, freeMap = 0;  // row pointers
+    std::vector<JetColumn> columns;
+    std::vector<JetPhysicalIndex> indexes;
+};
+
+// One entry of a data page's offset table.
+struct JetRowSlot {
+    std::size_t start = 0, end = 0;  // bytes of the row in its page
+    bool deleted = false;            // 0x8000: deleted, or the copy of a moved row
+    bool moved = false;              // 0x4000 alone: the row holds a pointer to its copy
+};
+
+class JetFile {
+  public:
+    // Row 0 of page 1: the map of the free pages of the file.
+    static constexpr std::uint32_t kGlobalUsageMap = 1 << 8;
+
+    // Reads the whole file; throws DbError for a file that is no Jet 3 or
+    // Jet 4 database (the later ACE formats included) or is not whole pages.
+    explicit JetFile(const std::string& path);
+
+    const JetFormat& format() const { return format_; }
+    std::uint32_t pageCount() const { return pageCount_; }
+    // The page's bytes; throws DbError for a page beyond the file.
+    const unsigned char* page(std::uint32_t number) const;
+
+    // The definition whose first page is `page`, with its continuation
+    // pages; throws DbError when it is damaged.
+    JetTableDef ReadTableDef(std::uint32_t page) const;
+    // The first pages of every table definition in the file.
+    std::vector<std::uint32_t> TableDefPages() const;
+
+    // The offset table of a data page.
+    std::vector<JetRowSlot> RowSlots(std::uint32_t page) const;
+    // The bytes of the row a row pointer names (byte 0 the row, 1..3 the page).
+    std::vector<unsigned char> RowBytes(std::uint32_t pointer) const;
+    // The pages a usage map marks; throws DbError when the map is damaged.
+    std::set<std::uint32_t> UsageMapPages(std::uint32_t pointer) const;
+
+    ~JetFile();
+    JetFile(const JetFile&) = delete;
+    JetFile& operator=(const JetFile&) = delete;
+
+  private:
+    JetFormat format_;
+    const unsigned char* bytes_ = nullptr;  // the file, mapped read-only
+    std::size_t size_ = 0;
+    std::uint32_t pageCount_ = 0;
+    std::string path_;
+};
+
+}  // namespace tvx
