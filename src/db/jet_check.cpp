@@ -27,6 +27,55 @@ std::uint32_t BigEndian(const unsigned char* p, int bytes) {
 
 using Bytes = std::vector<unsigned char>;
 
+bool NumericType(int type) {
+    return type >= kJetByte && type <= kJetDateTime;
+}
+
+// The key bytes of an index over numeric columns, from a row's bytes; as the
+// engine keys them: a flag, then the value big-endian with its order made
+// bytewise (sign bit flipped; negative floating values complemented), all of
+// it complemented for a descending column.
+Bytes NumericKey(const JetFormat& f, const JetTableDef& def, const JetPhysicalIndex& index,
+                 const Bytes& row) {
+    const std::size_t countBytes = f.jet4 ? 2 : 1;
+    if (row.size() < countBytes) throw DbError("a row is empty");
+    const std::size_t rowColumns = f.jet4 ? U16(row.data()) : row[0];
+    const std::size_t maskBytes = (rowColumns + 7) / 8;
+    if (row.size() < countBytes + maskBytes) throw DbError("a row is cut");
+    const unsigned char* mask = row.data() + row.size() - maskBytes;
+    Bytes key;
+    for (const auto& [number, ascending] : index.columns) {
+        const auto col = std::find_if(def.columns.begin(), def.columns.end(),
+                                      [&](const JetColumn& c) { return c.number == number; });
+        if (col == def.columns.end()) throw DbError("an index names a column that is not there");
+        const bool present = static_cast<std::size_t>(number) < rowColumns &&
+                             (mask[number / 8] & (1u << (number % 8)));
+        Bytes part;
+        if (!present) {
+            part.push_back(0x00);
+        } else {
+            const std::size_t at = countBytes + col->fixedOffset;
+            if (at + col->length > row.size()) throw DbError("a fixed column lies outside its row");
+            part.push_back(0x7F);
+            for (std::size_t i = col->length; i-- > 0;) part.push_back(row[at + i]);
+            const bool floating =
+                col->type == kJetSingle || col->type == kJetDouble || col->type == kJetDateTime;
+            if (col->type == kJetByte) {
+                // unchanged
+            } else if (floating && (part[1] & 0x80)) {
+                for (std::size_t i = 1; i < part.size(); ++i) part[i] = ~part[i];
+            } else {
+                part[1] ^= 0x80;
+            }
+        }
+        if (!ascending) {
+            for (unsigned char& b : part) b = ~b;
+        }
+        key.insert(key.end(), part.begin(), part.end());
+    }
+    return key;
+}
+
 // One index entry with the shared prefix put back.
 struct Entry {
     Bytes bytes;
@@ -193,7 +242,21 @@ class TableCheck {
                         std::to_string(leaves[l + 1]) + " are not linked to each other");
             }
         }
+        // Keys of numeric columns are encoded again from the rows' values, in
+        // user tables (the engine's own catalogs keep columns of kinds of
+        // their own).
+        constexpr int kUserTable = 0x4E;
+        const bool numeric =
+            def_.tableType == kUserTable &&
+            std::all_of(index.columns.begin(), index.columns.end(), [&](const auto& c) {
+                const auto col =
+                    std::find_if(def_.columns.begin(), def_.columns.end(),
+                                 [&](const JetColumn& d) { return d.number == c.first; });
+                // Numbers are keyed here only where the row keeps them in its fixed area.
+                return col != def_.columns.end() && NumericType(col->type) && (col->flags & 0x01);
+            });
         std::set<std::uint32_t> seen;
+        int keyProblems = 0;
         for (std::size_t e = 0; e < entries.size(); ++e) {
             if (e > 0 && !(entries[e - 1] < entries[e])) {
                 Problem(name + ": entry " + std::to_string(e) + " is out of order");
@@ -206,6 +269,31 @@ class TableCheck {
                         " of page " + std::to_string(pointer >> 8) + ", which is no live row");
             } else if (!seen.insert(pointer).second) {
                 Problem(name + ": a row is in it twice");
+            } else if (numeric && keyProblems < 3) {
+                try {
+                    const Bytes key = NumericKey(f_, def_, index, file_.TableRowBytes(pointer));
+                    if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
+                        ++keyProblems;
+                        Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
+                                " of page " + std::to_string(pointer >> 8) +
+                                " is not the key of its values");
+                    }
+                } catch (const DbError& err) {
+                    ++keyProblems;
+                    Problem(name + ": " + err.what());
+                }
+            }
+            // A unique index holds each key once, but for keys of NULLs only
+            // (a flag byte per column and nothing else).
+            const std::size_t keySize = b.size() - 4;
+            const bool allNull = keySize == index.columns.size() &&
+                                 std::all_of(b.begin(), b.end() - 4, [](unsigned char k) {
+                                     return k == 0x00 || k == 0xFF;
+                                 });
+            if ((index.flags & 0x01) && e > 0 && !allNull && entries[e - 1].size() == b.size() &&
+                std::equal(entries[e - 1].begin(), entries[e - 1].end() - 4, b.begin(),
+                           b.end() - 4)) {
+                Problem(name + ": a unique index holds a key twice");
             }
         }
         // An index that ignores nulls leaves out the rows without a key.

@@ -192,6 +192,8 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
         col.type = def[at];
         col.number = static_cast<int>(U16(&def[at + (f.jet4 ? 5 : 1)]));
         col.flags = def[at + (f.jet4 ? 15 : 13)];
+        col.fixedOffset = U16(&def[at + (f.jet4 ? 21 : 14)]);
+        col.length = U16(&def[at + (f.jet4 ? 23 : 16)]);
         t.columns.push_back(col);
         at += f.columnSize;
     }
@@ -259,6 +261,19 @@ std::vector<unsigned char> JetFile::RowBytes(std::uint32_t pointer) const {
     }
     const unsigned char* p = page(number);
     return {p + slots[row].start, p + slots[row].end};
+}
+
+std::vector<unsigned char> JetFile::TableRowBytes(std::uint32_t pointer) const {
+    // A moved row's first four bytes name its copy; the copy is never moved.
+    const std::uint32_t number = pointer >> 8;
+    const std::vector<JetRowSlot> slots = RowSlots(number);
+    const std::uint32_t row = pointer & 0xFF;
+    if (row < slots.size() && slots[row].moved) {
+        const std::vector<unsigned char> stub = RowBytes(pointer);
+        if (stub.size() < 4) throw DbError("A moved row of " + Quoted(path_) + " is cut.");
+        return RowBytes(U32(stub.data()));
+    }
+    return RowBytes(pointer);
 }
 
 std::set<std::uint32_t> JetFile::UsageMapPages(std::uint32_t pointer) const {

@@ -32,8 +32,23 @@ struct JetFormat {
 struct JetColumn {
     int type = 0;
     int number = 0;
-    int flags = 0;
+    int flags = 0;                // 0x01 fixed length
+    std::size_t fixedOffset = 0;  // in the row's fixed area
+    std::size_t length = 0;
     std::string name;
+};
+
+// Column types of the definition.
+enum JetType : int {
+    kJetBoolean = 1,
+    kJetByte = 2,
+    kJetInteger = 3,
+    kJetLong = 4,
+    kJetCurrency = 5,
+    kJetSingle = 6,
+    kJetDouble = 7,
+    kJetDateTime = 8,
+    kJetText = 10,
 };
 
 struct JetPhysicalIndex {
@@ -84,6 +99,8 @@ class JetFile {
     std::vector<JetRowSlot> RowSlots(std::uint32_t page) const;
     // The bytes of the row a row pointer names (byte 0 the row, 1..3 the page).
     std::vector<unsigned char> RowBytes(std::uint32_t pointer) const;
+    // A table row's bytes, through the pointer of a moved row.
+    std::vector<unsigned char> TableRowBytes(std::uint32_t pointer) const;
     // The pages a usage map marks; throws DbError when the map is damaged.
     std::set<std::uint32_t> UsageMapPages(std::uint32_t pointer) const;
 

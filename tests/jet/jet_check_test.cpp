@@ -50,8 +50,8 @@ TEST(JetCheck, DamagedCopiesAreRefused) {
         std::function<void(const std::string&)> damage;
         const char* problem;
     };
-    // real/compIndexTestV1997.mdb: 512 rows, an index over pages 36 (root,
-    // intermediate) and 37..39 (leaves); the table's definition on page 33.
+    // real/compIndexTestV1997.mdb: 512 rows on pages from 32 on, a descending
+    // Long index over pages 36 (root, intermediate) and 37..39 (leaves).
     const std::vector<Case> cases = {
         {"row count", "real/compIndexTestV1997.mdb",
          [](const std::string& p) { Patch(p, 33 * 2048 + 12, std::string("\x01\x02", 2)); },
@@ -59,6 +59,17 @@ TEST(JetCheck, DamagedCopiesAreRefused) {
         {"leaf link", "real/compIndexTestV1997.mdb",
          [](const std::string& p) { Patch(p, 37 * 2048 + 12, std::string(4, '\0')); },
          "are not linked"},
+        {"value beside its key", "real/compIndexTestV1997.mdb",
+         [](const std::string& p) {
+             // Row 0 of data page 32: its Long is the first of the fixed area.
+             std::ifstream in(p, std::ios::binary);
+             in.seekg(32 * 2048 + 10);
+             unsigned char entry[2] = {};
+             in.read(reinterpret_cast<char*>(entry), 2);
+             const long start = (entry[0] | (entry[1] << 8)) & 0x1FFF;
+             Patch(p, 32 * 2048 + start + 1, "\x7B\x7B\x7B\x7B");
+         },
+         "is not the key of its values"},
         {"not a database", "real/compIndexTestV1997.mdb",
          [](const std::string& p) { Patch(p, 4, "Standard Xet DB"); }, "is not a Jet database"},
         {"cut short", "real/compIndexTestV1997.mdb",
