@@ -11,14 +11,6 @@ namespace tvx {
 
 namespace {
 
-std::uint32_t U16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
-
 std::uint32_t BigEndian(const unsigned char* p, int bytes) {
     std::uint32_t n = 0;
     for (int i = 0; i < bytes; ++i) n = (n << 8) | p[i];
@@ -39,12 +31,15 @@ Bytes NumericKey(const JetFormat& f, const JetTableDef& def, const JetPhysicalIn
                  const Bytes& row) {
     const std::size_t countBytes = f.jet4 ? 2 : 1;
     if (row.size() < countBytes) throw DbError("a row is empty");
-    const std::size_t rowColumns = f.jet4 ? U16(row.data()) : row[0];
+    const std::size_t rowColumns = f.jet4 ? JetU16(row.data()) : row[0];
     const std::size_t maskBytes = (rowColumns + 7) / 8;
     if (row.size() < countBytes + maskBytes) throw DbError("a row is cut");
     const unsigned char* mask = row.data() + row.size() - maskBytes;
     Bytes key;
-    for (const auto& [number, ascending] : index.columns) {
+    for (const auto& slot : index.columns) {
+        // Named copies: a lambda cannot capture a structured binding in C++20.
+        const int number = slot.first;
+        const bool ascending = slot.second;
         const auto col = std::find_if(def.columns.begin(), def.columns.end(),
                                       [&](const JetColumn& c) { return c.number == number; });
         if (col == def.columns.end()) throw DbError("an index names a column that is not there");
@@ -101,7 +96,7 @@ class TableCheck {
                 continue;
             }
             const unsigned char* page = file_.page(p);
-            if (page[0] != 0x01 || U32(page + 4) != def_.page) {
+            if (page[0] != 0x01 || JetU32(page + 4) != def_.page) {
                 Problem("its page map names page " + std::to_string(p) +
                         ", which is no data page of the table");
                 continue;
@@ -135,9 +130,10 @@ class TableCheck {
         if (slots.empty()) return;  // an empty page's figure differs between writers
         const std::size_t lowest = slots.back().start;
         const std::size_t expected = lowest - f_.dataOffsets - 2 * slots.size();
-        if (U16(page + 2) != expected) {
-            Problem("data page " + std::to_string(p) + " gives " + std::to_string(U16(page + 2)) +
-                    " bytes free, its rows leave " + std::to_string(expected));
+        if (JetU16(page + 2) != expected) {
+            Problem("data page " + std::to_string(p) + " gives " +
+                    std::to_string(JetU16(page + 2)) + " bytes free, its rows leave " +
+                    std::to_string(expected));
         }
     }
 
@@ -145,7 +141,7 @@ class TableCheck {
     std::vector<Entry> Entries(std::uint32_t p, bool leaf) {
         const unsigned char* page = file_.page(p);
         const std::size_t prefix =
-            f_.indexPrefixSize == 1 ? page[f_.indexPrefix] : U16(page + f_.indexPrefix);
+            f_.indexPrefixSize == 1 ? page[f_.indexPrefix] : JetU16(page + f_.indexPrefix);
         const std::size_t bitmapBytes = f_.indexFirstEntry - f_.indexBitmap;
         std::vector<Entry> entries;
         std::size_t start = f_.indexFirstEntry;
@@ -189,7 +185,7 @@ class TableCheck {
             throw DbError("index page " + std::to_string(p) + " is reached twice");
         }
         const unsigned char* page = file_.page(p);
-        if (U32(page + 4) != def_.page) {
+        if (JetU32(page + 4) != def_.page) {
             throw DbError("index page " + std::to_string(p) + " belongs to another table");
         }
         if (page[0] == 0x04) {
@@ -207,7 +203,7 @@ class TableCheck {
                               std::to_string(e.child) + " with a key below the child's");
             }
         }
-        if (const std::uint32_t tail = U32(page + f_.indexTail); tail != 0) {
+        if (const std::uint32_t tail = JetU32(page + f_.indexTail); tail != 0) {
             Walk(tail, depth + 1, out, leaves, visited);
         }
     }
@@ -236,8 +232,8 @@ class TableCheck {
         for (std::size_t l = 0; l + 1 < leaves.size(); ++l) {
             const unsigned char* page = file_.page(leaves[l]);
             const unsigned char* next = file_.page(leaves[l + 1]);
-            if (U32(page + f_.indexNext) != leaves[l + 1] ||
-                U32(next + f_.indexPrev) != leaves[l]) {
+            if (JetU32(page + f_.indexNext) != leaves[l + 1] ||
+                JetU32(next + f_.indexPrev) != leaves[l]) {
                 Problem(name + ": leaf pages " + std::to_string(leaves[l]) + " and " +
                         std::to_string(leaves[l + 1]) + " are not linked to each other");
             }

@@ -15,14 +15,6 @@ namespace tvx {
 
 namespace {
 
-std::uint32_t U16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
-
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
@@ -146,7 +138,7 @@ std::vector<std::uint32_t> JetFile::TableDefPages() const {
         const unsigned char* bytes = page(p);
         if (bytes[0] != 0x02 || free.count(p)) continue;
         pages.push_back(p);
-        if (const std::uint32_t next = U32(bytes + 4); next != 0) continuations.insert(next);
+        if (const std::uint32_t next = JetU32(bytes + 4); next != 0) continuations.insert(next);
     }
     std::erase_if(pages, [&](std::uint32_t p) { return continuations.count(p) != 0; });
     return pages;
@@ -162,12 +154,12 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
     // The definition with its continuation pages, each after its 8-byte header.
     std::vector<unsigned char> def(page(first), page(first) + f.pageSize);
     std::set<std::uint32_t> seen{first};
-    for (std::uint32_t next = U32(page(first) + 4); next != 0;) {
+    for (std::uint32_t next = JetU32(page(first) + 4); next != 0;) {
         if (!seen.insert(next).second || next >= pageCount_ || page(next)[0] != 0x02) {
             throw damaged("its chain of pages is broken");
         }
         def.insert(def.end(), page(next) + 8, page(next) + f.pageSize);
-        next = U32(page(next) + 4);
+        next = JetU32(page(next) + 4);
     }
     std::size_t at = 0;
     const auto need = [&](std::size_t bytes) {
@@ -176,30 +168,30 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
     JetTableDef t;
     t.page = first;
     need(f.indexCounts);
-    t.rowCount = U32(&def[f.rowCount]);
-    t.autoNumber = U32(&def[f.autoNumber]);
+    t.rowCount = JetU32(&def[f.rowCount]);
+    t.autoNumber = JetU32(&def[f.autoNumber]);
     t.tableType = def[f.tableType];
-    const std::uint32_t columns = U16(&def[f.columnCount]);
-    const std::uint32_t logical = U32(&def[f.logicalIndexCount]);
-    const std::uint32_t physical = U32(&def[f.physicalIndexCount]);
+    const std::uint32_t columns = JetU16(&def[f.columnCount]);
+    const std::uint32_t logical = JetU32(&def[f.logicalIndexCount]);
+    const std::uint32_t physical = JetU32(&def[f.physicalIndexCount]);
     if (columns > 255 || logical > 1000 || physical > 1000) throw damaged("its counts are wrong");
-    t.ownedMap = U32(&def[f.ownedMap]);
-    t.freeMap = U32(&def[f.freeMap]);
+    t.ownedMap = JetU32(&def[f.ownedMap]);
+    t.freeMap = JetU32(&def[f.freeMap]);
     at = f.indexCounts + std::size_t{physical} * f.indexCountSize;
     for (std::uint32_t c = 0; c < columns; ++c) {
         need(f.columnSize);
         JetColumn col;
         col.type = def[at];
-        col.number = static_cast<int>(U16(&def[at + (f.jet4 ? 5 : 1)]));
+        col.number = static_cast<int>(JetU16(&def[at + (f.jet4 ? 5 : 1)]));
         col.flags = def[at + (f.jet4 ? 15 : 13)];
-        col.fixedOffset = U16(&def[at + (f.jet4 ? 21 : 14)]);
-        col.length = U16(&def[at + (f.jet4 ? 23 : 16)]);
+        col.fixedOffset = JetU16(&def[at + (f.jet4 ? 21 : 14)]);
+        col.length = JetU16(&def[at + (f.jet4 ? 23 : 16)]);
         t.columns.push_back(col);
         at += f.columnSize;
     }
     for (JetColumn& col : t.columns) {
         need(f.jet4 ? 2 : 1);
-        const std::size_t length = f.jet4 ? U16(&def[at]) : def[at];
+        const std::size_t length = f.jet4 ? JetU16(&def[at]) : def[at];
         at += f.jet4 ? 2 : 1;
         need(length);
         // Names are ASCII in the tables a target needs; other characters
@@ -213,11 +205,11 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
         const std::size_t slots = at + (f.jet4 ? 4 : 0);
         JetPhysicalIndex index;
         for (int s = 0; s < 10; ++s) {
-            const std::uint32_t number = U16(&def[slots + 3 * s]);
+            const std::uint32_t number = JetU16(&def[slots + 3 * s]);
             if (number != 0xFFFF) index.columns.emplace_back(number, def[slots + 3 * s + 2] != 0);
         }
-        index.ownedMap = U32(&def[slots + 30]);
-        index.rootPage = U32(&def[slots + 34]);
+        index.ownedMap = JetU32(&def[slots + 30]);
+        index.rootPage = JetU32(&def[slots + 34]);
         index.flags = def[slots + (f.jet4 ? 42 : 38)];
         t.indexes.push_back(index);
         at += f.physicalIndexSize;
@@ -228,7 +220,7 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
 std::vector<JetRowSlot> JetFile::RowSlots(std::uint32_t number) const {
     const JetFormat& f = format_;
     const unsigned char* p = page(number);
-    const std::size_t count = U16(p + f.dataRows);
+    const std::size_t count = JetU16(p + f.dataRows);
     if (f.dataOffsets + 2 * count > f.pageSize) {
         throw DbError("Data page " + std::to_string(number) + " of " + Quoted(path_) +
                       " is damaged: its offset table does not fit.");
@@ -236,7 +228,7 @@ std::vector<JetRowSlot> JetFile::RowSlots(std::uint32_t number) const {
     std::vector<JetRowSlot> slots(count);
     std::size_t end = f.pageSize;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t entry = U16(p + f.dataOffsets + 2 * i);
+        const std::uint32_t entry = JetU16(p + f.dataOffsets + 2 * i);
         JetRowSlot& s = slots[i];
         s.start = entry & 0x1FFF;
         s.end = end;
@@ -271,7 +263,7 @@ std::vector<unsigned char> JetFile::TableRowBytes(std::uint32_t pointer) const {
     if (row < slots.size() && slots[row].moved) {
         const std::vector<unsigned char> stub = RowBytes(pointer);
         if (stub.size() < 4) throw DbError("A moved row of " + Quoted(path_) + " is cut.");
-        return RowBytes(U32(stub.data()));
+        return RowBytes(JetU32(stub.data()));
     }
     return RowBytes(pointer);
 }
@@ -287,11 +279,11 @@ std::set<std::uint32_t> JetFile::UsageMapPages(std::uint32_t pointer) const {
     };
     if (map[0] == 0x00) {
         if (map.size() < 5) throw DbError("An inline usage map of " + Quoted(path_) + " is cut.");
-        addBits(map.data() + 5, map.size() - 5, U32(&map[1]));
+        addBits(map.data() + 5, map.size() - 5, JetU32(&map[1]));
     } else if (map[0] == 0x01) {
         const std::size_t perPage = (format_.pageSize - 4) * 8;
         for (std::size_t k = 0; 1 + 4 * k + 4 <= map.size(); ++k) {
-            const std::uint32_t mapPage = U32(&map[1 + 4 * k]);
+            const std::uint32_t mapPage = JetU32(&map[1 + 4 * k]);
             if (mapPage == 0) continue;
             const unsigned char* p = page(mapPage);
             if (p[0] != 0x05) {

@@ -11,6 +11,14 @@
 
 namespace tvx {
 
+// Integers of the pages are little-endian (index keys excepted).
+inline std::uint32_t JetU16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+inline std::uint32_t JetU32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
+}
+
 // The offsets that differ between the two formats.
 struct JetFormat {
     bool jet4 = false;
