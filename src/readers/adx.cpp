@@ -179,8 +179,7 @@ bool LooksLikeAdx(const std::string& path) {
 }
 
 void ReadAdxFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes) {
-    FileCheck why;
-    std::FILE* file = OpenRegularStream(s.sourcePath(), &why);
+    std::FILE* file = OpenRegularStream(s.sourcePath());
     if (file == nullptr) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
         s.StopReading();
