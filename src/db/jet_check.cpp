@@ -6,6 +6,8 @@
 
 #include "db/database.h"
 #include "db/jet_file.h"
+#include "db/jet_keys.h"
+#include "db/jet_row.h"
 
 namespace tvx {
 
@@ -251,6 +253,10 @@ class TableCheck {
                 // Numbers are keyed here only where the row keeps them in its fixed area.
                 return col != def_.columns.end() && NumericType(col->type) && (col->flags & 0x01);
             });
+        // Other keys (Text among them) are encoded again through the values
+        // of the row.
+        const bool keyable = def_.tableType == kUserTable && !numeric &&
+                             UnkeyableIndexReason(f_, def_, index).empty();
         std::set<std::uint32_t> seen;
         int keyProblems = 0;
         for (std::size_t e = 0; e < entries.size(); ++e) {
@@ -265,16 +271,19 @@ class TableCheck {
                         " of page " + std::to_string(pointer >> 8) + ", which is no live row");
             } else if (!seen.insert(pointer).second) {
                 Problem(name + ": a row is in it twice");
-            } else if (numeric && keyProblems < 3) {
+            } else if ((numeric || keyable) && keyProblems < 3) {
                 try {
-                    const Bytes key = NumericKey(f_, def_, index, file_.TableRowBytes(pointer));
+                    const Bytes row = file_.TableRowBytes(pointer);
+                    const Bytes key =
+                        numeric ? NumericKey(f_, def_, index, row)
+                                : JetIndexKey(f_, def_, index, DecodeJetRow(f_, def_, row));
                     if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
                         ++keyProblems;
                         Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
                                 " of page " + std::to_string(pointer >> 8) +
                                 " is not the key of its values");
                     }
-                } catch (const DbError& err) {
+                } catch (const std::exception& err) {
                     ++keyProblems;
                     Problem(name + ": " + err.what());
                 }

@@ -171,6 +171,8 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
     t.rowCount = JetU32(&def[f.rowCount]);
     t.autoNumber = JetU32(&def[f.autoNumber]);
     t.tableType = def[f.tableType];
+    t.maxColumns = JetU16(&def[f.tableType + 1]);
+    t.varColumns = JetU16(&def[f.tableType + 3]);
     const std::uint32_t columns = JetU16(&def[f.columnCount]);
     const std::uint32_t logical = JetU32(&def[f.logicalIndexCount]);
     const std::uint32_t physical = JetU32(&def[f.physicalIndexCount]);
@@ -183,7 +185,14 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
         JetColumn col;
         col.type = def[at];
         col.number = static_cast<int>(JetU16(&def[at + (f.jet4 ? 5 : 1)]));
+        col.varIndex = JetU16(&def[at + (f.jet4 ? 7 : 3)]);
         col.flags = def[at + (f.jet4 ? 15 : 13)];
+        if (col.type == kJetText || col.type == kJetMemo) {
+            col.sortOrder = static_cast<int>(JetU16(&def[at + (f.jet4 ? 11 : 9)]));
+            if (f.jet4) col.sortVersion = def[at + 14];
+            if (!f.jet4) col.codePage = static_cast<int>(JetU16(&def[at + 11]));
+        }
+        if (f.jet4) col.compressed = (def[at + 16] & 0x01) != 0;
         col.fixedOffset = JetU16(&def[at + (f.jet4 ? 21 : 14)]);
         col.length = JetU16(&def[at + (f.jet4 ? 23 : 16)]);
         t.columns.push_back(col);

@@ -40,10 +40,17 @@ struct JetFormat {
 struct JetColumn {
     int type = 0;
     int number = 0;
-    int flags = 0;                // 0x01 fixed length
+    int flags = 0;                // 0x01 fixed length, 0x02 may be NULL, 0x04 AutoNumber
+    std::size_t varIndex = 0;     // place in the row's table of variable offsets
     std::size_t fixedOffset = 0;  // in the row's fixed area
     std::size_t length = 0;
+    int sortOrder = 0;        // Text: LCID of its sort order (0: the database's)
+    int sortVersion = 0;      // Text, Jet 4: version of that sort order
+    int codePage = 0;         // Text, Jet 3 (0: the database's)
+    bool compressed = false;  // Text, Jet 4: Unicode compression
     std::string name;
+
+    bool fixed() const { return (flags & 0x01) != 0; }
 };
 
 // Column types of the definition.
@@ -56,7 +63,12 @@ enum JetType : int {
     kJetSingle = 6,
     kJetDouble = 7,
     kJetDateTime = 8,
+    kJetBinary = 9,
     kJetText = 10,
+    kJetOle = 11,
+    kJetMemo = 12,
+    kJetGuid = 15,
+    kJetNumeric = 16,
 };
 
 struct JetPhysicalIndex {
@@ -71,6 +83,8 @@ struct JetTableDef {
     std::uint32_t rowCount = 0;
     std::uint32_t autoNumber = 0;
     int tableType = 0;
+    std::size_t maxColumns = 0;               // the column count a new row stores
+    std::size_t varColumns = 0;               // entries of a new row's variable-offset table
     std::uint32_t ownedMap = 0, freeMap = 0;  // row pointers
     std::vector<JetColumn> columns;
     std::vector<JetPhysicalIndex> indexes;
