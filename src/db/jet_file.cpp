@@ -144,21 +144,24 @@ std::vector<std::uint32_t> JetFile::TableDefPages() const {
     return pages;
 }
 
-JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
-    const JetFormat& f = format_;
+JetTableDef ParseJetTableDef(const JetFormat& f, std::uint32_t first, std::uint32_t pageCount,
+                             const std::function<const unsigned char*(std::uint32_t)>& page,
+                             const std::string& where) {
     const auto damaged = [&](const std::string& what) {
-        return DbError("The table definition on page " + std::to_string(first) + " of " +
-                       Quoted(path_) + " is damaged: " + what + ".");
+        return DbError("The table definition on page " + std::to_string(first) + " of " + where +
+                       " is damaged: " + what + ".");
     };
     if (page(first)[0] != 0x02) throw damaged("it is no definition page");
     // The definition with its continuation pages, each after its 8-byte header.
     std::vector<unsigned char> def(page(first), page(first) + f.pageSize);
     std::set<std::uint32_t> seen{first};
+    std::vector<std::uint32_t> chain{first};
     for (std::uint32_t next = JetU32(page(first) + 4); next != 0;) {
-        if (!seen.insert(next).second || next >= pageCount_ || page(next)[0] != 0x02) {
+        if (!seen.insert(next).second || next >= pageCount || page(next)[0] != 0x02) {
             throw damaged("its chain of pages is broken");
         }
         def.insert(def.end(), page(next) + 8, page(next) + f.pageSize);
+        chain.push_back(next);
         next = JetU32(page(next) + 4);
     }
     std::size_t at = 0;
@@ -167,6 +170,7 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
     };
     JetTableDef t;
     t.page = first;
+    t.pages = chain;
     need(f.indexCounts);
     t.rowCount = JetU32(&def[f.rowCount]);
     t.autoNumber = JetU32(&def[f.autoNumber]);
@@ -213,6 +217,9 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
         need(f.physicalIndexSize);
         const std::size_t slots = at + (f.jet4 ? 4 : 0);
         JetPhysicalIndex index;
+        index.defOffset = slots;
+        index.countOffset = f.indexCounts + std::size_t{i} * f.indexCountSize + 4;
+        index.uniqueCount = JetU32(&def[index.countOffset]);
         for (int s = 0; s < 10; ++s) {
             const std::uint32_t number = JetU16(&def[slots + 3 * s]);
             if (number != 0xFFFF) index.columns.emplace_back(number, def[slots + 3 * s + 2] != 0);
@@ -224,6 +231,11 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
         at += f.physicalIndexSize;
     }
     return t;
+}
+
+JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
+    return ParseJetTableDef(
+        format_, first, pageCount_, [this](std::uint32_t p) { return page(p); }, Quoted(path_));
 }
 
 std::vector<JetRowSlot> JetFile::RowSlots(std::uint32_t number) const {

@@ -5,6 +5,7 @@
 // index pages, the maps, the counters) and for the checker built on it.
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -76,10 +77,15 @@ struct JetPhysicalIndex {
     std::uint32_t ownedMap = 0;                 // row pointer of its usage map
     std::uint32_t rootPage = 0;
     int flags = 0;  // 0x01 unique, 0x02 ignore nulls
+    // In the definition's bytes: the block's column slots, and the count of
+    // its distinct keys.
+    std::size_t defOffset = 0, countOffset = 0;
+    std::uint32_t uniqueCount = 0;
 };
 
 struct JetTableDef {
     std::uint32_t page = 0;
+    std::vector<std::uint32_t> pages;  // the first page and its continuations
     std::uint32_t rowCount = 0;
     std::uint32_t autoNumber = 0;
     int tableType = 0;
@@ -96,6 +102,13 @@ struct JetRowSlot {
     bool deleted = false;            // 0x8000: deleted, or the copy of a moved row
     bool moved = false;              // 0x4000 alone: the row holds a pointer to its copy
 };
+
+// The definition whose first page is `first`, with its continuation pages;
+// `page` gives a page's bytes. Throws DbError, naming `where`, when it is
+// damaged.
+JetTableDef ParseJetTableDef(const JetFormat& f, std::uint32_t first, std::uint32_t pageCount,
+                             const std::function<const unsigned char*(std::uint32_t)>& page,
+                             const std::string& where);
 
 class JetFile {
   public:

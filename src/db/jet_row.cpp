@@ -300,7 +300,7 @@ std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def,
 }
 
 JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
-                      const std::vector<JetValue>& values) {
+                      const std::vector<JetValue>& values, std::size_t minSize) {
     if (values.size() != def.columns.size())
         throw JetValueError("the row has a wrong number of values");
     const std::size_t countBytes = f.jet4 ? 2 : 1;
@@ -376,6 +376,10 @@ JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
         }
         while (next <= def.varColumns) offsets[next++] = row.size();
         const std::size_t n = def.varColumns;
+        // The tail that follows the data: offsets, count, mask (Jet 3: one
+        // byte each and the jump table, counted below).
+        const std::size_t tail = f.jet4 ? 2 * (n + 1) + 2 + maskBytes : n + 1 + 1 + maskBytes;
+        if (row.size() + tail < minSize) row.resize(minSize - tail);
         if (f.jet4) {
             for (std::size_t i = n + 1; i-- > 0;) {
                 row.push_back(static_cast<unsigned char>(offsets[i]));
@@ -384,20 +388,23 @@ JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
             row.push_back(static_cast<unsigned char>(n));
             row.push_back(static_cast<unsigned char>(n >> 8));
         } else {
-            const std::size_t eod = offsets[n];
             // One jump entry per 256-byte boundary the offsets pass, the
-            // highest first; a reader derives their count from the row's
-            // length, so a filler 0xFF may be needed.
-            const std::size_t real = eod / 256;
-            const std::size_t base = eod + 1 + n + 1 + maskBytes;
+            // highest first. A reader takes their count from the row's
+            // length, so fillers (0xFF) may be needed, farthest from the
+            // count.
+            const std::size_t real = offsets[n] / 256;
+            const std::size_t base = row.size() + tail;
             std::size_t stored = real;
-            if ((base + real - 1) / 256 != real) stored = real + 1;
-            if ((base + stored - 1) / 256 != stored) {
+            while ((base + stored - 1) / 256 > stored) ++stored;
+            if ((base + stored - 1) / 256 != stored || stored - real > 1) {
                 throw JetValueError("the row's variable columns cannot be laid out in a Jet 3 row");
+            }
+            if (row.size() + stored + tail < minSize) {
+                throw JetValueError("the row cannot be filled up to its room");
             }
             for (std::size_t i = n + 1; i-- > 0;)
                 row.push_back(static_cast<unsigned char>(offsets[i]));
-            if (stored > real) row.push_back(0xFF);
+            for (std::size_t i = real; i < stored; ++i) row.push_back(0xFF);
             for (std::size_t b = real; b >= 1; --b) {
                 std::size_t first = 0;
                 while (offsets[first] < b * 256) ++first;
@@ -405,6 +412,8 @@ JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
             }
             row.push_back(static_cast<unsigned char>(n));
         }
+    } else if (row.size() + maskBytes < minSize) {
+        row.resize(minSize - maskBytes);
     }
     row.insert(row.end(), mask.begin(), mask.end());
     const std::size_t limit = f.jet4 ? kMaxRowJet4 : kMaxRowJet3;

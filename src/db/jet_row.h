@@ -38,8 +38,10 @@ std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def, c
 // Throws JetValueError for a value its column cannot take (a Text longer than
 // its column, a number out of its range, text outside Jet 3's code page) or a
 // row longer than the format allows.
+// A row shorter than `minSize` is filled up to it with bytes no value
+// uses (to rewrite a row in its place).
 JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
-                      const std::vector<JetValue>& values);
+                      const std::vector<JetValue>& values, std::size_t minSize = 0);
 
 // The stored bytes of a value of a fixed-size kind (a number, raw bytes of
 // the column's size); throws JetValueError when the column cannot take it.

@@ -1,0 +1,109 @@
+#pragma once
+// Appends rows to the tables of an existing Jet 3 or Jet 4 file and updates
+// them, keeping every index, usage map and count of the file valid. The
+// writer changes the file it opens: callers hand it a copy (the import
+// writes into a copy that replaces the user's file only after a check).
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/jet_file.h"
+#include "db/jet_row.h"
+
+namespace tvx {
+
+class JetWriter {
+  public:
+    // Opens the file for writing. Throws DbError, having written nothing,
+    // for a file that is no Jet 3 or Jet 4 database, is encrypted or has a
+    // password, uses a sort order other than "General", or that the checker
+    // finds damaged.
+    explicit JetWriter(const std::string& path);
+    ~JetWriter();
+    JetWriter(const JetWriter&) = delete;
+    JetWriter& operator=(const JetWriter&) = delete;
+
+    const JetFormat& format() const { return format_; }
+    const std::string& path() const { return path_; }
+
+    // The first definition page of the table of that name (compared without
+    // case); 0 when the file has none.
+    std::uint32_t FindTable(const std::string& name);
+    // The table's definition, with its counts as they are now.
+    const JetTableDef& Definition(std::uint32_t table);
+    // Why rows cannot be written to the table (a column or an index of a
+    // kind this writer does not handle); empty when they can.
+    std::string UnwritableReason(std::uint32_t table);
+
+    // Appends a row: values in the definition's column order; an AutoNumber
+    // column left NULL gets the next number, written back into `values`.
+    // Returns the row's pointer (row number in byte 0, page above). Throws
+    // JetValueError when the row is refused (a value its column cannot
+    // take, a key a unique index holds already), leaving nothing of it;
+    // DbError when the file cannot be written.
+    std::uint32_t AppendRow(std::uint32_t table, std::vector<JetValue>& values);
+    // Gives the row new values, in place where they fit, else moving it as
+    // the engine does; entries of changed keys move in their indexes.
+    void UpdateRow(std::uint32_t table, std::uint32_t pointer, const std::vector<JetValue>& values);
+    std::vector<JetValue> ReadRow(std::uint32_t table, std::uint32_t pointer);
+    // Every live row of the table, in scan order.
+    void ScanRows(std::uint32_t table,
+                  const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit);
+
+    // Writes every changed page and syncs the file.
+    void Flush();
+
+  private:
+    struct Page {
+        std::vector<unsigned char> bytes;
+        bool dirty = false;
+    };
+    struct Table {
+        JetTableDef def;
+        bool autoKnown = false;
+        std::int64_t lastAuto = 0;
+    };
+    struct IndexPage;
+
+    unsigned char* Mutable(std::uint32_t page);
+    const unsigned char* Read(std::uint32_t page);
+    std::uint32_t AllocatePage();
+    void TrimCache();
+    Table& TableAt(std::uint32_t table);
+
+    // Usage maps (a row pointer names the map).
+    std::pair<unsigned char*, std::size_t> MapRow(std::uint32_t pointer);
+    void MapSet(std::uint32_t pointer, std::uint32_t page, bool on, bool global);
+    bool MapHas(std::uint32_t pointer, std::uint32_t page);
+    std::vector<std::uint32_t> MapPages(std::uint32_t pointer);
+    void MapToReference(std::uint32_t pointer, std::uint32_t page, bool global);
+
+    // Data pages.
+    std::uint32_t PlaceRow(Table& t, const JetBytes& row, bool copyOfMovedRow);
+    JetBytes RowAt(std::uint32_t pointer, std::uint32_t* stored = nullptr);
+
+    // Indexes.
+    IndexPage LoadIndexPage(std::uint32_t page);
+    bool StoreIndexPage(std::uint32_t page, const IndexPage& p, std::uint32_t tdef, bool force);
+    void IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
+    void IndexRemove(Table& t, std::size_t index, const JetBytes& entry);
+    bool IndexHasKey(const JetPhysicalIndex& index, const JetBytes& key);
+    bool KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry);
+
+    void PutDef(Table& t, std::size_t offset, std::uint32_t value);
+    void NextAutoNumber(Table& t, std::vector<JetValue>& values);
+
+    std::string path_;
+    int fd_ = -1;
+    JetFormat format_;
+    std::uint32_t pageCount_ = 0;
+    std::unordered_map<std::uint32_t, Page> cache_;
+    std::map<std::uint32_t, Table> tables_;
+};
+
+}  // namespace tvx
