@@ -110,9 +110,9 @@ bool CImportApp::ChooseTargetDatabase(const std::string& settingsPath) {
         }
         try {
             if (!std::filesystem::exists(chosen, ec)) createTargetDatabase(chosen);
-            CImportSet check;
-            check.Open(chosen);
-            check.Close();
+            const std::unique_ptr<ImportTarget> check = MakeImportTarget(chosen);
+            check->Open(chosen);
+            check->Close();
             return true;
         } catch (const DbError& e) {
             ShowMessage(

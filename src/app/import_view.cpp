@@ -117,8 +117,10 @@ class ElidedPathLabel : public QLabel {
     explicit ElidedPathLabel(QWidget* parent) : QLabel(parent) {
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
-    void SetPath(const QString& path) {
+    // The path, cut in the middle to fit, then what follows it whole.
+    void SetPath(const QString& path, const QString& after = {}) {
         path_ = path;
+        after_ = after;
         setToolTip(path);
         Elide();
     }
@@ -130,8 +132,11 @@ class ElidedPathLabel : public QLabel {
     }
 
   private:
-    void Elide() { setText(fontMetrics().elidedText(path_, Qt::ElideMiddle, width())); }
-    QString path_;
+    void Elide() {
+        const int room = std::max(0, width() - fontMetrics().horizontalAdvance(after_));
+        setText(fontMetrics().elidedText(path_, Qt::ElideMiddle, room) + after_);
+    }
+    QString path_, after_;
 };
 
 constexpr qint64 kPumpIntervalMs = 15;
@@ -405,9 +410,14 @@ void CImportView::OnInitialUpdate() {
     // The form opens all the same; Begin Import then refuses, saying the
     // target is not open.
     const std::string error = session_->OpenTarget();
-    if (!error.empty())
+    if (!error.empty()) {
         ShowMessage(window(), Q(MessageText(kMsgTargetDatabaseError) + "\n" + error),
                     MessageIcon::Stop);
+    } else {
+        // The line says which kind of database the import writes.
+        static_cast<ElidedPathLabel*>(targetPathLabel_)
+            ->SetPath(Q(app_.m_strTargetPath), Q("  (" + session_->TargetKind() + ")"));
+    }
 }
 
 ImportOptions CImportView::CollectOptions() const {

@@ -84,12 +84,13 @@ struct JetWriter::IndexPage {
     std::vector<JetBytes> entries;  // whole entries; intermediate ones end in their child
 };
 
-JetWriter::JetWriter(const std::string& path) : path_(path) {
+JetWriter::JetWriter(const std::string& path, Mode mode)
+    : path_(path), readOnly_(mode == Mode::ReadOnly) {
     FileCheck check;
     const int fd = OpenRegularFile(path, &check);
     if (fd < 0) throw DbError(FileProblem(path, check));
     ::close(fd);
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = ::open(path.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (fd_ < 0) {
         throw DbError("Could not open " + Quoted(path) + " for writing: " + SystemErrorText(errno));
     }
@@ -137,8 +138,10 @@ JetWriter::JetWriter(const std::string& path) : path_(path) {
     if ((sortOrder != 1033 && sortOrder != 0) || sortVersion != 0) {
         throw refuse("its sort order (" + std::to_string(sortOrder) + ") is not \"General\"");
     }
-    const std::vector<std::string> problems = CheckJetFile(path);
-    if (!problems.empty()) throw refuse("it is damaged (" + problems.front() + ")");
+    if (mode == Mode::Check) {
+        const std::vector<std::string> problems = CheckJetFile(path);
+        if (!problems.empty()) throw refuse("it is damaged (" + problems.front() + ")");
+    }
 }
 
 JetWriter::~JetWriter() {
@@ -166,6 +169,7 @@ const unsigned char* JetWriter::Read(std::uint32_t number) {
 }
 
 unsigned char* JetWriter::Mutable(std::uint32_t number) {
+    if (readOnly_) throw DbError(Quoted(path_) + " is open for reading only.");
     Read(number);
     Page& p = cache_.at(number);
     p.dirty = true;
@@ -173,6 +177,7 @@ unsigned char* JetWriter::Mutable(std::uint32_t number) {
 }
 
 std::uint32_t JetWriter::AllocatePage() {
+    if (readOnly_) throw DbError(Quoted(path_) + " is open for reading only.");
     const std::uint64_t limit = format_.jet4 ? (std::uint64_t{2} << 30) : (std::uint64_t{1} << 30);
     if ((std::uint64_t{pageCount_} + 1) * format_.pageSize > limit) {
         throw DbError(Quoted(path_) + " would grow past the largest size of its format (" +
@@ -199,6 +204,7 @@ void JetWriter::Flush() {
     for (const auto& [number, page] : cache_) {
         if (page.dirty) dirty.push_back(number);
     }
+    if (dirty.empty() && readOnly_) return;
     std::sort(dirty.begin(), dirty.end());
     for (const std::uint32_t number : dirty) {
         Page& p = cache_.at(number);
@@ -269,9 +275,10 @@ std::string JetWriter::UnwritableReason(std::uint32_t table) {
 
 // ---- Usage maps ----
 
-std::pair<unsigned char*, std::size_t> JetWriter::MapRow(std::uint32_t pointer) {
+std::pair<unsigned char*, std::size_t> JetWriter::MapRow(std::uint32_t pointer, bool write) {
     const std::uint32_t number = pointer >> 8, row = pointer & 0xFF;
-    unsigned char* p = Mutable(number);
+    // Read through the same bytes; marked changed only when written.
+    unsigned char* p = write ? Mutable(number) : const_cast<unsigned char*>(Read(number));
     const std::size_t count = JetU16(p + format_.dataRows);
     if (row >= count) throw DbError("A usage map of " + Quoted(path_) + " is missing.");
     const std::size_t start = JetU16(p + format_.dataOffsets + 2 * row) & 0x1FFF;
@@ -284,7 +291,7 @@ std::pair<unsigned char*, std::size_t> JetWriter::MapRow(std::uint32_t pointer) 
 }
 
 bool JetWriter::MapHas(std::uint32_t pointer, std::uint32_t page) {
-    const auto [row, size] = MapRow(pointer);
+    const auto [row, size] = MapRow(pointer, false);
     if (row[0] == 0x00) {
         const std::uint32_t start = JetU32(row + 1);
         if (page < start || page - start >= (size - 5) * 8) return false;
@@ -302,7 +309,7 @@ bool JetWriter::MapHas(std::uint32_t pointer, std::uint32_t page) {
 
 std::vector<std::uint32_t> JetWriter::MapPages(std::uint32_t pointer) {
     std::vector<std::uint32_t> pages;
-    const auto [row, size] = MapRow(pointer);
+    const auto [row, size] = MapRow(pointer, false);
     const auto bits = [&](const unsigned char* b, std::size_t bytes, std::uint32_t start) {
         for (std::size_t i = 0; i < bytes * 8; ++i) {
             if (b[i / 8] & (1u << (i % 8))) pages.push_back(start + static_cast<std::uint32_t>(i));
@@ -952,6 +959,33 @@ void JetWriter::UpdateRow(std::uint32_t table, std::uint32_t pointer,
             IndexInsert(t, i, e);
         }
     }
+}
+
+}  // namespace tvx
+
+namespace tvx {
+
+void JetWriter::DeleteRow(std::uint32_t table, std::uint32_t pointer) {
+    TrimCache();
+    Table& t = TableAt(table);
+    if (std::string why = UnwritableReason(table); !why.empty()) {
+        throw DbError("Rows of the table on page " + std::to_string(table) + " of " +
+                      Quoted(path_) + " cannot be deleted: " + why + ".");
+    }
+    const std::vector<JetValue> values = DecodeJetRow(format_, t.def, RowAt(pointer));
+    for (std::size_t i = 0; i < t.def.indexes.size(); ++i) {
+        const JetPhysicalIndex& index = t.def.indexes[i];
+        JetBytes entry = JetIndexKey(format_, t.def, index, values);
+        if ((index.flags & kIndexIgnoreNulls) && JetKeyAllNull(index, entry)) continue;
+        PutBigEndian(entry, pointer >> 8, 3);
+        entry.push_back(static_cast<unsigned char>(pointer));
+        IndexRemove(t, i, entry);
+    }
+    unsigned char* p = Mutable(pointer >> 8);
+    const std::size_t r = pointer & 0xFF;
+    PutU16(p + format_.dataOffsets + 2 * r, JetU16(p + format_.dataOffsets + 2 * r) | 0x8000);
+    --t.def.rowCount;
+    PutDef(t, format_.rowCount, t.def.rowCount);
 }
 
 }  // namespace tvx

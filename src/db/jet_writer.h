@@ -23,7 +23,11 @@ class JetWriter {
     // for a file that is no Jet 3 or Jet 4 database, is encrypted or has a
     // password, uses a sort order other than "General", or that the checker
     // finds damaged.
-    explicit JetWriter(const std::string& path);
+    // ReadOnly reads the file only (no checker run: the caller's file is
+    // checked before it is written); SkipCheck opens a file that was checked
+    // as it is.
+    enum class Mode { Check, SkipCheck, ReadOnly };
+    explicit JetWriter(const std::string& path, Mode mode = Mode::Check);
     ~JetWriter();
     JetWriter(const JetWriter&) = delete;
     JetWriter& operator=(const JetWriter&) = delete;
@@ -50,6 +54,9 @@ class JetWriter {
     // Gives the row new values, in place where they fit, else moving it as
     // the engine does; entries of changed keys move in their indexes.
     void UpdateRow(std::uint32_t table, std::uint32_t pointer, const std::vector<JetValue>& values);
+    // Deletes a row as the engine does: its entry marked deleted (its bytes
+    // stay), its index entries removed, the row count lowered.
+    void DeleteRow(std::uint32_t table, std::uint32_t pointer);
     std::vector<JetValue> ReadRow(std::uint32_t table, std::uint32_t pointer);
     // Every live row of the table, in scan order.
     void ScanRows(std::uint32_t table,
@@ -77,7 +84,7 @@ class JetWriter {
     Table& TableAt(std::uint32_t table);
 
     // Usage maps (a row pointer names the map).
-    std::pair<unsigned char*, std::size_t> MapRow(std::uint32_t pointer);
+    std::pair<unsigned char*, std::size_t> MapRow(std::uint32_t pointer, bool write = true);
     void MapSet(std::uint32_t pointer, std::uint32_t page, bool on, bool global);
     bool MapHas(std::uint32_t pointer, std::uint32_t page);
     std::vector<std::uint32_t> MapPages(std::uint32_t pointer);
@@ -99,6 +106,7 @@ class JetWriter {
     void NextAutoNumber(Table& t, std::vector<JetValue>& values);
 
     std::string path_;
+    bool readOnly_ = false;
     int fd_ = -1;
     JetFormat format_;
     std::uint32_t pageCount_ = 0;

@@ -169,11 +169,6 @@ std::uint64_t keyHash(const std::string_view (&parts)[5]) {
     return h;
 }
 
-std::uint64_t keyHash(const QsoKey& key) {
-    const std::string_view parts[5] = {key.call, key.date, key.time, key.mode, key.band};
-    return keyHash(parts);
-}
-
 // The key columns of a row as text, from column `first` on; false when one
 // is NULL (NULL equals nothing).
 bool storedKey(sqlite3_stmt* st, int first, std::string_view (&parts)[5]) {
@@ -187,6 +182,11 @@ bool storedKey(sqlite3_stmt* st, int first, std::string_view (&parts)[5]) {
 }
 
 }  // namespace
+
+std::uint64_t QsoKeyHash(const QsoKey& key) {
+    const std::string_view parts[5] = {key.call, key.date, key.time, key.mode, key.band};
+    return keyHash(parts);
+}
 
 CImportSet::~CImportSet() {
     try {
@@ -716,7 +716,7 @@ std::optional<std::int64_t> CImportSet::FindContact(const QsoKey& key) {
         index_ = std::move(index);
     }
     // Several rows may match: the oldest one is the contact.
-    const std::uint64_t hash = keyHash(key);
+    const std::uint64_t hash = QsoKeyHash(key);
     std::optional<std::int64_t> found;
     const auto consider = [&](std::int64_t rowId) {
         if ((!found || rowId < *found) && keyMatches(rowId, key)) found = rowId;

@@ -55,6 +55,8 @@ struct QsoKey {
     std::string call, date, time, mode, band;
     bool operator==(const QsoKey&) const = default;
 };
+// A hash of the five parts of a key, for the targets' search indexes.
+std::uint64_t QsoKeyHash(const QsoKey& key);
 
 // A failure of the whole target rather than of one row (a full disk, a
 // read-only file or folder, a lock another program holds, a damaged file, a
@@ -99,6 +101,25 @@ class ContactTarget {
     virtual void EndRun() = 0;
 };
 
+// A target that the session opens at start-up and closes at the end: the
+// SQLite target or the host program's Jet database.
+class ImportTarget : public ContactTarget {
+  public:
+    virtual void Open(const std::string& targetPath) = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void Close() = 0;  // commits what is pending
+    // The kind of database, as the form names it.
+    virtual std::string KindName() const = 0;
+    // Why a run could not write the target now (checked at Begin Import);
+    // empty when it can.
+    virtual std::string ReasonNotWritable() const { return {}; }
+    // What opening the target had to tell the user once (empty: nothing).
+    virtual std::string TakeNotice() { return {}; }
+};
+
+// An unopened target of the kind the file is (a Jet file, else SQLite).
+std::unique_ptr<ImportTarget> MakeImportTarget(const std::string& targetPath);
+
 // The worked/confirmed statistics of the target, one row per prefix.
 class ContactStatistics {
   public:
@@ -113,7 +134,7 @@ class ContactStatistics {
 // close; a failed row rolls back alone. A row that fails alone throws
 // DbError; a failure of the whole target throws DbTargetError, and a batch
 // lost for good DbCommitError.
-class CImportSet : public ContactTarget {
+class CImportSet : public ImportTarget {
   public:
     // The rows a batch holds before it is committed: the first batch after
     // opening holds kFirstBatchRows, each next one twice as many as the one
@@ -129,9 +150,10 @@ class CImportSet : public ContactTarget {
     // Opens the target; throws DbError when the file is not a SQLite target
     // (a Jet file gets a message saying Jet is read, never written) or when
     // [QSO-TAB] lacks any of its 41 columns.
-    void Open(const std::string& targetPath);
-    bool IsOpen() const { return db_ != nullptr; }
-    void Close();  // commits what is pending
+    void Open(const std::string& targetPath) override;
+    bool IsOpen() const override { return db_ != nullptr; }
+    void Close() override;  // commits what is pending
+    std::string KindName() const override { return "SQLite"; }
     const std::string& path() const { return path_; }
 
     // Appends one row; throws DbError with the engine's description (the row

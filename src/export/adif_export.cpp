@@ -15,6 +15,7 @@
 #include <span>
 #include <string_view>
 
+#include "db/jet_target.h"
 #include "db/schema.h"
 #include "db/target.h"
 #include "import/contact.h"
@@ -514,9 +515,66 @@ std::string AdifExportResult::WarningLine() const {
     return line;
 }
 
+namespace {
+
+// The contacts of a Jet target in a SQLite target of their own, which the
+// export reads as it reads any target; removed with this.
+class JetContactsCopy {
+  public:
+    explicit JetContactsCopy(const std::string& jetPath) {
+        std::string folder =
+            (std::filesystem::temp_directory_path() / "tolvex-export-XXXXXX").string();
+        if (!::mkdtemp(folder.data())) {
+            throw DbError("Could not create a temporary folder: " + SystemErrorText(errno));
+        }
+        folder_ = folder;
+        const std::string path = folder_ + "/contacts.sqlite";
+        createTargetDatabase(path);
+        db_ = std::make_unique<SqliteDb>(path, SqliteDb::Mode::ReadWrite);
+        std::string sql = "INSERT INTO [QSO-TAB] (", values;
+        for (const ColumnDef& c : qsoColumns()) {
+            sql += (values.empty() ? "" : ",") + bracket(c.name);
+            values += values.empty() ? "?" : ",?";
+        }
+        db_->exec("BEGIN");
+        SqliteStatement insert = db_->prepare(sql + ") VALUES (" + values + ")");
+        ReadJetContacts(jetPath, [&](const std::vector<std::optional<std::string>>& row) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                if (row[i])
+                    insert.bindText(static_cast<int>(i + 1), *row[i]);
+                else
+                    insert.bindNull(static_cast<int>(i + 1));
+            }
+            insert.step();
+            insert.reset();
+        });
+        db_->exec("COMMIT");
+    }
+    ~JetContactsCopy() {
+        db_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    std::unique_ptr<SqliteDb> take() { return std::move(db_); }
+
+  private:
+    std::string folder_;
+    std::unique_ptr<SqliteDb> db_;
+};
+
+}  // namespace
+
 AdifExportResult WriteAdif(const std::string& targetPath, const ReferenceData* reference,
                            std::ostream& out, const std::string& createdTimestamp) {
-    auto db = OpenTargetForReading(targetPath);
+    FileCheck check;
+    std::optional<JetContactsCopy> jet;
+    std::unique_ptr<SqliteDb> db;
+    if (detectDatabaseKind(targetPath, &check) == DbKind::Jet) {
+        jet.emplace(targetPath);
+        db = jet->take();
+    } else {
+        db = OpenTargetForReading(targetPath);
+    }
     SqliteStatement select = db->prepare(SelectAllRows());
     AdifExportResult result;
     RowExporter exporter(reference, result);

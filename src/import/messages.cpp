@@ -66,6 +66,8 @@ std::string MessageText(int id) {
         {kMsgSourceReadError, "The source file could not be read to its end"},
         {kMsgSettingsNotRead, "Unable to read the settings file"},
         {kMsgSourceNotOfType, "The source file is not a file of the chosen source type"},
+        {kMsgTargetNotice, "The target database"},
+        {kMsgTargetNotWritable, "The target database cannot be written now"},
         {kMsgTableHeaderShort,
          "The header of the source table counts fewer records than the file holds (a program "
          "stopped before it closed the table); the records after them were read too"},

@@ -57,6 +57,11 @@ enum MessageId : int {
     kMsgSourceNotOfType = 40023,
     // After a LoTW download: how many contacts were confirmed, how many added.
     kMsgLotwResult = 40024,
+    // Opening a Jet target found something to tell (an unfinished copy removed).
+    kMsgTargetNotice = 40025,
+    // Begin Import: the target cannot be written now (open in the host
+    // program, a folder that cannot be written).
+    kMsgTargetNotWritable = 40026,
 };
 
 // The exact text of a message ("" for an unknown id).

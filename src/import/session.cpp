@@ -1,5 +1,7 @@
 #include "import/session.h"
 
+#include "db/jet_target.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -77,17 +79,31 @@ class ImportSession::LazyStatistics : public ContactStatistics {
   public:
     explicit LazyStatistics(const ApplicationPaths& app) : app_(app) {}
     const std::vector<std::string>* Row(const std::string& prefix) override {
-        if (!set_.IsOpen()) {
-            set_.Open(app_.m_strTargetPath.empty() ? "Unknown Path" : app_.m_strTargetPath);
+        const std::string path =
+            app_.m_strTargetPath.empty() ? "Unknown Path" : app_.m_strTargetPath;
+        FileCheck check;
+        if (!jet_ && !set_.IsOpen() && detectDatabaseKind(path, &check) == DbKind::Jet) {
+            jet_ = std::make_unique<JetDxccSet>();
+            jet_->Open(path);
         }
+        if (jet_) return jet_->Row(prefix);
+        if (!set_.IsOpen()) set_.Open(path);
         return set_.Row(prefix);
     }
-    void EndRun() { set_.ClearCache(); }
-    void Close() { set_.Close(); }
+    // A Jet target is read again at the next run: the run may have replaced it.
+    void EndRun() {
+        set_.ClearCache();
+        jet_.reset();
+    }
+    void Close() {
+        set_.Close();
+        jet_.reset();
+    }
 
   private:
     const ApplicationPaths& app_;
     CDxccSet set_;
+    std::unique_ptr<JetDxccSet> jet_;
 };
 
 ImportSession::ImportSession(ImportHost& host, ApplicationPaths& app, std::vector<SourceType> types)
@@ -100,7 +116,14 @@ ImportSession::~ImportSession() = default;
 
 std::string ImportSession::OpenTarget() {
     try {
-        importSet_.Open(app_.m_strTargetPath.empty() ? "Unknown Path" : app_.m_strTargetPath);
+        const std::string path =
+            app_.m_strTargetPath.empty() ? "Unknown Path" : app_.m_strTargetPath;
+        if (importSet_) importSet_->Close();
+        importSet_ = MakeImportTarget(path);
+        importSet_->Open(path);
+        if (const std::string notice = importSet_->TakeNotice(); !notice.empty()) {
+            host_.notify(kMsgTargetNotice, notice, MessageIcon::Exclamation);
+        }
         return {};
     } catch (const DbError& e) {
         return e.what();
@@ -109,7 +132,7 @@ std::string ImportSession::OpenTarget() {
 
 void ImportSession::CloseTarget() {
     try {
-        importSet_.Close();
+        if (importSet_) importSet_->Close();
     } catch (const DbError&) {
         // Closing commits the last batch; a failure there has nothing left to save.
     }
@@ -151,7 +174,10 @@ bool ImportSession::ValidateOptions(const ImportOptions& options) {
                  "ERRORS.TXT";
     app_.m_strErrorFilePath = errorFile_;
 
-    if (!importSet_.IsOpen()) return Refuse(kMsgTargetNotOpen, MessageIcon::Stop);
+    if (!importSet_ || !importSet_->IsOpen()) return Refuse(kMsgTargetNotOpen, MessageIcon::Stop);
+    if (const std::string why = importSet_->ReasonNotWritable(); !why.empty()) {
+        return RefuseWith(kMsgTargetNotWritable, MessageText(kMsgTargetNotWritable) + ":\n" + why);
+    }
     std::string refPath;
     if (!LoadReference(refPath)) return false;
     if (opt_.filter != kFilterNone && !Ask(kMsgBackupQuestion)) {
@@ -255,7 +281,7 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
     host_.runningChanged(true);
     const int readAtStart = state_.counters.recordsRead;
     const SourceType& type = types_[opt_.sourceType];
-    ImportEngine engine(host_, state_, opt_, type, *ref_, {importSet_, *statistics_, report_});
+    ImportEngine engine(host_, state_, opt_, type, *ref_, {*importSet_, *statistics_, report_});
     engine.Run(type.reader);
 
     report_.Close();

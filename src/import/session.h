@@ -47,6 +47,11 @@ class ImportSession {
     // Tests and tools may give reference data instead of the host folder's.
     void SetReferenceOverride(std::shared_ptr<const ReferenceData> ref) { refOverride_ = ref; }
     Counters counters() const { return state_.counters; }
+    // The kind of the open target ("SQLite", "Jet 4 (Access 2000)"); empty
+    // when none is open.
+    std::string TargetKind() const {
+        return importSet_ && importSet_->IsOpen() ? importSet_->KindName() : std::string();
+    }
 
   private:
     class LazyStatistics;
@@ -67,7 +72,7 @@ class ImportSession {
     std::vector<SourceType> types_;
     ImportOptions opt_;
     RunState state_;
-    CImportSet importSet_;
+    std::unique_ptr<ImportTarget> importSet_;
     std::unique_ptr<LazyStatistics> statistics_;
     std::shared_ptr<const ReferenceData> ref_;
     std::shared_ptr<const ReferenceData> refOverride_;

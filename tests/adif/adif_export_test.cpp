@@ -235,6 +235,7 @@ TEST(AdifExport, SampleReadsBackWithThePublishedFormat) {
 
 TEST(AdifExport, DamagedValuesAreLeftOutAndCounted) {
     test::ImportFixture f;
+    TVX_SQLITE_TARGET_ONLY(f);
     ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("edge.adi", kEdgeCases)));
     {
         SqliteDb db(f.targetPath(), SqliteDb::Mode::ReadWrite);

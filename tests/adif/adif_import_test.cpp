@@ -741,6 +741,7 @@ TEST_F(LotwConfirmation, MatchesWithoutTheSecondsAndOnlyTheSameCall) {
 // row is named with its contact, and no row keeps a column of an earlier one.
 TEST(AdifLongRun, TheReportKeepsRecordOrderWhileWritesRunBehind) {
     test::ImportFixture f;
+    TVX_SQLITE_TARGET_ONLY(f);
     SqliteDb(f.targetPath(), SqliteDb::Mode::ReadWrite)
         .exec(
             "CREATE TRIGGER refuse BEFORE INSERT ON [QSO-TAB] WHEN NEW.[QSO-CALL] LIKE 'G4%' "

@@ -430,7 +430,7 @@ TEST_F(RunTest, LongProblemListAndTheFormDuringARun) {
 
 namespace tvx::test {
 
-TEST_F(RunTest, JetTargetIsRefusedWithTheReason) {
+TEST_F(RunTest, BrokenJetTargetIsRefusedWithTheReason) {
     std::string jet("\x00\x01\x00\x00Standard Jet DB\x00", 20);
     jet.resize(4096, '\0');
     const std::string target = write("data/OLDLOG.mdb", jet);
@@ -440,7 +440,8 @@ TEST_F(RunTest, JetTargetIsRefusedWithTheReason) {
     app_ = std::make_unique<CImportApp>();
     EXPECT_FALSE(app_->InitInstance({QStringLiteral("tolvex-import")}));
     ASSERT_EQ(modal_->seen.size(), 3u);
-    EXPECT_TRUE(modal_->seen[1].text.contains("Jet")) << modal_->seen[1].text.toStdString();
+    EXPECT_TRUE(modal_->seen[1].text.contains("cannot be written"))
+        << modal_->seen[1].text.toStdString();
 }
 
 }  // namespace tvx::test

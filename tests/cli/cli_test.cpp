@@ -132,13 +132,17 @@ TEST_F(CliTest, MissingSourceIsRefused) {
     EXPECT_EQ(r.err, "error: " + MessageText(kMsgSourceNotOpen) + "\n");
 }
 
-TEST_F(CliTest, JetTargetRefusedWithClearMessage) {
+// A Jet file is a target; one that is no whole database is refused with the
+// reason and left as it was.
+TEST_F(CliTest, BrokenJetTargetRefusedWithItsReason) {
     std::string jet(2048, '\0');
     jet.replace(4, 15, "Standard Jet DB");
     target = dir.write("log.mdb", jet);
     const Result r = Run(Import({"--type", "adif", "--opr-call", "W1AW", "--yes"}));
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("error: Jet databases"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("is not a Jet database"), std::string::npos) << r.err;
+    std::ifstream in(target, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), jet);
     EXPECT_NE(r.err.find("error: " + MessageText(kMsgTargetNotOpen)), std::string::npos);
 }
 

@@ -319,6 +319,7 @@ TEST_F(SessionTest, StatisticsFilterChoices) {
 }
 
 TEST_F(SessionTest, DatabaseErrorIsReportedWithTheCallTwice) {
+    TVX_SQLITE_TARGET_ONLY(f);
     f.session->CloseTarget();
     {
         SqliteDb db(f.targetPath(), SqliteDb::Mode::ReadWrite);

@@ -12,8 +12,8 @@
 #include "db/target.h"
 #include "import/messages.h"
 #include "import/session.h"
-#include "readers/source_types.h"
 #include "jet/jet_files.h"
+#include "readers/source_types.h"
 #include "support/import_fixture.h"
 
 namespace tvx {

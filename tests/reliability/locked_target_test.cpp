@@ -19,6 +19,7 @@ std::string Contact(const std::string& call) {
 
 TEST(LockedTarget, AWriterArrivingAfterOpenStopsTheRunOnce) {
     ImportFixture f;
+    TVX_SQLITE_TARGET_ONLY(f);
     ASSERT_TRUE(
         f.run(test::TypeOf("adif"), f.writeSource("first.adi", "<EOH>\n" + Contact("G4ABC"))));
     ASSERT_EQ(f.rows().size(), 1u);

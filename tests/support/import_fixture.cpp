@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 
+#include "db/jet_target.h"
+#include "db/jet_writer.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
 #include "import/session.h"
@@ -254,7 +256,26 @@ BareEngine::BareEngine(int sourceType)
 ImportFixture::ImportFixture() {
     std::filesystem::create_directories(hostPath());
     WriteSmallWorld(hostPath() + "/refdata.sqlite");
-    createTargetDatabase(targetPath());
+    const char* kind = std::getenv("TVX_TEST_TARGET");
+    const std::string jet = std::string(TVX_SHARED_DATA_DIR) + "/jet/target.mdb";
+    if (kind && std::string(kind) == "jet4" && std::filesystem::exists(jet)) {
+        target_ = dir.file("target.mdb");
+        std::filesystem::copy_file(jet, target_);
+        std::filesystem::permissions(target_, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        JetWriter writer(target_);
+        for (const char* table : {"QSO-TAB", "DXCCTAB"}) {
+            const std::uint32_t page = writer.FindTable(table);
+            std::vector<std::uint32_t> rows;
+            writer.ScanRows(
+                page, [&](std::uint32_t p, const std::vector<JetValue>&) { rows.push_back(p); });
+            for (const std::uint32_t p : rows) writer.DeleteRow(page, p);
+        }
+        writer.Flush();
+    } else {
+        target_ = dir.file("target.sqlite");
+        createTargetDatabase(targetPath());
+    }
     app.m_strTargetPath = targetPath();
     app.m_strProgramPath = hostPath();
     app.m_strOperatorCall = "N0CALL";
@@ -282,6 +303,20 @@ bool ImportFixture::run(const ImportOptions& options) {
 }
 
 std::vector<QsoRowMap> ImportFixture::rows() {
+    if (jetTarget()) {
+        std::vector<QsoRowMap> out;
+        ReadJetContacts(targetPath(), [&](const std::vector<std::optional<std::string>>& values) {
+            QsoRowMap row;
+            for (std::size_t i = 0; i < values.size(); ++i) row[qsoColumns()[i].name] = values[i];
+            out.push_back(std::move(row));
+        });
+        // In the order written: by the AutoNumber.
+        std::stable_sort(out.begin(), out.end(), [](const QsoRowMap& a, const QsoRowMap& b) {
+            return std::stoll(a.at("QSO-NUMBER").value_or("0")) <
+                   std::stoll(b.at("QSO-NUMBER").value_or("0"));
+        });
+        return out;
+    }
     SqliteDb db(targetPath(), SqliteDb::Mode::ReadOnly);
     auto stmt = db.prepare("SELECT * FROM [QSO-TAB] ORDER BY [QSO-NUMBER]");
     std::vector<QsoRowMap> out;
@@ -317,6 +352,31 @@ std::vector<std::string> ImportFixture::reportLines() const {
 
 void ImportFixture::setStatistic(const std::string& prefix, const std::string& column,
                                  const std::string& value) {
+    if (jetTarget()) {
+        JetWriter writer(targetPath());
+        const std::uint32_t table = writer.FindTable("DXCCTAB");
+        const JetTableDef& def = writer.Definition(table);
+        std::size_t prefixAt = 0, columnAt = 0;
+        for (std::size_t i = 0; i < def.columns.size(); ++i) {
+            if (def.columns[i].name == "PREFIX") prefixAt = i;
+            if (def.columns[i].name == column) columnAt = i;
+        }
+        std::optional<std::pair<std::uint32_t, std::vector<JetValue>>> found;
+        writer.ScanRows(table, [&](std::uint32_t p, const std::vector<JetValue>& row) {
+            if (!found && row[prefixAt] == JetValue(prefix)) found.emplace(p, row);
+        });
+        if (found) {
+            found->second[columnAt] = value;
+            writer.UpdateRow(table, found->first, found->second);
+        } else {
+            std::vector<JetValue> row(def.columns.size());
+            row[prefixAt] = prefix;
+            row[columnAt] = value;
+            writer.AppendRow(table, row);
+        }
+        writer.Flush();
+        return;
+    }
     SqliteDb db(targetPath(), SqliteDb::Mode::ReadWrite);
     auto insert = db.prepare(
         "INSERT INTO [DXCCTAB] ([PREFIX]) SELECT ? WHERE NOT EXISTS "

@@ -84,7 +84,11 @@ class ImportFixture {
     std::unique_ptr<ImportSession> session;
 
     std::string hostPath() const { return dir.file("host"); }
-    std::string targetPath() const { return dir.file("target.sqlite"); }
+    // The target: target.sqlite, or with TVX_TEST_TARGET=jet4 in the
+    // environment an emptied copy of the shared Jet 4 target (target.mdb),
+    // so that the same tests run against the host program's database.
+    std::string targetPath() const { return target_; }
+    bool jetTarget() const { return target_.ends_with(".mdb"); }
     // Writes a source file into the folder and returns its path.
     std::string writeSource(const std::string& name, const std::string& bytes) const {
         return dir.write(name, bytes);
@@ -106,7 +110,16 @@ class ImportFixture {
     // Sets a count column of [DXCCTAB] for a prefix (the row is created).
     void setStatistic(const std::string& prefix, const std::string& column,
                       const std::string& value);
+
+  private:
+    std::string target_;
 };
+
+// Skips a test that looks into the target with SQL.
+#define TVX_SQLITE_TARGET_ONLY(fixture)                                         \
+    do {                                                                        \
+        if ((fixture).jetTarget()) GTEST_SKIP() << "reads the target with SQL"; \
+    } while (0)
 
 // A source type's position in the table, by its command-line name.
 int TypeOf(const std::string& cliName);
