@@ -19,6 +19,8 @@ namespace tvx {
 namespace {
 
 constexpr std::size_t kCachePages = 4096;
+// Index pages kept decoded (an entry costs about its size twice).
+constexpr std::size_t kIndexCachePages = 1024;
 constexpr int kUserTable = 0x4E;
 constexpr int kAutoNumberLong = 0x04;
 constexpr int kAutoNumberGuid = 0x40;
@@ -78,11 +80,6 @@ std::vector<unsigned char> HeaderMask(std::size_t length) {
 
 }  // namespace
 
-struct JetWriter::IndexPage {
-    bool leaf = true;
-    std::uint32_t prev = 0, next = 0, tail = 0;
-    std::vector<JetBytes> entries;  // whole entries; intermediate ones end in their child
-};
 
 JetWriter::JetWriter(const std::string& path, Mode mode)
     : path_(path), readOnly_(mode == Mode::ReadOnly) {
@@ -194,12 +191,18 @@ std::uint32_t JetWriter::AllocatePage() {
 }
 
 void JetWriter::TrimCache() {
-    if (cache_.size() < kCachePages) return;
+    if (cache_.size() < kCachePages && indexPages_.size() < kIndexCachePages) return;
     Flush();
     cache_.clear();
+    indexPages_.clear();
 }
 
 void JetWriter::Flush() {
+    for (auto& [number, page] : indexPages_) {
+        if (!page.dirty) continue;
+        EncodeIndexPage(number, page);
+        page.dirty = false;
+    }
     std::vector<std::uint32_t> dirty;
     for (const auto& [number, page] : cache_) {
         if (page.dirty) dirty.push_back(number);
@@ -436,8 +439,12 @@ std::uint32_t JetWriter::PlaceRow(Table& t, const JetBytes& row, bool copyOfMove
         return count < 255 && lowest >= f.dataOffsets + 2 * (count + 1) + row.size();
     };
     // The last page of the table, while it has room (as the engine fills them).
-    std::vector<std::uint32_t> owned = MapPages(t.def.ownedMap);
-    std::uint32_t number = owned.empty() ? 0 : owned.back();
+    if (!t.lastPageKnown) {
+        const std::vector<std::uint32_t> owned = MapPages(t.def.ownedMap);
+        t.lastPage = owned.empty() ? 0 : owned.back();
+        t.lastPageKnown = true;
+    }
+    std::uint32_t number = t.lastPage;
     if (number == 0 || !MapHas(t.def.freeMap, number) || !room(number)) {
         if (number != 0 && MapHas(t.def.freeMap, number))
             MapSet(t.def.freeMap, number, false, false);
@@ -449,6 +456,7 @@ std::uint32_t JetWriter::PlaceRow(Table& t, const JetBytes& row, bool copyOfMove
         PutU32(p + 4, t.def.page);
         MapSet(t.def.ownedMap, number, true, false);
         MapSet(t.def.freeMap, number, true, false);
+        t.lastPage = number;
         if (!room(number)) throw JetValueError("the row does not fit in a page");
     }
     unsigned char* p = Mutable(number);
@@ -510,7 +518,8 @@ void JetWriter::ScanRows(
 
 // ---- Index pages ----
 
-JetWriter::IndexPage JetWriter::LoadIndexPage(std::uint32_t number) {
+JetWriter::IndexPage& JetWriter::LoadIndexPage(std::uint32_t number) {
+    if (const auto it = indexPages_.find(number); it != indexPages_.end()) return it->second;
     const JetFormat& f = format_;
     const unsigned char* p = Read(number);
     if (p[0] != 0x03 && p[0] != 0x04) {
@@ -519,11 +528,11 @@ JetWriter::IndexPage JetWriter::LoadIndexPage(std::uint32_t number) {
     }
     IndexPage page;
     page.leaf = p[0] == 0x04;
+    page.tdef = JetU32(p + 4);
     page.prev = JetU32(p + f.indexPrev);
     page.next = JetU32(p + f.indexNext);
     page.tail = JetU32(p + f.indexTail);
-    const std::size_t prefix =
-        f.indexPrefixSize == 1 ? p[f.indexPrefix] : JetU16(p + f.indexPrefix);
+    const std::size_t prefix = f.indexPrefixSize == 1 ? p[f.indexPrefix] : JetU16(p + f.indexPrefix);
     std::size_t start = f.indexFirstEntry;
     for (std::size_t k = 0; k < (f.indexFirstEntry - f.indexBitmap) * 8; ++k) {
         if (!(p[f.indexBitmap + k / 8] & (1u << (k % 8)))) continue;
@@ -542,34 +551,49 @@ JetWriter::IndexPage JetWriter::LoadIndexPage(std::uint32_t number) {
         page.entries.push_back(std::move(e));
         start = end;
     }
-    return page;
+    return indexPages_.emplace(number, std::move(page)).first->second;
 }
 
-bool JetWriter::StoreIndexPage(std::uint32_t number, const IndexPage& page, std::uint32_t tdef,
-                               bool force) {
-    const JetFormat& f = format_;
-    // The bytes all entries share with the first, each entry keeping one.
+namespace {
+
+// The bytes all entries of a page share with its first, each entry keeping one.
+std::size_t SharedPrefix(const std::vector<JetBytes>& entries, std::size_t most) {
+    if (entries.size() < 2) return 0;
+    const JetBytes& a = entries.front();
+    const JetBytes& b = entries.back();
     std::size_t prefix = 0;
-    if (page.entries.size() > 1) {
-        const JetBytes& a = page.entries.front();
-        const JetBytes& b = page.entries.back();
-        while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
-        for (const JetBytes& e : page.entries) prefix = std::min(prefix, e.size() - 1);
-        prefix = std::min<std::size_t>(prefix, f.indexPrefixSize == 1 ? 255 : 0xFFFF);
-    }
+    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
+    for (const JetBytes& e : entries) prefix = std::min(prefix, e.size() - 1);
+    return std::min(prefix, most);
+}
+
+}  // namespace
+
+bool JetWriter::IndexPageFits(const IndexPage& page) const {
+    const JetFormat& f = format_;
+    const std::size_t prefix = SharedPrefix(page.entries, f.indexPrefixSize == 1 ? 255 : 0xFFFF);
     std::size_t size = f.indexFirstEntry;
     for (std::size_t i = 0; i < page.entries.size(); ++i)
         size += page.entries[i].size() - (i == 0 ? 0 : prefix);
-    if (size > f.pageSize) {
-        if (force) throw DbError("An index page of " + Quoted(path_) + " cannot hold its entries.");
-        return false;
+    return size <= f.pageSize;
+}
+
+void JetWriter::PutIndexPage(std::uint32_t number, IndexPage page) {
+    if (!IndexPageFits(page)) {
+        throw DbError("An index page of " + Quoted(path_) + " cannot hold its entries.");
     }
+    page.dirty = true;
+    indexPages_[number] = std::move(page);
+}
+
+void JetWriter::EncodeIndexPage(std::uint32_t number, const IndexPage& page) {
+    const JetFormat& f = format_;
+    const std::size_t prefix = SharedPrefix(page.entries, f.indexPrefixSize == 1 ? 255 : 0xFFFF);
     unsigned char* p = Mutable(number);
     std::memset(p, 0, f.pageSize);
     p[0] = page.leaf ? 0x04 : 0x03;
     p[1] = 0x01;
-    PutU16(p + 2, static_cast<std::uint32_t>(f.pageSize - size));
-    PutU32(p + 4, tdef);
+    PutU32(p + 4, page.tdef);
     PutU32(p + f.indexPrev, page.prev);
     PutU32(p + f.indexNext, page.next);
     PutU32(p + f.indexTail, page.leaf ? 0 : page.tail);
@@ -587,86 +611,87 @@ bool JetWriter::StoreIndexPage(std::uint32_t number, const IndexPage& page, std:
         const std::size_t bit = at - f.indexFirstEntry;
         p[f.indexBitmap + bit / 8] |= static_cast<unsigned char>(1u << (bit % 8));
     }
-    return true;
+    PutU16(p + 2, static_cast<std::uint32_t>(f.pageSize - at));
 }
+
+namespace {
+
+std::uint32_t ChildOf(const JetBytes& intermediate) {
+    return BigEndian(&intermediate[intermediate.size() - 4], 4);
+}
+
+}  // namespace
 
 void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
     const JetPhysicalIndex& index = t.def.indexes[i];
     struct Step {
         std::uint32_t number;
-        IndexPage page;
         std::size_t pos;  // the child taken: an entry, or entries.size() for the tail
-        bool changed;
     };
     std::vector<Step> path;
     std::uint32_t number = index.rootPage;
-    IndexPage page = LoadIndexPage(number);
-    while (!page.leaf) {
+    IndexPage* page = &LoadIndexPage(number);
+    while (!page->leaf) {
         if (path.size() > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
+        std::vector<JetBytes>& entries = page->entries;
         std::size_t pos = 0;
-        while (pos < page.entries.size() && KeyBelow(page.entries[pos], entry)) ++pos;
-        bool changed = false;
+        while (pos < entries.size() && KeyBelow(entries[pos], entry)) ++pos;
         std::uint32_t child = 0;
-        if (pos < page.entries.size()) {
-            child = BigEndian(&page.entries[pos][page.entries[pos].size() - 4], 4);
-        } else if (page.tail != 0) {
-            child = page.tail;
+        if (pos < entries.size()) {
+            child = ChildOf(entries[pos]);
+        } else if (page->tail != 0) {
+            child = page->tail;
         } else {
             // No tail: the last child takes the key, its entry names it.
-            if (page.entries.empty())
-                throw DbError("An index page of " + Quoted(path_) + " is empty.");
-            pos = page.entries.size() - 1;
-            JetBytes& last = page.entries[pos];
-            child = BigEndian(&last[last.size() - 4], 4);
+            if (entries.empty()) throw DbError("An index page of " + Quoted(path_) + " is empty.");
+            pos = entries.size() - 1;
+            child = ChildOf(entries[pos]);
             JetBytes renamed = entry;
             PutBigEndian(renamed, child, 4);
-            last = renamed;
-            changed = true;
+            entries[pos] = renamed;
+            if (!IndexPageFits(*page)) throw DbError("An index key of " + Quoted(path_) + " is too long.");
+            page->dirty = true;
         }
-        path.push_back({number, std::move(page), pos, changed});
+        path.push_back({number, pos});
         number = child;
-        page = LoadIndexPage(number);
+        page = &LoadIndexPage(number);
     }
-    const auto at = std::lower_bound(page.entries.begin(), page.entries.end(), entry);
-    const std::size_t inserted = static_cast<std::size_t>(at - page.entries.begin());
-    page.entries.insert(at, entry);
-    const JetFormat& f = format_;
-    const std::size_t space = f.pageSize - f.indexFirstEntry;
-    bool appended = inserted + 1 == page.entries.size();
-    for (;;) {
-        if (StoreIndexPage(number, page, t.def.page, false)) break;
+    const auto at = std::lower_bound(page->entries.begin(), page->entries.end(), entry);
+    const std::size_t inserted = static_cast<std::size_t>(at - page->entries.begin());
+    page->entries.insert(at, entry);
+    page->dirty = true;
+    bool appended = inserted + 1 == page->entries.size();
+    while (!IndexPageFits(*page)) {
         // Split: the left part moves to a new page, the right stays, so the
         // entry that names this page above stays true.
-        const std::size_t n = page.entries.size();
+        std::vector<JetBytes>& entries = page->entries;
+        const std::size_t n = entries.size();
         std::size_t k = 0;
-        if (appended && page.next == 0) {
+        if (appended && page->next == 0) {
             k = n - 1;  // appending at the end fills pages instead of halving them
         } else {
             std::size_t total = 0, sum = 0;
-            for (const JetBytes& e : page.entries) total += e.size();
-            while (k < n - 1 && sum + page.entries[k].size() <= total / 2)
-                sum += page.entries[k++].size();
+            for (const JetBytes& e : entries) total += e.size();
+            while (k < n - 1 && sum + entries[k].size() <= total / 2) sum += entries[k++].size();
             k = std::max<std::size_t>(k, 1);
         }
-        IndexPage left, right;
-        left.leaf = right.leaf = page.leaf;
+        IndexPage left;
+        left.leaf = page->leaf;
+        left.tdef = t.def.page;
         JetBytes separator;
-        if (page.leaf) {
-            left.entries.assign(page.entries.begin(),
-                                page.entries.begin() + static_cast<std::ptrdiff_t>(k));
-            right.entries.assign(page.entries.begin() + static_cast<std::ptrdiff_t>(k),
-                                 page.entries.end());
+        if (page->leaf) {
+            left.entries.assign(std::make_move_iterator(entries.begin()),
+                                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k)));
             separator = left.entries.back();
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             // Entry k-1 names the left page's last child, which becomes its tail.
             k = std::min(k, n - 1);
-            const JetBytes& middle = page.entries[k - 1];
-            left.entries.assign(page.entries.begin(),
-                                page.entries.begin() + static_cast<std::ptrdiff_t>(k - 1));
-            left.tail = BigEndian(&middle[middle.size() - 4], 4);
-            right.entries.assign(page.entries.begin() + static_cast<std::ptrdiff_t>(k),
-                                 page.entries.end());
-            right.tail = page.tail;
+            const JetBytes middle = entries[k - 1];
+            left.entries.assign(std::make_move_iterator(entries.begin()),
+                                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k - 1)));
+            left.tail = ChildOf(middle);
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(k));
             separator.assign(middle.begin(), middle.end() - 4);
         }
         if (path.empty()) {
@@ -674,88 +699,81 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
             const std::uint32_t a = AllocatePage(), b = AllocatePage();
             MapSet(index.ownedMap, a, true, false);
             MapSet(index.ownedMap, b, true, false);
-            left.next = b;
+            IndexPage right = std::move(*page);
             right.prev = a;
-            StoreIndexPage(a, left, t.def.page, true);
-            StoreIndexPage(b, right, t.def.page, true);
+            right.next = 0;
+            left.prev = 0;
+            left.next = b;
             IndexPage root;
             root.leaf = false;
+            root.tdef = t.def.page;
             root.tail = b;
             PutBigEndian(separator, a, 4);
             root.entries.push_back(separator);
-            StoreIndexPage(number, root, t.def.page, true);
-            break;
+            PutIndexPage(a, std::move(left));
+            PutIndexPage(b, std::move(right));
+            PutIndexPage(number, std::move(root));
+            return;
         }
         const std::uint32_t l = AllocatePage();
         MapSet(index.ownedMap, l, true, false);
-        left.prev = page.prev;
+        left.prev = page->prev;
         left.next = number;
-        right.prev = l;
-        right.next = page.next;
-        if (page.prev != 0) PutU32(Mutable(page.prev) + f.indexNext, l);
-        StoreIndexPage(l, left, t.def.page, true);
-        StoreIndexPage(number, right, t.def.page, true);
-        Step up = std::move(path.back());
+        if (page->prev != 0) {
+            IndexPage& before = LoadIndexPage(page->prev);
+            before.next = l;
+            before.dirty = true;
+        }
+        page->prev = l;
+        if (!IndexPageFits(*page)) throw DbError("An index page of " + Quoted(path_) + " cannot be split.");
+        PutIndexPage(l, std::move(left));
+        const Step up = path.back();
         path.pop_back();
         PutBigEndian(separator, l, 4);
-        if (separator.size() > space / 3)
-            throw DbError("An index key of " + Quoted(path_) + " is too long.");
-        up.page.entries.insert(up.page.entries.begin() + static_cast<std::ptrdiff_t>(up.pos),
-                               separator);
-        appended = up.pos == up.page.entries.size() - 1 && up.page.tail == 0;
         number = up.number;
-        page = std::move(up.page);
+        page = &LoadIndexPage(number);
+        page->entries.insert(page->entries.begin() + static_cast<std::ptrdiff_t>(up.pos), separator);
+        page->dirty = true;
+        appended = up.pos == page->entries.size() - 1 && page->tail == 0;
     }
-    for (const Step& s : path) {
-        if (s.changed) StoreIndexPage(s.number, s.page, t.def.page, true);
+}
+
+// The leaf where an entry belongs, reached from the root.
+JetWriter::IndexPage& JetWriter::LeafFor(const JetPhysicalIndex& index, const JetBytes& entry,
+                                         std::uint32_t* number) {
+    std::uint32_t n = index.rootPage;
+    IndexPage* page = &LoadIndexPage(n);
+    for (int depth = 0; !page->leaf; ++depth) {
+        if (depth > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
+        std::size_t pos = 0;
+        while (pos < page->entries.size() && KeyBelow(page->entries[pos], entry)) ++pos;
+        if (pos < page->entries.size()) {
+            n = ChildOf(page->entries[pos]);
+        } else if (page->tail != 0) {
+            n = page->tail;
+        } else if (!page->entries.empty()) {
+            n = ChildOf(page->entries.back());
+        } else {
+            throw DbError("An index page of " + Quoted(path_) + " is empty.");
+        }
+        page = &LoadIndexPage(n);
     }
+    if (number) *number = n;
+    return *page;
 }
 
 void JetWriter::IndexRemove(Table& t, std::size_t i, const JetBytes& entry) {
-    std::uint32_t number = t.def.indexes[i].rootPage;
-    IndexPage page = LoadIndexPage(number);
-    for (int depth = 0; !page.leaf; ++depth) {
-        if (depth > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
-        std::size_t pos = 0;
-        while (pos < page.entries.size() && KeyBelow(page.entries[pos], entry)) ++pos;
-        if (pos < page.entries.size()) {
-            const JetBytes& e = page.entries[pos];
-            number = BigEndian(&e[e.size() - 4], 4);
-        } else if (page.tail != 0) {
-            number = page.tail;
-        } else {
-            break;
-        }
-        page = LoadIndexPage(number);
-    }
+    IndexPage& page = LeafFor(t.def.indexes[i], entry, nullptr);
     const auto at = std::lower_bound(page.entries.begin(), page.entries.end(), entry);
-    if (!page.leaf || at == page.entries.end() || *at != entry) {
-        throw DbError("An index of " + Quoted(path_) + " lacks the entry of a row it updates.");
+    if (at == page.entries.end() || *at != entry) {
+        throw DbError("An index of " + Quoted(path_) + " lacks the entry of a row it changes.");
     }
     page.entries.erase(at);
-    StoreIndexPage(number, page, t.def.page, true);
+    page.dirty = true;
 }
 
 bool JetWriter::KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry) {
-    std::uint32_t number = index.rootPage;
-    IndexPage page = LoadIndexPage(number);
-    for (int depth = 0; !page.leaf; ++depth) {
-        if (depth > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
-        std::size_t pos = 0;
-        while (pos < page.entries.size() && KeyBelow(page.entries[pos], entry)) ++pos;
-        if (pos < page.entries.size()) {
-            const JetBytes& e = page.entries[pos];
-            number = BigEndian(&e[e.size() - 4], 4);
-        } else if (page.tail != 0) {
-            number = page.tail;
-        } else if (!page.entries.empty()) {
-            const JetBytes& e = page.entries.back();
-            number = BigEndian(&e[e.size() - 4], 4);
-        } else {
-            return false;
-        }
-        page = LoadIndexPage(number);
-    }
+    const IndexPage& page = LeafFor(index, entry, nullptr);
     const auto at = std::lower_bound(page.entries.begin(), page.entries.end(), entry);
     const std::size_t pos = static_cast<std::size_t>(at - page.entries.begin());
     // Equal keys lie together: a neighbour of the entry's place has its key
@@ -764,14 +782,14 @@ bool JetWriter::KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& e
     if (pos > 0 && SameKey(page.entries[pos - 1], entry)) return true;
     if (pos == 0) {
         for (std::uint32_t p = page.prev, hops = 0; p != 0 && hops < 64; ++hops) {
-            const IndexPage before = LoadIndexPage(p);
+            const IndexPage& before = LoadIndexPage(p);
             if (!before.entries.empty()) return SameKey(before.entries.back(), entry);
             p = before.prev;
         }
     }
     if (pos == page.entries.size()) {
         for (std::uint32_t p = page.next, hops = 0; p != 0 && hops < 64; ++hops) {
-            const IndexPage after = LoadIndexPage(p);
+            const IndexPage& after = LoadIndexPage(p);
             if (!after.entries.empty()) return SameKey(after.entries.front(), entry);
             p = after.next;
         }

@@ -74,8 +74,16 @@ class JetWriter {
         JetTableDef def;
         bool autoKnown = false;
         std::int64_t lastAuto = 0;
+        bool lastPageKnown = false;
+        std::uint32_t lastPage = 0;  // the table's data page that takes new rows
     };
-    struct IndexPage;
+    struct IndexPage {
+        bool leaf = true;
+        bool dirty = false;  // changed since its page's bytes were written
+        std::uint32_t tdef = 0;
+        std::uint32_t prev = 0, next = 0, tail = 0;
+        std::vector<JetBytes> entries;  // whole entries; intermediate ones end in their child
+    };
 
     unsigned char* Mutable(std::uint32_t page);
     const unsigned char* Read(std::uint32_t page);
@@ -95,8 +103,11 @@ class JetWriter {
     JetBytes RowAt(std::uint32_t pointer, std::uint32_t* stored = nullptr);
 
     // Indexes.
-    IndexPage LoadIndexPage(std::uint32_t page);
-    bool StoreIndexPage(std::uint32_t page, const IndexPage& p, std::uint32_t tdef, bool force);
+    IndexPage& LoadIndexPage(std::uint32_t page);
+    bool IndexPageFits(const IndexPage& p) const;
+    void PutIndexPage(std::uint32_t page, IndexPage p);
+    void EncodeIndexPage(std::uint32_t page, const IndexPage& p);
+    IndexPage& LeafFor(const JetPhysicalIndex& index, const JetBytes& entry, std::uint32_t* page);
     void IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
     void IndexRemove(Table& t, std::size_t index, const JetBytes& entry);
     bool IndexHasKey(const JetPhysicalIndex& index, const JetBytes& key);
@@ -111,6 +122,8 @@ class JetWriter {
     JetFormat format_;
     std::uint32_t pageCount_ = 0;
     std::unordered_map<std::uint32_t, Page> cache_;
+    // Index pages decoded, written back into their pages at Flush.
+    std::unordered_map<std::uint32_t, IndexPage> indexPages_;
     std::map<std::uint32_t, Table> tables_;
 };
 

@@ -28,9 +28,10 @@ constexpr auto kBatchTime = std::chrono::milliseconds(500);
 constexpr const char* kRunCacheSize = "PRAGMA cache_size=-16384";  // KiB
 constexpr const char* kRunCheckpointPages = "PRAGMA wal_autocheckpoint=8192";
 
+// A Jet file is written through the Jet target (MakeImportTarget picks it).
 const char* const kJetTargetMessage =
-    "Jet databases (.mdb) can be read by this program but not written. Choose a SQLite target "
-    "database, or create one with: tolvex-import-cli init-target FILE";
+    "The file is a Jet database (.mdb): it is written as the host program's database, not as a "
+    "SQLite target.";
 
 const QsoCol kKeyColumns[] = {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand};
 

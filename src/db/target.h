@@ -148,7 +148,7 @@ class CImportSet : public ImportTarget {
     CImportSet& operator=(const CImportSet&) = delete;
 
     // Opens the target; throws DbError when the file is not a SQLite target
-    // (a Jet file gets a message saying Jet is read, never written) or when
+    // (a Jet file is for the Jet target, MakeImportTarget) or when
     // [QSO-TAB] lacks any of its 41 columns.
     void Open(const std::string& targetPath) override;
     bool IsOpen() const override { return db_ != nullptr; }

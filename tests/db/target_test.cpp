@@ -9,6 +9,7 @@
 
 #include "db/schema.h"
 #include "db/sqlite.h"
+#include "db/jet_target.h"
 #include "db/target.h"
 #include "support/tempdir.h"
 
@@ -59,15 +60,16 @@ class Target : public ::testing::Test {
     std::string path_;
 };
 
-TEST_F(Target, JetFileIsRefusedWithAdvice) {
+TEST_F(Target, JetFileIsLeftToTheJetTarget) {
     std::string jet(4, '\0');
     jet += "Standard Jet DB";
     jet.resize(4096, '\0');
     const std::string mdb = dir_.write("log.mdb", jet);
     CImportSet set;
     EXPECT_EQ(messageOf([&] { set.Open(mdb); }),
-              "Jet databases (.mdb) can be read by this program but not written. Choose a "
-              "SQLite target database, or create one with: tolvex-import-cli init-target FILE");
+              "The file is a Jet database (.mdb): it is written as the host program's database, "
+              "not as a SQLite target.");
+    EXPECT_NE(dynamic_cast<JetImportSet*>(MakeImportTarget(mdb).get()), nullptr);
     EXPECT_FALSE(set.IsOpen());
     CDxccSet dxcc;
     EXPECT_THROW(dxcc.Open(mdb), DbError);

@@ -253,12 +253,13 @@ BareEngine::BareEngine(int sourceType)
     state.importing = true;
 }
 
-ImportFixture::ImportFixture() {
+ImportFixture::ImportFixture(Target target) {
     std::filesystem::create_directories(hostPath());
     WriteSmallWorld(hostPath() + "/refdata.sqlite");
     const char* kind = std::getenv("TVX_TEST_TARGET");
     const std::string jet = std::string(TVX_SHARED_DATA_DIR) + "/jet/target.mdb";
-    if (kind && std::string(kind) == "jet4" && std::filesystem::exists(jet)) {
+    const bool wantJet = target == Target::Jet4 || (kind && std::string(kind) == "jet4");
+    if (wantJet && std::filesystem::exists(jet)) {
         target_ = dir.file("target.mdb");
         std::filesystem::copy_file(jet, target_);
         std::filesystem::permissions(target_, std::filesystem::perms::owner_write,

@@ -75,7 +75,8 @@ void WriteSmallWorld(const std::string& path);
 // target.sqlite, and a session over them with a recording host.
 class ImportFixture {
   public:
-    ImportFixture();
+    enum class Target { FromEnvironment, Jet4 };
+    explicit ImportFixture(Target target = Target::FromEnvironment);
     ~ImportFixture();
 
     TempDir dir;
