@@ -80,7 +80,6 @@ std::vector<unsigned char> HeaderMask(std::size_t length) {
 
 }  // namespace
 
-
 JetWriter::JetWriter(const std::string& path, Mode mode)
     : path_(path), readOnly_(mode == Mode::ReadOnly) {
     FileCheck check;
@@ -532,7 +531,8 @@ JetWriter::IndexPage& JetWriter::LoadIndexPage(std::uint32_t number) {
     page.prev = JetU32(p + f.indexPrev);
     page.next = JetU32(p + f.indexNext);
     page.tail = JetU32(p + f.indexTail);
-    const std::size_t prefix = f.indexPrefixSize == 1 ? p[f.indexPrefix] : JetU16(p + f.indexPrefix);
+    const std::size_t prefix =
+        f.indexPrefixSize == 1 ? p[f.indexPrefix] : JetU16(p + f.indexPrefix);
     std::size_t start = f.indexFirstEntry;
     for (std::size_t k = 0; k < (f.indexFirstEntry - f.indexBitmap) * 8; ++k) {
         if (!(p[f.indexBitmap + k / 8] & (1u << (k % 8)))) continue;
@@ -649,7 +649,8 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
             JetBytes renamed = entry;
             PutBigEndian(renamed, child, 4);
             entries[pos] = renamed;
-            if (!IndexPageFits(*page)) throw DbError("An index key of " + Quoted(path_) + " is too long.");
+            if (!IndexPageFits(*page))
+                throw DbError("An index key of " + Quoted(path_) + " is too long.");
             page->dirty = true;
         }
         path.push_back({number, pos});
@@ -680,16 +681,18 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
         left.tdef = t.def.page;
         JetBytes separator;
         if (page->leaf) {
-            left.entries.assign(std::make_move_iterator(entries.begin()),
-                                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k)));
+            left.entries.assign(
+                std::make_move_iterator(entries.begin()),
+                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k)));
             separator = left.entries.back();
             entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             // Entry k-1 names the left page's last child, which becomes its tail.
             k = std::min(k, n - 1);
             const JetBytes middle = entries[k - 1];
-            left.entries.assign(std::make_move_iterator(entries.begin()),
-                                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k - 1)));
+            left.entries.assign(
+                std::make_move_iterator(entries.begin()),
+                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(k - 1)));
             left.tail = ChildOf(middle);
             entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(k));
             separator.assign(middle.begin(), middle.end() - 4);
@@ -725,14 +728,16 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
             before.dirty = true;
         }
         page->prev = l;
-        if (!IndexPageFits(*page)) throw DbError("An index page of " + Quoted(path_) + " cannot be split.");
+        if (!IndexPageFits(*page))
+            throw DbError("An index page of " + Quoted(path_) + " cannot be split.");
         PutIndexPage(l, std::move(left));
         const Step up = path.back();
         path.pop_back();
         PutBigEndian(separator, l, 4);
         number = up.number;
         page = &LoadIndexPage(number);
-        page->entries.insert(page->entries.begin() + static_cast<std::ptrdiff_t>(up.pos), separator);
+        page->entries.insert(page->entries.begin() + static_cast<std::ptrdiff_t>(up.pos),
+                             separator);
         page->dirty = true;
         appended = up.pos == page->entries.size() - 1 && page->tail == 0;
     }

@@ -13,12 +13,16 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "db/jet_check.h"
+#include "db/jet_target.h"
+#include "db/jet_writer.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
 #include "support/import_fixture.h"
@@ -26,6 +30,11 @@
 
 namespace tvx {
 namespace {
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 constexpr int kContacts = 100000;
 constexpr int kKills = 20;
@@ -195,6 +204,75 @@ TEST(CrashSafety, KilledImportsLeaveWholeRowsOfTheSourceInOrder) {
     std::cout << "[crash] " << midRun << " of " << kKills << " runs killed mid-import, " << total
               << " rows in the target" << std::endl;
     // Kills that all came after the end would prove nothing.
+    EXPECT_GE(midRun, kKills / 2);
+}
+
+// The same against a Jet target: a killed run leaves the file byte for byte
+// as it was (its copy is removed by the next run), a finished one a file
+// that passes the checker with every contact of the source after the rows
+// before it.
+TEST(CrashSafety, KilledImportsLeaveAJetTargetAsItWasOrWhole) {
+    const std::string shared = std::string(TVX_SHARED_DATA_DIR) + "/jet/target.mdb";
+    if (!std::filesystem::exists(shared)) GTEST_SKIP() << "no shared Jet fixtures";
+    test::TempDir dir;
+    const std::string host = dir.file("host");
+    std::filesystem::create_directories(host);
+    test::WriteSmallWorld(host + "/refdata.sqlite");
+    std::vector<Contact> contacts = Contacts();
+    contacts.resize(kContacts / 4);
+    const std::string source = dir.write("big.adi", AdifLog(contacts));
+    const std::string target = dir.file("LOG.mdb");
+    std::filesystem::copy_file(shared, target);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    long long boundMs = 1500;
+    std::size_t rows = 1;  // target.mdb holds one row
+    int midRun = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
+        const std::string before = FileBytes(target);
+        const pid_t pid = StartImport(target, host, source);
+        const long long wait = std::uniform_int_distribution<long long>(50, boundMs)(random);
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const bool killed = WIFSIGNALED(status);
+        if (!killed) {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+            boundMs = std::max(100LL, wait * 4 / 5);
+        }
+        ASSERT_TRUE(CheckJetFile(target).empty());
+        const std::string after = FileBytes(target);
+        if (after == before) {
+            ++midRun;
+            ASSERT_TRUE(killed) << "a run that ended changed nothing";
+            continue;
+        }
+        // Replaced: every contact of the source after the rows before.
+        JetWriter file(target, JetWriter::Mode::ReadOnly);
+        const std::uint32_t table = file.FindTable("QSO-TAB");
+        const JetTableDef& def = file.Definition(table);
+        std::size_t callAt = 0;
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            if (def.columns[c].name == "QSO-CALL") callAt = c;
+        std::vector<std::string> calls;
+        file.ScanRows(table, [&](std::uint32_t, const std::vector<JetValue>& row) {
+            calls.push_back(std::get<std::string>(row[callAt]));
+        });
+        ASSERT_EQ(calls.size(), rows + contacts.size());
+        for (std::size_t i = 0; i < contacts.size(); ++i)
+            ASSERT_EQ(calls[rows + i], contacts[i].call);
+        rows = calls.size();
+        std::cout << "[crash] Jet kill " << kill << " after " << wait << " ms: replaced, " << rows
+                  << " rows" << std::endl;
+    }
+    std::cout << "[crash] Jet: " << midRun << " of " << kKills
+              << " runs killed before the file was replaced" << std::endl;
     EXPECT_GE(midRun, kKills / 2);
 }
 

@@ -33,9 +33,8 @@ TEST(JetTarget, TheFileIsReplacedOnlyByACheckedCopy) {
     };
     const std::vector<Case> cases = {
         {"a run that ends", [](ImportFixture&) {}, true, 0, ""},
-        {"open in the host program",
-         [](ImportFixture& f) { f.writeSource("target.ldb", "lock"); }, false,
-         kMsgTargetNotWritable, "seems to be open in the host program"},
+        {"open in the host program", [](ImportFixture& f) { f.writeSource("target.ldb", "lock"); },
+         false, kMsgTargetNotWritable, "seems to be open in the host program"},
         {"the file as it was cannot be kept",
          [](ImportFixture& f) { fs::create_directory(JetImportSet::BackupPath(f.targetPath())); },
          false, kMsgCommitFailed, "is unchanged"},
@@ -51,7 +50,8 @@ TEST(JetTarget, TheFileIsReplacedOnlyByACheckedCopy) {
         if (c.message) {
             EXPECT_TRUE(f.host.saw(c.message));
             bool found = false;
-            for (const auto& m : f.host.messages) found = found || m.text.find(c.text) != std::string::npos;
+            for (const auto& m : f.host.messages)
+                found = found || m.text.find(c.text) != std::string::npos;
             EXPECT_TRUE(found) << c.text;
         }
         if (!c.loads) {
