@@ -124,6 +124,13 @@ void JetSeeds(const fs::path& out, const fs::path& shared) {
     std::string header(2048, '\0');
     header.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
     Write(dir, "header", header);
+    // The writer's target: files of both formats with indexes.
+    for (const char* name : {"target.mdb", "real/compIndexTestV1997.mdb"}) {
+        const fs::path file = shared / "jet" / name;
+        if (fs::exists(file))
+            Write(out / "jetwrite", file.stem().string(), tvx::fuzz::ReadAll(file));
+    }
+    Write(out / "jetwrite", "header", header);
 }
 
 void SettingsSeeds(const fs::path& out) {

@@ -26,7 +26,7 @@ run_target() {
         -artifact_prefix="$BUILD_DIR/fuzz-scratch/$target-" -print_final_stats=1 \
         "$scratch" "$corpus" 2>"$BUILD_DIR/fuzz-scratch/$target.log"
 }
-TARGETS="adif logwin xpwin logview swisslog dbf dbt jet settings"
+TARGETS="adif logwin xpwin logview swisslog dbf dbt jet jetwrite settings"
 for target in $TARGETS; do
     corpus="$SEEDS/$target"
     mkdir -p "$corpus"

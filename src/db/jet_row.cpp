@@ -67,30 +67,43 @@ std::string DecodeText(const JetFormat& f, const unsigned char* p, std::size_t s
     return Utf16ToUtf8(text);
 }
 
-JetBytes EncodeText(const JetFormat& f, const JetColumn& col, const std::string& utf8) {
-    JetBytes out;
+// Appends the stored bytes of a text to `out`.
+void EncodeText(const JetFormat& f, const JetColumn& col, const std::string& utf8, JetBytes& out) {
+    const auto tooLong = [&](std::size_t chars, std::size_t room) {
+        return JetValueError("the text is " + std::to_string(chars) +
+                             " characters long, the column [" + col.name + "] holds " +
+                             std::to_string(room));
+    };
     if (!f.jet4) {
-        const std::string bytes = Utf8ToCp1252(utf8);
-        if (bytes.size() > col.length) {
-            throw JetValueError("the text is " + std::to_string(bytes.size()) +
-                                " characters long, the column [" + col.name + "] holds " +
-                                std::to_string(col.length));
-        }
-        return JetBytes(bytes.begin(), bytes.end());
-    }
-    const std::u16string text = Utf8ToUtf16(utf8);
-    if (text.size() * 2 > col.length) {
-        throw JetValueError("the text is " + std::to_string(text.size()) +
-                            " characters long, the column [" + col.name + "] holds " +
-                            std::to_string(col.length / 2));
+        const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const std::string bytes = ascii ? utf8 : Utf8ToCp1252(utf8);
+        if (bytes.size() > col.length) throw tooLong(bytes.size(), col.length);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        return;
     }
     // The engine compresses a text of three or more characters that all fit
     // in one byte (none of them 0).
-    const bool compress =
-        col.compressed && text.size() > 2 && text.size() <= 1024 &&
-        std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 1 && c <= 0xFF; });
+    const auto compressible = [](char16_t c) { return c >= 1 && c <= 0xFF; };
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && c != 0;
+    });
+    if (ascii) {
+        if (utf8.size() * 2 > col.length) throw tooLong(utf8.size(), col.length / 2);
+        if (col.compressed && utf8.size() > 2 && utf8.size() <= 1024) {
+            out.push_back(0xFF);
+            out.push_back(0xFE);
+            out.insert(out.end(), utf8.begin(), utf8.end());
+            return;
+        }
+    }
+    const std::u16string text = Utf8ToUtf16(utf8);
+    if (text.size() * 2 > col.length) throw tooLong(text.size(), col.length / 2);
+    const bool compress = col.compressed && text.size() > 2 && text.size() <= 1024 &&
+                          std::all_of(text.begin(), text.end(), compressible);
     if (compress) {
-        out = {0xFF, 0xFE};
+        out.push_back(0xFF);
+        out.push_back(0xFE);
         for (const char16_t c : text) out.push_back(static_cast<unsigned char>(c));
     } else {
         for (const char16_t c : text) {
@@ -98,7 +111,6 @@ JetBytes EncodeText(const JetFormat& f, const JetColumn& col, const std::string&
             out.push_back(static_cast<unsigned char>(c >> 8));
         }
     }
-    return out;
 }
 
 [[noreturn]] void WrongKind(const JetColumn& col) {
@@ -323,12 +335,8 @@ JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
     }
     JetBytes row(countBytes + fixedEnd);
     PutLe(row, 0, def.maxColumns, countBytes);
-    struct Variable {
-        std::size_t index;
-        JetBytes bytes;
-        bool present;
-    };
-    std::vector<Variable> variables;
+    // Variable columns by their place in the offset table.
+    std::vector<std::pair<std::size_t, std::size_t>> variables;  // place, column
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
         const JetColumn& c = def.columns[i];
         const JetValue& v = values[i];
@@ -340,39 +348,35 @@ JetBytes EncodeJetRow(const JetFormat& f, const JetTableDef& def,
         }
         const bool present = !std::holds_alternative<std::monostate>(v);
         if (present) mark(c);
-        if (c.fixed()) {
-            if (present) {
-                const JetBytes bytes = EncodeJetFixedValue(c, v);
-                std::copy(bytes.begin(), bytes.end(),
-                          row.begin() + static_cast<std::ptrdiff_t>(countBytes + c.fixedOffset));
-            }
-            continue;
+        if (!c.fixed()) {
+            variables.emplace_back(c.varIndex, i);
+        } else if (present) {
+            const JetBytes bytes = EncodeJetFixedValue(c, v);
+            std::copy(bytes.begin(), bytes.end(),
+                      row.begin() + static_cast<std::ptrdiff_t>(countBytes + c.fixedOffset));
         }
-        Variable var{c.varIndex, {}, present};
-        if (!present) {
-            // nothing stored
-        } else if (c.type == kJetText) {
-            const auto* s = std::get_if<std::string>(&v);
-            if (!s) WrongKind(c);
-            var.bytes = EncodeText(f, c, *s);
-        } else if (const auto* raw = std::get_if<JetRaw>(&v)) {
-            var.bytes.assign(raw->bytes.begin(), raw->bytes.end());
-        } else {
-            var.bytes = EncodeJetFixedValue(c, v);
-        }
-        variables.push_back(std::move(var));
     }
     if (def.varColumns > 0) {
-        std::sort(variables.begin(), variables.end(),
-                  [](const Variable& a, const Variable& b) { return a.index < b.index; });
+        std::sort(variables.begin(), variables.end());
         // Offsets of columns that are gone repeat the next column's.
         std::vector<std::size_t> offsets(def.varColumns + 1);
         std::size_t next = 0;
-        for (const Variable& var : variables) {
-            if (var.index >= def.varColumns)
-                throw JetValueError("a column's variable place is wrong");
-            while (next <= var.index) offsets[next++] = row.size();
-            row.insert(row.end(), var.bytes.begin(), var.bytes.end());
+        for (const auto& [place, i] : variables) {
+            if (place >= def.varColumns) throw JetValueError("a column's variable place is wrong");
+            while (next <= place) offsets[next++] = row.size();
+            const JetColumn& c = def.columns[i];
+            const JetValue& v = values[i];
+            if (std::holds_alternative<std::monostate>(v)) continue;
+            if (c.type == kJetText) {
+                const auto* s = std::get_if<std::string>(&v);
+                if (!s) WrongKind(c);
+                EncodeText(f, c, *s, row);
+            } else if (const auto* raw = std::get_if<JetRaw>(&v)) {
+                row.insert(row.end(), raw->bytes.begin(), raw->bytes.end());
+            } else {
+                const JetBytes bytes = EncodeJetFixedValue(c, v);
+                row.insert(row.end(), bytes.begin(), bytes.end());
+            }
         }
         while (next <= def.varColumns) offsets[next++] = row.size();
         const std::size_t n = def.varColumns;

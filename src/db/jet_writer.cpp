@@ -571,6 +571,10 @@ std::size_t SharedPrefix(const std::vector<JetBytes>& entries, std::size_t most)
 
 bool JetWriter::IndexPageFits(const IndexPage& page) const {
     const JetFormat& f = format_;
+    // Most pages fit without their shared prefix taken off.
+    std::size_t whole = f.indexFirstEntry;
+    for (const JetBytes& e : page.entries) whole += e.size();
+    if (whole <= f.pageSize) return true;
     const std::size_t prefix = SharedPrefix(page.entries, f.indexPrefixSize == 1 ? 255 : 0xFFFF);
     std::size_t size = f.indexFirstEntry;
     for (std::size_t i = 0; i < page.entries.size(); ++i)
@@ -616,6 +620,14 @@ void JetWriter::EncodeIndexPage(std::uint32_t number, const IndexPage& page) {
 
 namespace {
 
+// The first entry of an intermediate page whose key is not below the entry.
+std::size_t ChildPlace(const std::vector<JetBytes>& entries, const JetBytes& entry) {
+    return static_cast<std::size_t>(
+        std::partition_point(entries.begin(), entries.end(),
+                             [&](const JetBytes& e) { return KeyBelow(e, entry); }) -
+        entries.begin());
+}
+
 std::uint32_t ChildOf(const JetBytes& intermediate) {
     return BigEndian(&intermediate[intermediate.size() - 4], 4);
 }
@@ -634,8 +646,7 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
     while (!page->leaf) {
         if (path.size() > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
         std::vector<JetBytes>& entries = page->entries;
-        std::size_t pos = 0;
-        while (pos < entries.size() && KeyBelow(entries[pos], entry)) ++pos;
+        std::size_t pos = ChildPlace(entries, entry);
         std::uint32_t child = 0;
         if (pos < entries.size()) {
             child = ChildOf(entries[pos]);
@@ -750,8 +761,7 @@ JetWriter::IndexPage& JetWriter::LeafFor(const JetPhysicalIndex& index, const Je
     IndexPage* page = &LoadIndexPage(n);
     for (int depth = 0; !page->leaf; ++depth) {
         if (depth > 32) throw DbError("An index of " + Quoted(path_) + " is too deep.");
-        std::size_t pos = 0;
-        while (pos < page->entries.size() && KeyBelow(page->entries[pos], entry)) ++pos;
+        const std::size_t pos = ChildPlace(page->entries, entry);
         if (pos < page->entries.size()) {
             n = ChildOf(page->entries[pos]);
         } else if (page->tail != 0) {
