@@ -81,8 +81,9 @@ struct Entry {
 
 class TableCheck {
   public:
-    TableCheck(const JetFile& file, const JetTableDef& def, std::vector<std::string>& problems)
-        : file_(file), f_(file.format()), def_(def), problems_(problems) {}
+    TableCheck(const JetFile& file, const JetTableDef& def, const std::set<std::uint32_t>& free,
+               std::vector<std::string>& problems)
+        : file_(file), f_(file.format()), def_(def), free_(free), problems_(problems) {}
 
     void Run() {
         std::set<std::uint32_t> owned;
@@ -92,11 +93,18 @@ class TableCheck {
             return Problem(std::string("its page map cannot be read: ") + e.what());
         }
         std::uint32_t live = 0;
+        // A page in use that the file's map gives as free would be handed
+        // out again by the next writer.
+        for (const std::uint32_t p : def_.pages) {
+            if (free_.count(p))
+                Problem("its definition page " + std::to_string(p) + " is marked free");
+        }
         for (const std::uint32_t p : owned) {
             if (p >= file_.pageCount()) {
                 Problem("its page map names page " + std::to_string(p) + " past the end");
                 continue;
             }
+            if (free_.count(p)) Problem("its data page " + std::to_string(p) + " is marked free");
             const unsigned char* page = file_.page(p);
             if (page[0] != 0x01 || JetU32(page + 4) != def_.page) {
                 Problem("its page map names page " + std::to_string(p) +
@@ -224,6 +232,8 @@ class TableCheck {
         try {
             const std::set<std::uint32_t> owned = file_.UsageMapPages(index.ownedMap);
             for (const std::uint32_t p : visited) {
+                if (free_.count(p))
+                    Problem(name + ": page " + std::to_string(p) + " is marked free");
                 if (!owned.count(p)) {
                     Problem(name + ": page " + std::to_string(p) + " is not in its page map");
                 }
@@ -312,6 +322,7 @@ class TableCheck {
     const JetFile& file_;
     const JetFormat& f_;
     const JetTableDef& def_;
+    const std::set<std::uint32_t>& free_;  // pages the file's map gives as free
     std::vector<std::string>& problems_;
     std::set<std::uint32_t> rows_;  // live rows as (page << 8) | row
 };
@@ -322,10 +333,17 @@ std::vector<std::string> CheckJetFile(const std::string& path) {
     std::vector<std::string> problems;
     try {
         const JetFile file(path);
+        std::set<std::uint32_t> free;
+        try {
+            free = file.UsageMapPages(JetFile::kGlobalUsageMap);
+        } catch (const DbError& e) {
+            problems.push_back(std::string("The map of the file's free pages cannot be read: ") +
+                               e.what());
+        }
         for (const std::uint32_t page : file.TableDefPages()) {
             try {
                 const JetTableDef def = file.ReadTableDef(page);
-                TableCheck(file, def, problems).Run();
+                TableCheck(file, def, free, problems).Run();
             } catch (const DbError& e) {
                 problems.push_back(e.what());
             }

@@ -111,6 +111,25 @@ TEST(JetCheck, DamagedCopiesAreRefused) {
              Patch(p, 32 * 2048 + start + 1, "\x7B\x7B\x7B\x7B");
          },
          "is not the key of its values"},
+        {"used page marked free", "real/compIndexTestV1997.mdb",
+         [](const std::string& p) {
+             // Row 0 of page 1 is the map of free pages: data page 32 set in it.
+             std::ifstream in(p, std::ios::binary);
+             unsigned char head[2], map[5];
+             in.seekg(2048 + 10);
+             in.read(reinterpret_cast<char*>(head), 2);
+             const long row = 2048 + ((head[0] | (head[1] << 8)) & 0x1FFF);
+             in.seekg(row);
+             in.read(reinterpret_cast<char*>(map), 5);
+             const long bit = 32 - (map[1] | (map[2] << 8));
+             in.seekg(row + 5 + bit / 8);
+             char byte = 0;
+             in.get(byte);
+             in.close();
+             Patch(p, row + 5 + bit / 8,
+                   std::string(1, static_cast<char>(byte | (1 << (bit % 8)))));
+         },
+         "is marked free"},
         {"not a database", "real/compIndexTestV1997.mdb",
          [](const std::string& p) { Patch(p, 4, "Standard Xet DB"); }, "is not a Jet database"},
         {"cut short", "real/compIndexTestV1997.mdb",
