@@ -1,6 +1,7 @@
 #include "db/jet_check.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -83,7 +84,12 @@ class TableCheck {
   public:
     TableCheck(const JetFile& file, const JetTableDef& def, const std::set<std::uint32_t>& free,
                std::vector<std::string>& problems)
-        : file_(file), f_(file.format()), def_(def), free_(free), problems_(problems) {}
+        : file_(file),
+          f_(file.format()),
+          def_(def),
+          free_(free),
+          problems_(problems),
+          rows_(std::size_t{file.pageCount()} << 8) {}
 
     void Run() {
         std::set<std::uint32_t> owned;
@@ -116,13 +122,14 @@ class TableCheck {
                 for (std::size_t r = 0; r < slots.size(); ++r) {
                     if (slots[r].deleted) continue;
                     ++live;
-                    rows_.insert((p << 8) | static_cast<std::uint32_t>(r));
+                    Mark(rows_, (p << 8) | static_cast<std::uint32_t>(r));
                 }
                 CheckFreeSpace(p, page, slots);
             } catch (const DbError& e) {
                 Problem(e.what());
             }
         }
+        live_ = live;
         if (live != def_.rowCount) {
             Problem("its scan finds " + std::to_string(live) + " rows, its definition counts " +
                     std::to_string(def_.rowCount));
@@ -188,8 +195,9 @@ class TableCheck {
         return entries;
     }
 
-    // Walks the subtree of page p in key order; leaf entries go to `out`.
-    void Walk(std::uint32_t p, int depth, std::vector<Bytes>& out,
+    // Walks the subtree of page p in key order, giving each leaf entry to
+    // `emit`; `last` is the last entry given.
+    void Walk(std::uint32_t p, int depth, const std::function<void(Bytes&&)>& emit, Bytes& last,
               std::vector<std::uint32_t>& leaves, std::set<std::uint32_t>& visited) {
         if (depth > 32 || !visited.insert(p).second) {
             throw DbError("index page " + std::to_string(p) + " is reached twice");
@@ -199,33 +207,111 @@ class TableCheck {
             throw DbError("index page " + std::to_string(p) + " belongs to another table");
         }
         if (page[0] == 0x04) {
-            for (Entry& e : Entries(p, true)) out.push_back(std::move(e.bytes));
+            for (Entry& e : Entries(p, true)) {
+                last = e.bytes;
+                emit(std::move(e.bytes));
+            }
             leaves.push_back(p);
             return;
         }
         if (page[0] != 0x03) throw DbError("page " + std::to_string(p) + " is no index page");
+        const std::uint32_t tail = JetU32(page + f_.indexTail);
         for (const Entry& e : Entries(p, false)) {
-            const std::size_t before = out.size();
-            Walk(e.child, depth + 1, out, leaves, visited);
+            Walk(e.child, depth + 1, emit, last, leaves, visited);
             // The entry names the last entry of its child.
-            if (out.size() > before && out.back() > e.bytes) {
+            if (!last.empty() && last > e.bytes) {
                 throw DbError("index page " + std::to_string(p) + " names child " +
                               std::to_string(e.child) + " with a key below the child's");
             }
         }
-        if (const std::uint32_t tail = JetU32(page + f_.indexTail); tail != 0) {
-            Walk(tail, depth + 1, out, leaves, visited);
-        }
+        if (tail != 0) Walk(tail, depth + 1, emit, last, leaves, visited);
+    }
+
+    static void Mark(std::vector<bool>& set, std::uint32_t pointer) {
+        if (pointer < set.size()) set[pointer] = true;
+    }
+    static bool Has(const std::vector<bool>& set, std::uint32_t pointer) {
+        return pointer < set.size() && set[pointer];
     }
 
     void CheckIndex(std::size_t i) {
         const JetPhysicalIndex& index = def_.indexes[i];
         const std::string name = "index " + std::to_string(i);
-        std::vector<Bytes> entries;
         std::vector<std::uint32_t> leaves;
         std::set<std::uint32_t> visited;
+        // Keys of numeric columns are encoded again from the rows' values, in
+        // user tables (the engine's own catalogs keep columns of kinds of
+        // their own).
+        constexpr int kUserTable = 0x4E;
+        const bool numeric =
+            def_.tableType == kUserTable &&
+            std::all_of(index.columns.begin(), index.columns.end(), [&](const auto& c) {
+                const auto col =
+                    std::find_if(def_.columns.begin(), def_.columns.end(),
+                                 [&](const JetColumn& d) { return d.number == c.first; });
+                // Numbers are keyed here only where the row keeps them in its fixed area.
+                return col != def_.columns.end() && NumericType(col->type) && (col->flags & 0x01);
+            });
+        // Other keys (Text among them) are encoded again through the values
+        // of the row.
+        const bool keyable = def_.tableType == kUserTable && !numeric &&
+                             UnkeyableIndexReason(f_, def_, index).empty();
+        // The entries one by one in key order, so that memory does not grow
+        // with the table.
+        std::vector<bool> seen(rows_.size());
+        std::size_t seenCount = 0, count = 0;
+        int keyProblems = 0;
+        bool ordered = true;
+        Bytes previous;
+        const auto consider = [&](Bytes&& b) {
+            const std::size_t e = count++;
+            if (e > 0 && ordered && !(previous < b)) {
+                Problem(name + ": entry " + std::to_string(e) + " is out of order");
+                ordered = false;
+            }
+            const std::uint32_t pointer = (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
+            if (!Has(rows_, pointer)) {
+                Problem(name + ": an entry names row " + std::to_string(pointer & 0xFF) +
+                        " of page " + std::to_string(pointer >> 8) + ", which is no live row");
+            } else if (Has(seen, pointer)) {
+                Problem(name + ": a row is in it twice");
+            } else {
+                Mark(seen, pointer);
+                ++seenCount;
+                if ((numeric || keyable) && keyProblems < 3) {
+                    try {
+                        const Bytes row = file_.TableRowBytes(pointer);
+                        const Bytes key =
+                            numeric ? NumericKey(f_, def_, index, row)
+                                    : JetIndexKey(f_, def_, index, DecodeJetRow(f_, def_, row));
+                        if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
+                            ++keyProblems;
+                            Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
+                                    " of page " + std::to_string(pointer >> 8) +
+                                    " is not the key of its values");
+                        }
+                    } catch (const std::exception& err) {
+                        ++keyProblems;
+                        Problem(name + ": " + err.what());
+                    }
+                }
+            }
+            // A unique index holds each key once, but for keys of NULLs only
+            // (a flag byte per column and nothing else).
+            const std::size_t keySize = b.size() - 4;
+            const bool allNull = keySize == index.columns.size() &&
+                                 std::all_of(b.begin(), b.end() - 4, [](unsigned char k) {
+                                     return k == 0x00 || k == 0xFF;
+                                 });
+            if ((index.flags & 0x01) && e > 0 && !allNull && previous.size() == b.size() &&
+                std::equal(previous.begin(), previous.end() - 4, b.begin(), b.end() - 4)) {
+                Problem(name + ": a unique index holds a key twice");
+            }
+            previous = std::move(b);
+        };
         try {
-            Walk(index.rootPage, 0, entries, leaves, visited);
+            Bytes last;
+            Walk(index.rootPage, 0, consider, last, leaves, visited);
         } catch (const DbError& e) {
             return Problem(name + ": " + e.what());
         }
@@ -250,72 +336,11 @@ class TableCheck {
                         std::to_string(leaves[l + 1]) + " are not linked to each other");
             }
         }
-        // Keys of numeric columns are encoded again from the rows' values, in
-        // user tables (the engine's own catalogs keep columns of kinds of
-        // their own).
-        constexpr int kUserTable = 0x4E;
-        const bool numeric =
-            def_.tableType == kUserTable &&
-            std::all_of(index.columns.begin(), index.columns.end(), [&](const auto& c) {
-                const auto col =
-                    std::find_if(def_.columns.begin(), def_.columns.end(),
-                                 [&](const JetColumn& d) { return d.number == c.first; });
-                // Numbers are keyed here only where the row keeps them in its fixed area.
-                return col != def_.columns.end() && NumericType(col->type) && (col->flags & 0x01);
-            });
-        // Other keys (Text among them) are encoded again through the values
-        // of the row.
-        const bool keyable = def_.tableType == kUserTable && !numeric &&
-                             UnkeyableIndexReason(f_, def_, index).empty();
-        std::set<std::uint32_t> seen;
-        int keyProblems = 0;
-        for (std::size_t e = 0; e < entries.size(); ++e) {
-            if (e > 0 && !(entries[e - 1] < entries[e])) {
-                Problem(name + ": entry " + std::to_string(e) + " is out of order");
-                break;
-            }
-            const Bytes& b = entries[e];
-            const std::uint32_t pointer = (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
-            if (!rows_.count(pointer)) {
-                Problem(name + ": an entry names row " + std::to_string(pointer & 0xFF) +
-                        " of page " + std::to_string(pointer >> 8) + ", which is no live row");
-            } else if (!seen.insert(pointer).second) {
-                Problem(name + ": a row is in it twice");
-            } else if ((numeric || keyable) && keyProblems < 3) {
-                try {
-                    const Bytes row = file_.TableRowBytes(pointer);
-                    const Bytes key =
-                        numeric ? NumericKey(f_, def_, index, row)
-                                : JetIndexKey(f_, def_, index, DecodeJetRow(f_, def_, row));
-                    if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
-                        ++keyProblems;
-                        Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
-                                " of page " + std::to_string(pointer >> 8) +
-                                " is not the key of its values");
-                    }
-                } catch (const std::exception& err) {
-                    ++keyProblems;
-                    Problem(name + ": " + err.what());
-                }
-            }
-            // A unique index holds each key once, but for keys of NULLs only
-            // (a flag byte per column and nothing else).
-            const std::size_t keySize = b.size() - 4;
-            const bool allNull = keySize == index.columns.size() &&
-                                 std::all_of(b.begin(), b.end() - 4, [](unsigned char k) {
-                                     return k == 0x00 || k == 0xFF;
-                                 });
-            if ((index.flags & 0x01) && e > 0 && !allNull && entries[e - 1].size() == b.size() &&
-                std::equal(entries[e - 1].begin(), entries[e - 1].end() - 4, b.begin(),
-                           b.end() - 4)) {
-                Problem(name + ": a unique index holds a key twice");
-            }
-        }
         // An index that ignores nulls leaves out the rows without a key.
         const bool ignoresNulls = (index.flags & 0x02) != 0;
-        if (ignoresNulls ? seen.size() > rows_.size() : seen.size() != rows_.size()) {
-            Problem(name + " holds " + std::to_string(seen.size()) + " of the table's " +
-                    std::to_string(rows_.size()) + " rows");
+        if (ignoresNulls ? seenCount > live_ : seenCount != live_) {
+            Problem(name + " holds " + std::to_string(seenCount) + " of the table's " +
+                    std::to_string(live_) + " rows");
         }
     }
 
@@ -324,7 +349,8 @@ class TableCheck {
     const JetTableDef& def_;
     const std::set<std::uint32_t>& free_;  // pages the file's map gives as free
     std::vector<std::string>& problems_;
-    std::set<std::uint32_t> rows_;  // live rows as (page << 8) | row
+    std::vector<bool> rows_;  // live rows, by (page << 8) | row
+    std::size_t live_ = 0;
 };
 
 }  // namespace

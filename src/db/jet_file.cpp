@@ -126,6 +126,13 @@ const unsigned char* JetFile::page(std::uint32_t number) const {
         throw DbError("Page " + std::to_string(number) + " is beyond the end of " + Quoted(path_) +
                       ".");
     }
+    // The mapping is read once from end to end: pages read long ago are let
+    // go now and then (they are read again from the file if needed), so that
+    // a large file does not stay in memory whole.
+    constexpr std::uint32_t kPagesBetweenReleases = 512;
+    if (++reads_ % kPagesBetweenReleases == 0) {
+        ::madvise(const_cast<unsigned char*>(bytes_), size_, MADV_DONTNEED);
+    }
     return bytes_ + std::size_t{number} * format_.pageSize;
 }
 

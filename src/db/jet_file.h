@@ -148,6 +148,7 @@ class JetFile {
     const unsigned char* bytes_ = nullptr;  // the file, mapped read-only
     std::size_t size_ = 0;
     std::uint32_t pageCount_ = 0;
+    mutable std::uint64_t reads_ = 0;
     std::string path_;
 };
 

@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::size_t kCachePages = 4096;
 // Index pages kept decoded (an entry costs about its size twice).
-constexpr std::size_t kIndexCachePages = 1024;
+constexpr std::size_t kIndexCachePages = 256;
 constexpr int kUserTable = 0x4E;
 constexpr int kAutoNumberLong = 0x04;
 constexpr int kAutoNumberGuid = 0x40;
@@ -504,6 +504,7 @@ void JetWriter::ScanRows(
     const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit) {
     const JetTableDef def = TableAt(table).def;
     for (const std::uint32_t number : MapPages(def.ownedMap)) {
+        TrimCache();  // a scan of a large table keeps few pages
         const unsigned char* p = Read(number);
         if (p[0] != 0x01 || JetU32(p + 4) != def.page) continue;
         const std::size_t count = JetU16(p + format_.dataRows);

@@ -167,7 +167,7 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
             for (const std::uint32_t table : tables) {
                 const JetTableDef& def = writer.Definition(table);
                 // Enough rows that every index splits several times.
-                const int rows = writer.format().jet4 ? 1200 : 700;
+                const int rows = writer.format().jet4 ? 800 : 500;
                 for (int n = 0; n < rows; ++n) {
                     std::vector<JetValue> values;
                     for (const JetColumn& c : def.columns)
