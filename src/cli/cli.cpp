@@ -12,11 +12,13 @@
 #include <optional>
 
 #include "db/cty_refdata.h"
+#include "db/jet_target.h"
 #include "db/schema.h"
 #include "export/adif_export.h"
 #include "import/progress.h"
 #include "import/session.h"
 #include "readers/source_types.h"
+#include "util/text.h"
 
 namespace tvx {
 
@@ -93,7 +95,7 @@ const std::string& UsageText() {
         "      [--settings FILE] [--yes]\n"
         "  tolvex-import-cli export-adif --target FILE [--host-path DIR] [--settings FILE] "
         "OUT.adi\n"
-        "  tolvex-import-cli init-target FILE\n"
+        "  tolvex-import-cli init-target FILE | --into FILE.mdb\n"
         "  tolvex-import-cli init-refdata FILE\n"
         "  tolvex-import-cli build-refdata --cty FILE OUT\n" +
         TypeLines();
@@ -397,8 +399,19 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     try {
         if (command == "import") return RunImport(args, in, out, err, interactive);
         if (command == "export-adif") return RunExportAdif(args, out, err);
+        if (command == "init-target" && args.size() == 3 && args[1] == "--into") {
+            AddJetTargetTables(args[2]);
+            out << "added [QSO-TAB], [QSO-NOTES] and [DXCCTAB] to " << args[2] << std::endl;
+            return 0;
+        }
         if (command == "init-target" || command == "init-refdata") {
             if (args.size() != 2) return Usage(err, command + " takes one FILE");
+            if (command == "init-target" && args[1].size() > 4 &&
+                EqualsNoCase(std::string_view(args[1]).substr(args[1].size() - 4), ".mdb")) {
+                return Usage(err,
+                             "a Jet database is not made from nothing: init-target --into FILE.mdb "
+                             "adds the tables to an existing one");
+            }
             if (command == "init-target") {
                 createTargetDatabase(args[1]);
             } else {

@@ -457,6 +457,58 @@ const std::vector<std::string>* JetDxccSet::Row(const std::string& prefix) {
     return it == rows_.end() ? nullptr : &it->second;
 }
 
+namespace {
+
+JetTableSpec TextTable(const std::string& name, const std::vector<std::string>& columns) {
+    JetTableSpec spec{name, {}, {}};
+    for (const std::string& c : columns) spec.columns.push_back({c, kJetText, 255, false});
+    return spec;
+}
+
+}  // namespace
+
+void AddJetTargetTables(const std::string& path) {
+    const std::string copy = path + ".creating";
+    if (CheckFile(copy).kind != FileKind::Missing) ::unlink(copy.c_str());
+    if (const std::string why = CopyFile(path, copy); !why.empty())
+        throw DbError(Quoted(path) + " cannot be changed: " + why + ".");
+    try {
+        {
+            JetWriter file(copy, JetWriter::Mode::Check);
+            for (const char* table : {"QSO-TAB", "QSO-NOTES", "DXCCTAB"}) {
+                if (file.FindTable(table) != 0)
+                    throw DbError(Quoted(path) + " has a table [" + table + "] already.");
+            }
+            JetTableSpec qso{"QSO-TAB", {}, {}};
+            for (const ColumnDef& c : qsoColumns()) {
+                const bool isLong = c.kind == ColumnKind::Long;
+                qso.columns.push_back({c.name, isLong ? kJetLong : kJetText, isLong ? 4u : 255u,
+                                       std::string_view(c.name) == "QSO-NUMBER"});
+            }
+            qso.indexes = {{"PrimaryKey", {{"QSO-NUMBER", true}}, true, true},
+                           {"QSO-CALL", {{"QSO-CALL", true}}, false, false}};
+            file.CreateTable(qso);
+            std::vector<std::string> notes;
+            for (const ColumnDef& c : notesColumns()) notes.emplace_back(c.name);
+            JetTableSpec notesTable = TextTable("QSO-NOTES", notes);
+            notesTable.indexes = {{"CALLSIGN", {{"CALLSIGN", true}}, false, false}};
+            file.CreateTable(notesTable);
+            JetTableSpec dxcc = TextTable("DXCCTAB", dxccColumns());
+            dxcc.indexes = {{"PREFIX", {{"PREFIX", true}}, false, false}};
+            file.CreateTable(dxcc);
+            file.Flush();
+        }
+        if (const std::vector<std::string> problems = CheckJetFile(copy); !problems.empty())
+            throw DbError("The new tables of " + Quoted(path) +
+                          " fail the check: " + problems.front());
+        if (::rename(copy.c_str(), path.c_str()) != 0)
+            throw DbError(Quoted(path) + " cannot be replaced: " + SystemErrorText(errno) + ".");
+    } catch (...) {
+        ::unlink(copy.c_str());
+        throw;
+    }
+}
+
 void ReadJetContacts(
     const std::string& path,
     const std::function<void(const std::vector<std::optional<std::string>>&)>& each) {

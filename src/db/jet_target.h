@@ -95,6 +95,12 @@ class JetDxccSet : public ContactStatistics {
     std::unordered_map<std::string, std::vector<std::string>> rows_;
 };
 
+// Adds the target's tables ([QSO-TAB], [QSO-NOTES], [DXCCTAB]) to an
+// existing Jet 3 or Jet 4 database, through a checked copy that replaces
+// it. Throws DbError, the file as it was, when it holds one of them already
+// or cannot be written.
+void AddJetTargetTables(const std::string& path);
+
 // The rows of [QSO-TAB] of a Jet file, for the export: columns in the order
 // of qsoColumns(), NULL as nullopt. Throws DbError.
 void ReadJetContacts(

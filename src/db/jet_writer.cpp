@@ -129,6 +129,7 @@ JetWriter::JetWriter(const std::string& path, Mode mode)
     if (std::any_of(password.begin(), password.end(), [](unsigned char b) { return b != 0; })) {
         throw refuse("it has a database password");
     }
+    if (const std::uint32_t codePage = JetU16(head + 0x3C); codePage != 0) codePage_ = codePage;
     const std::uint32_t sortOrder = JetU16(head + (format_.jet4 ? 0x6E : 0x3A));
     const std::uint32_t sortVersion = format_.jet4 ? JetU16(head + 0x70) : 0;
     if ((sortOrder != 1033 && sortOrder != 0) || sortVersion != 0) {
@@ -858,11 +859,14 @@ void JetWriter::NextAutoNumber(Table& t, std::vector<JetValue>& values) {
 
 std::uint32_t JetWriter::AppendRow(std::uint32_t table, std::vector<JetValue>& values) {
     TrimCache();
-    Table& t = TableAt(table);
     if (std::string why = UnwritableReason(table); !why.empty()) {
         throw DbError("Rows cannot be added to the table on page " + std::to_string(table) +
                       " of " + Quoted(path_) + ": " + why + ".");
     }
+    return Append(TableAt(table), values);
+}
+
+std::uint32_t JetWriter::Append(Table& t, std::vector<JetValue>& values) {
     if (values.size() != t.def.columns.size())
         throw JetValueError("the row has a wrong number of values");
     for (std::size_t c = 0; c < values.size(); ++c) {

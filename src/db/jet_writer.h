@@ -17,6 +17,26 @@
 
 namespace tvx {
 
+// A table to add to a file: its columns in order and its indexes.
+struct JetColumnSpec {
+    std::string name;
+    int type = kJetText;
+    std::size_t length = 0;   // Text: characters (1..255)
+    bool autoNumber = false;  // Long Integer only
+};
+struct JetIndexSpec {
+    std::string name;
+    std::vector<std::pair<std::string, bool>> columns;  // column name, ascending
+    bool primaryKey = false;                            // unique, and no NULL in its columns
+    bool unique = false;
+    bool ignoreNulls = false;  // a row with NULL in every column gets no entry
+};
+struct JetTableSpec {
+    std::string name;
+    std::vector<JetColumnSpec> columns;
+    std::vector<JetIndexSpec> indexes;
+};
+
 class JetWriter {
   public:
     // Opens the file for writing. Throws DbError, having written nothing,
@@ -61,6 +81,13 @@ class JetWriter {
     // Every live row of the table, in scan order.
     void ScanRows(std::uint32_t table,
                   const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit);
+
+    // Adds an empty table with the catalog rows the engine keeps for one
+    // (its entry in MSysObjects, its permissions in MSysACEs, inherited from
+    // the tables' container). Returns its definition page. Throws DbError,
+    // having written nothing, for a name the file has already or a table
+    // the format cannot hold.
+    std::uint32_t CreateTable(const JetTableSpec& spec);
 
     // Writes every changed page and syncs the file.
     void Flush();
@@ -113,6 +140,9 @@ class JetWriter {
     bool IndexHasKey(const JetPhysicalIndex& index, const JetBytes& key);
     bool KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry);
 
+    std::uint32_t Append(Table& t, std::vector<JetValue>& values);
+    JetBytes TableDefinitionBytes(const JetTableSpec& spec, std::uint32_t mapPage,
+                                  const std::vector<std::uint32_t>& roots) const;
     void PutDef(Table& t, std::size_t offset, std::uint32_t value);
     void NextAutoNumber(Table& t, std::vector<JetValue>& values);
 
@@ -121,6 +151,7 @@ class JetWriter {
     int fd_ = -1;
     JetFormat format_;
     std::uint32_t pageCount_ = 0;
+    std::uint32_t codePage_ = 1252;  // of Jet 3 text
     std::unordered_map<std::uint32_t, Page> cache_;
     // Index pages decoded, written back into their pages at Flush.
     std::unordered_map<std::uint32_t, IndexPage> indexPages_;

@@ -208,12 +208,31 @@ TEST_F(CliTest, RealProgramRunsAndReports) {
     EXPECT_EQ(WEXITSTATUS(badStatus), 1);
 }
 
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 TEST_F(CliTest, InitCommandsRefuseToOverwrite) {
     const Result again = Run({"init-target", target});
     EXPECT_EQ(again.code, 1);
     EXPECT_EQ(again.err.rfind("error: ", 0), 0u);
     EXPECT_EQ(Run({"init-refdata", dir.file("ref.sqlite")}).code, 0);
     EXPECT_TRUE(std::filesystem::exists(dir.file("ref.sqlite")));
+    // A Jet database gets the tables added, once; it is never made from nothing.
+    EXPECT_EQ(Run({"init-target", dir.file("new.mdb")}).code, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.mdb")));
+    const std::string jet = dir.file("host.mdb");
+    if (!test::MakeJetTarget(jet, true)) GTEST_SKIP() << "no shared Jet files";
+    const std::string before = Bytes(jet);
+    const Result twice = Run({"init-target", "--into", jet});
+    EXPECT_EQ(twice.code, 1);
+    EXPECT_NE(twice.err.find("has a table [QSO-TAB] already"), std::string::npos) << twice.err;
+    EXPECT_EQ(Bytes(jet), before);
+    EXPECT_FALSE(std::filesystem::exists(jet + ".creating"));
+    const Result notJet = Run({"init-target", "--into", target});
+    EXPECT_EQ(notJet.code, 1);
+    EXPECT_NE(notJet.err.find("is not a Jet database"), std::string::npos) << notJet.err;
 }
 
 }  // namespace

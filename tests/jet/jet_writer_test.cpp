@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "db/jet_file.h"
 #include "db/jet_writer.h"
 #include "jet_files.h"
+#include "support/import_fixture.h"
 #include "support/tempdir.h"
 
 namespace tvx::test {
@@ -149,11 +151,19 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
     TempDir dir;
     std::mt19937 rng(7);
     int tablesWritten = 0, moved = 0, libmdbFiles = 0;
+    // Every shared file, and the targets the writer makes in both formats.
+    std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.path().extension() != ".mdb") continue;
-        SCOPED_TRACE(entry.path().string());
+        if (entry.path().extension() == ".mdb") files.push_back(entry.path());
+    }
+    for (const bool jet3 : {true, false}) {
+        files.push_back(dir.file(jet3 ? "made3.mdb" : "made4.mdb"));
+        ASSERT_TRUE(MakeJetTarget(files.back(), jet3));
+    }
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.string());
         const std::string copy = dir.file("w.mdb");
-        fs::copy_file(entry.path(), copy, fs::copy_options::overwrite_existing);
+        fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
         std::map<std::uint32_t, Written> expected;  // by row pointer
         std::vector<std::uint32_t> tables;
         {
@@ -223,9 +233,139 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
         }
         moved += MovedRows(copy);
     }
-    EXPECT_GE(tablesWritten, 20);
+    EXPECT_GE(tablesWritten, 26);
     EXPECT_GE(libmdbFiles, 10);
     EXPECT_GT(moved, 100);
+}
+
+// The table as a spec to make again: columns in number order, its indexes.
+JetTableSpec SpecOf(const JetTableDef& def, const std::string& name, bool jet4) {
+    JetTableSpec spec{name, {}, {}};
+    std::vector<JetColumn> columns = def.columns;
+    std::sort(columns.begin(), columns.end(),
+              [](const JetColumn& a, const JetColumn& b) { return a.number < b.number; });
+    for (const JetColumn& c : columns) {
+        const std::size_t length = c.type == kJetText && jet4 ? c.length / 2 : c.length;
+        spec.columns.push_back({c.name, c.type, length, (c.flags & 0x04) != 0});
+    }
+    for (std::size_t i = 0; i < def.indexes.size(); ++i) {
+        const JetPhysicalIndex& index = def.indexes[i];
+        JetIndexSpec made{"Index" + std::to_string(i),
+                          {},
+                          (index.flags & 0x09) == 0x09,
+                          (index.flags & 0x01) != 0,
+                          (index.flags & 0x02) != 0};
+        for (const auto& [number, ascending] : index.columns) {
+            for (const JetColumn& c : columns)
+                if (c.number == number) made.columns.push_back({c.name, ascending});
+        }
+        spec.indexes.push_back(made);
+    }
+    return spec;
+}
+
+// The first definition pages of the tables the user made (catalog type 1,
+// flags 0: neither the engine's nor Access's own).
+std::vector<std::uint32_t> UserTables(const std::string& path) {
+    JetWriter file(path, JetWriter::Mode::ReadOnly);
+    const JetTableDef& catalog = file.Definition(2);
+    std::map<std::string, std::size_t> at;
+    for (std::size_t i = 0; i < catalog.columns.size(); ++i) at[catalog.columns[i].name] = i;
+    std::vector<std::uint32_t> pages;
+    file.ScanRows(2, [&](std::uint32_t, const std::vector<JetValue>& row) {
+        if (row[at["Type"]] == JetValue(std::int64_t{1}) &&
+            row[at["Flags"]] == JetValue(std::int64_t{0}))
+            pages.push_back(static_cast<std::uint32_t>(std::get<std::int64_t>(row[at["Id"]])));
+    });
+    return pages;
+}
+
+// Every table that Access made of kinds the writer creates, made again in a
+// file of its format: each field of the new definition is the one Access
+// wrote, and the file passes the checker, libmdb and the writer's own rows.
+TEST(JetWriter, CreatesTablesLaidOutAsTheEngineLaysOutItsOwn) {
+    TVX_REQUIRE_JET_FILE("real/empty-v2000.mdb");
+    TempDir dir;
+    const std::string made[2] = {dir.file("made3.mdb"), dir.file("made4.mdb")};
+    fs::copy_file(JetFile("jet3-sample.mdb"), made[0]);
+    fs::copy_file(JetFile("real/empty-v2000.mdb"), made[1]);
+    for (const std::string& m : made)
+        fs::permissions(m, fs::perms::owner_write, fs::perm_options::add);
+    int named = 0, compared = 0;
+    for (const auto& entry : fs::directory_iterator(JetFile("real"))) {
+        if (entry.path().extension() != ".mdb") continue;
+        const ::tvx::JetFile access(entry.path());
+        const bool jet4 = access.format().jet4;
+        JetWriter target(made[jet4 ? 1 : 0]);
+        for (const std::uint32_t page : UserTables(entry.path())) {
+            const JetTableDef def = access.ReadTableDef(page);
+            JetTableSpec spec = SpecOf(def, "T" + std::to_string(++named), jet4);
+            const bool creatable =
+                def.tableType == 0x4E &&
+                std::count_if(spec.indexes.begin(), spec.indexes.end(),
+                              [](auto& i) { return i.primaryKey; }) < 2 &&
+                std::all_of(def.columns.begin(), def.columns.end(), [](const JetColumn& c) {
+                    return c.type != kJetMemo && c.type != kJetOle && c.type != kJetGuid &&
+                           c.type != kJetNumeric && !(c.type == kJetBinary && c.fixed());
+                });
+            if (!creatable) continue;
+            SCOPED_TRACE(entry.path().filename().string() + " page " + std::to_string(page));
+            const JetTableDef& mine = target.Definition(target.CreateTable(spec));
+            ++compared;
+            EXPECT_EQ(mine.tableType, def.tableType);
+            EXPECT_EQ(mine.maxColumns, def.maxColumns);
+            EXPECT_EQ(mine.varColumns, def.varColumns);
+            ASSERT_EQ(mine.columns.size(), def.columns.size());
+            for (const JetColumn& c : def.columns) {
+                const auto it = std::find_if(mine.columns.begin(), mine.columns.end(),
+                                             [&](const JetColumn& m) { return m.name == c.name; });
+                ASSERT_NE(it, mine.columns.end()) << c.name;
+                EXPECT_EQ(std::tie(it->type, it->number, it->flags, it->varIndex, it->length,
+                                   it->sortOrder, it->sortVersion, it->codePage, it->compressed),
+                          std::tie(c.type, c.number, c.flags, c.varIndex, c.length, c.sortOrder,
+                                   c.sortVersion, c.codePage, c.compressed))
+                    << c.name;
+                if (c.fixed() && c.type != kJetBoolean) {
+                    EXPECT_EQ(it->fixedOffset, c.fixedOffset) << c.name;
+                }
+            }
+            ASSERT_EQ(mine.indexes.size(), def.indexes.size());
+            for (std::size_t i = 0; i < def.indexes.size(); ++i) {
+                EXPECT_EQ(mine.indexes[i].columns, def.indexes[i].columns);
+                EXPECT_EQ(mine.indexes[i].flags, def.indexes[i].flags);
+            }
+        }
+        target.Flush();
+    }
+    EXPECT_GE(compared, 15);
+    for (const std::string& m : made) {
+        EXPECT_EQ(Joined(CheckJetFile(m)), "") << m;
+        EXPECT_GE(openJetDatabase(m, std::chrono::seconds(20))->tableNames().size(), 8u);
+    }
+    // What cannot be made is refused with the file as it was.
+    const std::string before = ReadBytes(made[0]);
+    JetWriter writer(made[0]);
+    const JetColumnSpec text{"A", kJetText, 50, false};
+    const std::vector<std::pair<JetTableSpec, const char*>> refused = {
+        {{"Table1", {text}, {}}, "has a table of that name"},
+        {{"New", {text, {"a", kJetLong, 4, false}}, {}}, "two columns are named"},
+        {{"New", {{"A", kJetText, 256, false}}, {}}, "1 to 255 characters"},
+        {{"New", {{"A", kJetMemo, 0, false}}, {}}, "cannot create"},
+        {{"New", {{"A", kJetText, 10, true}}, {}}, "only one Long Integer"},
+        {{"New", {text}, {{"I", {{"B", true}}, false, false}}}, "names no column"},
+        {{"New", {}, {}}, "1 to 255 columns"},
+        {{"New.", {text}, {}}, "is not allowed"},
+    };
+    for (const auto& [spec, reason] : refused) {
+        try {
+            writer.CreateTable(spec);
+            ADD_FAILURE() << "made " << reason;
+        } catch (const DbError& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    }
+    writer.Flush();
+    EXPECT_EQ(ReadBytes(made[0]), before);
 }
 
 void Patch(const std::string& path, long offset, const std::string& bytes) {

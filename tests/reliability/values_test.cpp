@@ -9,11 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "db/jet_row.h"
 #include "import/contact.h"
 #include "support/import_fixture.h"
 
 namespace tvx::test {
 namespace {
+
+bool InCodePage1252(const std::string& text) {
+    try {
+        Utf8ToCp1252(text);
+        return true;
+    } catch (const JetValueError&) {
+        return false;
+    }
+}
 
 std::string Tag(const std::string& name, const std::string& value) {
     return "<" + name + ":" + std::to_string(value.size()) + ">" + value;
@@ -90,6 +100,15 @@ TEST_P(ValuesAreData, StoredExactlyAndLaterLookupsStillWork) {
         kHeader + Contact("W1AW", Tag(c.field, c.value)) + Contact("DL1ABC", Tag("NAME", "Hans"));
     ASSERT_TRUE(f.run(test::TypeOf("adif"), f.writeSource("log.adi", log)));
     const auto rows = f.rows();
+    if (f.jet3Target() && c.stored && !InCodePage1252(*c.stored)) {
+        // A Jet 3 database keeps text in its code page: the contact is refused
+        // and reported, never stored with its text changed.
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].at("QSO-CALL"), "DL1ABC");
+        const std::string report = f.reportBytes();
+        EXPECT_NE(report.find("W1AW"), std::string::npos) << report;
+        return;
+    }
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].at(c.column), c.stored);
     EXPECT_EQ(rows[0].at("QSO-CALL"), "W1AW");

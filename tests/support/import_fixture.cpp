@@ -253,26 +253,29 @@ BareEngine::BareEngine(int sourceType)
     state.importing = true;
 }
 
+bool MakeJetTarget(const std::string& path, bool jet3) {
+    const std::string base = std::string(TVX_SHARED_DATA_DIR) +
+                             (jet3 ? "/jet/jet3-sample.mdb" : "/jet/real/empty-v2000.mdb");
+    if (!std::filesystem::exists(base)) return false;
+    std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    AddJetTargetTables(path);
+    return true;
+}
+
 ImportFixture::ImportFixture(Target target) {
     std::filesystem::create_directories(hostPath());
     WriteSmallWorld(hostPath() + "/refdata.sqlite");
     const char* kind = std::getenv("TVX_TEST_TARGET");
-    const std::string jet = std::string(TVX_SHARED_DATA_DIR) + "/jet/target.mdb";
-    const bool wantJet = target == Target::Jet4 || (kind && std::string(kind) == "jet4");
-    if (wantJet && std::filesystem::exists(jet)) {
+    const std::string wanted = kind ? kind : "";
+    const bool jet3 =
+        target == Target::Jet3 || (target == Target::FromEnvironment && wanted == "jet3");
+    const bool jet4 =
+        target == Target::Jet4 || (target == Target::FromEnvironment && wanted == "jet4");
+    if ((jet3 || jet4) && MakeJetTarget(dir.file("target.mdb"), jet3)) {
         target_ = dir.file("target.mdb");
-        std::filesystem::copy_file(jet, target_);
-        std::filesystem::permissions(target_, std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add);
-        JetWriter writer(target_);
-        for (const char* table : {"QSO-TAB", "DXCCTAB"}) {
-            const std::uint32_t page = writer.FindTable(table);
-            std::vector<std::uint32_t> rows;
-            writer.ScanRows(
-                page, [&](std::uint32_t p, const std::vector<JetValue>&) { rows.push_back(p); });
-            for (const std::uint32_t p : rows) writer.DeleteRow(page, p);
-        }
-        writer.Flush();
+        jet3_ = jet3;
     } else {
         target_ = dir.file("target.sqlite");
         createTargetDatabase(targetPath());

@@ -75,7 +75,7 @@ void WriteSmallWorld(const std::string& path);
 // target.sqlite, and a session over them with a recording host.
 class ImportFixture {
   public:
-    enum class Target { FromEnvironment, Jet4 };
+    enum class Target { FromEnvironment, Jet3, Jet4 };
     explicit ImportFixture(Target target = Target::FromEnvironment);
     ~ImportFixture();
 
@@ -85,11 +85,14 @@ class ImportFixture {
     std::unique_ptr<ImportSession> session;
 
     std::string hostPath() const { return dir.file("host"); }
-    // The target: target.sqlite, or with TVX_TEST_TARGET=jet4 in the
-    // environment an emptied copy of the shared Jet 4 target (target.mdb),
-    // so that the same tests run against the host program's database.
+    // The target: target.sqlite, or with TVX_TEST_TARGET=jet3 or jet4 in
+    // the environment a Jet file of that kind with the target's tables made
+    // by the writer, so that the same tests run against the host program's
+    // database.
     std::string targetPath() const { return target_; }
     bool jetTarget() const { return target_.ends_with(".mdb"); }
+    // A Jet 3 target keeps text in code page 1252 only.
+    bool jet3Target() const { return jet3_; }
     // Writes a source file into the folder and returns its path.
     std::string writeSource(const std::string& name, const std::string& bytes) const {
         return dir.write(name, bytes);
@@ -114,7 +117,13 @@ class ImportFixture {
 
   private:
     std::string target_;
+    bool jet3_ = false;
 };
+
+// A Jet target at `path`: the shared Access 97 sample (Jet 3) or empty
+// Access 2000 database (Jet 4) with the target's tables added. False when
+// the shared files are not there.
+bool MakeJetTarget(const std::string& path, bool jet3);
 
 // Skips a test that looks into the target with SQL.
 #define TVX_SQLITE_TARGET_ONLY(fixture)                                         \
