@@ -12,11 +12,18 @@ for p in $PKGS; do
         missing="$missing $p"
     fi
 done
-[ -z "$missing" ] && exit 0
+# Node.js runs mdb-reader, the tests' second independent reader of Jet files.
+command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || missing="$missing nodejs npm"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-echo "installing:$missing" >&2
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q >/dev/null
-# shellcheck disable=SC2086
-$SUDO apt-get install -y -q --no-install-recommends $missing >/dev/null
+if [ -n "$missing" ]; then
+    echo "installing:$missing" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -q >/dev/null
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y -q --no-install-recommends $missing >/dev/null
+fi
+READER="$(dirname "$0")/../tests/jet/mdb-reader"
+if [ ! -d "$READER/node_modules/mdb-reader" ]; then
+    npm ci --prefix "$READER" --no-audit --no-fund --loglevel=error >/dev/null
+fi

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <random>
 
@@ -145,12 +147,88 @@ void LibmdbAgrees(const std::string& path, JetWriter& writer,
     }
 }
 
+// mdb-reader (Node.js), a reader of its own, reads the Text and whole-number
+// values of every table the writer wrote as written, in scan order. False
+// when it is not installed.
+bool MdbReaderAgrees(const std::string& path, JetWriter& writer,
+                     const std::map<std::uint32_t, Written>& expected) {
+    const std::string dir = TVX_MDB_READER_DIR;
+    if (!fs::exists(dir + "/node_modules/mdb-reader")) return false;
+    const std::string command = "node " + dir + "/rows.mjs '" + path + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return false;
+    std::map<std::string, std::vector<std::vector<std::string>>> rows;
+    std::string line;
+    for (int ch; (ch = std::fgetc(pipe)) != EOF;) {
+        if (ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
+        std::vector<std::string> fields(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') {
+                fields.emplace_back();
+            } else if (line[i] == '\\' && i + 1 < line.size()) {
+                const char e = line[++i];
+                fields.back() += e == 't'   ? std::string("\t")
+                                 : e == 'n' ? std::string("\n")
+                                 : e == 'r' ? std::string("\r")
+                                 : e == 'N' ? std::string("\x01N")
+                                            : std::string(1, e);
+            } else {
+                fields.back() += line[i];
+            }
+        }
+        const std::string table = fields.front();
+        fields.erase(fields.begin());
+        rows[table].push_back(std::move(fields));
+        line.clear();
+    }
+    EXPECT_EQ(::pclose(pipe), 0) << command;
+    for (const auto& [name, read] : rows) {
+        const std::uint32_t table = writer.FindTable(name);
+        if (table == 0 || !writer.UnwritableReason(table).empty()) continue;
+        const JetTableDef& def = writer.Definition(table);
+        std::vector<const Written*> mine;
+        for (const auto& [pointer, w] : expected)
+            if (w.table == table) mine.push_back(&w);
+        EXPECT_EQ(read.size(), mine.size()) << name;
+        if (read.size() != mine.size()) continue;
+        // mdb-reader gives the columns in number order.
+        std::vector<std::size_t> order(def.columns.size());
+        for (std::size_t c = 0; c < order.size(); ++c) order[c] = c;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return def.columns[a].number < def.columns[b].number;
+        });
+        for (std::size_t r = 0; r < read.size(); ++r) {
+            EXPECT_EQ(read[r].size(), order.size()) << name;
+            if (read[r].size() != order.size()) break;
+            for (std::size_t i = 0; i < order.size(); ++i) {
+                const JetValue& v = mine[r]->values[order[i]];
+                const int type = def.columns[order[i]].type;
+                std::string want;
+                if (std::holds_alternative<std::monostate>(v))
+                    want = "\x01N";
+                else if (const auto* s = std::get_if<std::string>(&v))
+                    want = *s;
+                else if (const auto* n = std::get_if<std::int64_t>(&v);
+                         n && type != kJetCurrency && type != kJetDateTime)
+                    want = std::to_string(*n);
+                else
+                    continue;
+                EXPECT_EQ(read[r][i], want) << name << " row " << r << " column " << i;
+            }
+        }
+    }
+    return true;
+}
+
 TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
     const fs::path folder = JetFile("");
     if (!fs::exists(folder)) GTEST_SKIP() << "no shared Jet fixtures";
     TempDir dir;
     std::mt19937 rng(7);
-    int tablesWritten = 0, moved = 0, libmdbFiles = 0;
+    int tablesWritten = 0, moved = 0, libmdbFiles = 0, readerFiles = 0;
     // Every shared file, and the targets the writer makes in both formats.
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
@@ -196,6 +274,7 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
             if (MovedRows(copy) == 0) {
                 LibmdbAgrees(copy, writer, expected);
                 ++libmdbFiles;
+                readerFiles += MdbReaderAgrees(copy, writer, expected);
             }
             // Rows updated with longer text, twice, so that some move and
             // some move again.
@@ -235,6 +314,10 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
     }
     EXPECT_GE(tablesWritten, 26);
     EXPECT_GE(libmdbFiles, 10);
+    if (readerFiles == 0) std::cerr << "mdb-reader is not installed: scripts/install-deps.sh\n";
+    if (readerFiles > 0) {
+        EXPECT_EQ(readerFiles, libmdbFiles);
+    }
     EXPECT_GT(moved, 100);
 }
 
