@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "adif_gen.h"
+#include "db/jet_target.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
 
@@ -408,6 +409,73 @@ void BM_ImportAgainstYardstick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImportAgainstYardstick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// The same import into each kind of target the host program may have: the
+// SQLite target, and Jet 4 and Jet 3 files with the target's tables added
+// (the shared empty Access 2000 database and Access 97 sample). N contacts
+// into an empty target, the LoTW pass of N against those N rows, and N into
+// a 10 N-row target (the peak memory against a large file). Each Jet case
+// as a ratio of the SQLite one.
+void BM_ImportIntoEachTargetKind(benchmark::State& state) {
+    const int n = ContactsFromEnvironment();
+    const std::string shared = std::string(TVX_SOURCE_DIR) + "/../shared/data/jet/";
+    if (!std::filesystem::exists(shared + "real/empty-v2000.mdb")) {
+        state.SkipWithError("no shared Jet files");
+        return;
+    }
+    for (auto _ : state) {
+        Workspace ws;
+        const std::string small = ws.file("small.adi"), large = ws.file("large.adi"),
+                          lotw = ws.file("lotw.adi");
+        tvx::bench::WriteAdifLogFile(small, n, kSeed, AdifFlavour::Standard);
+        tvx::bench::WriteAdifLogFile(large, 10 * n, kSeed, AdifFlavour::Standard);
+        tvx::bench::WriteAdifLogFile(lotw, n, kSeed, AdifFlavour::Lotw);
+        struct Kind {
+            const char* name;
+            const char* base;  // empty: SQLite
+        };
+        std::map<std::string, double> sqlite;
+        for (const Kind& kind : {Kind{"SQLite", ""}, Kind{"Jet 4", "real/empty-v2000.mdb"},
+                                 Kind{"Jet 3", "jet3-sample.mdb"}}) {
+            const std::string ext = *kind.base ? ".mdb" : ".sqlite";
+            const std::string empty = ws.file("empty" + ext), target = ws.file("kind" + ext),
+                              big = ws.file("big" + ext);
+            std::filesystem::remove(empty);
+            if (*kind.base) {
+                Copy(shared + kind.base, empty);
+                std::filesystem::permissions(empty, std::filesystem::perms::owner_write,
+                                             std::filesystem::perm_options::add);
+                tvx::AddJetTargetTables(empty);
+            } else {
+                tvx::createTargetDatabase(empty);
+            }
+            const auto report = [&](const std::string& what, const CliRun& run) {
+                if (!*kind.base) sqlite[what] = run.seconds;
+                std::printf(
+                    "%-7s %-36s %7.2f s (CPU %6.2f)  %5.2fx SQLite  peak %7.1f MB\n       %s\n",
+                    kind.name, what.c_str(), run.seconds, run.cpuSeconds,
+                    run.seconds / sqlite[what], run.peakMegabytes,
+                    CountersLine(run.output).c_str());
+                std::fflush(stdout);
+                state.counters[std::string(kind.name) + " " + what + " s"] = run.seconds;
+                state.counters[std::string(kind.name) + " " + what + " peak_MB"] =
+                    run.peakMegabytes;
+                if (run.exitCode != 0)
+                    state.SkipWithError(("command line failed: " + what).c_str());
+            };
+            Copy(empty, target);
+            report("import N into an empty target", ws.Import(small, "adif", target, TVX_CLI_PATH));
+            report("LoTW pass of N against N rows", ws.Import(lotw, "lotw", target, TVX_CLI_PATH));
+            Copy(empty, big);
+            const CliRun grow = ws.Import(large, "adif", big, TVX_CLI_PATH);
+            if (grow.exitCode != 0) state.SkipWithError("the 10 N-row target was not made");
+            std::printf("%-7s 10 N-row target: %.1f MB\n", kind.name,
+                        static_cast<double>(std::filesystem::file_size(big)) / 1048576.0);
+            report("import N into 10 N rows", ws.Import(small, "adif", big, TVX_CLI_PATH));
+        }
+    }
+}
+BENCHMARK(BM_ImportIntoEachTargetKind)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The reader streams: the peak must not grow with the log.
 void BM_AdifImportPeakMemory(benchmark::State& state) {

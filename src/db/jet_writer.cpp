@@ -334,18 +334,19 @@ std::vector<std::uint32_t> JetWriter::MapPages(std::uint32_t pointer) {
 }
 
 void JetWriter::MapToReference(std::uint32_t pointer, std::uint32_t page, bool global) {
-    // A map that no longer fits inline names bitmap pages instead. The global
-    // map starts again from what the file holds: every page in it is taken,
-    // every page past its end free (a free page it knew of is not used again,
-    // which wastes a page and harms nothing).
-    const std::vector<std::uint32_t> pages =
-        global ? std::vector<std::uint32_t>{} : MapPages(pointer);
+    // A map that no longer fits inline names bitmap pages instead, keeping
+    // every page it marked. For the global map that matters beyond waste: a
+    // free page marked taken would bring back what it holds (an old table
+    // definition, say) as live.
+    const std::vector<std::uint32_t> pages = MapPages(pointer);
     {
         const auto [row, size] = MapRow(pointer);
         std::memset(row, 0, size);
         row[0] = 0x01;
     }
-    for (const std::uint32_t p : pages) MapSet(pointer, p, true, false);
+    for (const std::uint32_t p : pages) {
+        if (!global || p < pageCount_) MapSet(pointer, p, true, global);
+    }
     (void)page;
 }
 

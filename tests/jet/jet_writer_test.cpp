@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "db/database.h"
 #include "db/jet.h"
@@ -319,6 +320,42 @@ TEST(JetWriter, RandomRowsAndUpdatesKeepEveryFileValid) {
         EXPECT_EQ(readerFiles, libmdbFiles);
     }
     EXPECT_GT(moved, 100);
+}
+
+// A Jet 3 file grown past what its inline maps cover (1,024 pages): the
+// global map becomes a reference map and still marks the pages that were
+// free as free, so that what they hold (an old definition) stays dead.
+TEST(JetWriter, GrowingPastTheInlineMapsKeepsFreePagesFree) {
+    TVX_REQUIRE_JET_FILE("jet3-sample.mdb");
+    TempDir dir;
+    const std::string path = dir.file("grown.mdb");
+    ASSERT_TRUE(MakeJetTarget(path, true));
+    const std::set<std::uint32_t> freeBefore =
+        ::tvx::JetFile(path).UsageMapPages(::tvx::JetFile::kGlobalUsageMap);
+    {
+        JetWriter writer(path);
+        const std::uint32_t table = writer.FindTable("QSO-TAB");
+        for (int n = 0; n < 9000; ++n) {
+            std::vector<JetValue> values;
+            for (const JetColumn& c : writer.Definition(table).columns) {
+                if (c.type == kJetText)
+                    values.emplace_back("K" + std::to_string(n % 977));
+                else
+                    values.emplace_back();
+            }
+            writer.AppendRow(table, values);
+        }
+        writer.Flush();
+    }
+    const ::tvx::JetFile file(path);
+    ASSERT_GT(file.pageCount(), 1024u);
+    const std::set<std::uint32_t> freeAfter = file.UsageMapPages(::tvx::JetFile::kGlobalUsageMap);
+    for (const std::uint32_t p : freeBefore) {
+        if (p < 58) {
+            EXPECT_TRUE(freeAfter.count(p)) << "page " << p;
+        }
+    }
+    EXPECT_EQ(Joined(CheckJetFile(path)), "");
 }
 
 // The table as a spec to make again: columns in number order, its indexes.
