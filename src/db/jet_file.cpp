@@ -126,12 +126,21 @@ const unsigned char* JetFile::page(std::uint32_t number) const {
         throw DbError("Page " + std::to_string(number) + " is beyond the end of " + Quoted(path_) +
                       ".");
     }
-    // The mapping is read once from end to end: pages read long ago are let
-    // go now and then (they are read again from the file if needed), so that
-    // a large file does not stay in memory whole.
-    constexpr std::uint32_t kPagesBetweenReleases = 512;
-    if (++reads_ % kPagesBetweenReleases == 0) {
-        ::madvise(const_cast<unsigned char*>(bytes_), size_, MADV_DONTNEED);
+    // A large file does not stay in memory whole: once the pages read since
+    // the last release pass a budget, the mapping lets them all go (they are
+    // read again from the file if needed). Counting distinct pages keeps a
+    // page read again and again (rows of one page in key order) in memory.
+    constexpr std::size_t kResidentBytes = std::size_t{8} << 20;
+    if (size_ > kResidentBytes) {
+        if (touched_.empty()) touched_.resize(pageCount_);
+        if (!touched_[number]) {
+            touched_[number] = true;
+            if (++touchedCount_ * format_.pageSize > kResidentBytes) {
+                ::madvise(const_cast<unsigned char*>(bytes_), size_, MADV_DONTNEED);
+                std::fill(touched_.begin(), touched_.end(), false);
+                touchedCount_ = 0;
+            }
+        }
     }
     return bytes_ + std::size_t{number} * format_.pageSize;
 }
@@ -271,29 +280,48 @@ std::vector<JetRowSlot> JetFile::RowSlots(std::uint32_t number) const {
     return slots;
 }
 
-std::vector<unsigned char> JetFile::RowBytes(std::uint32_t pointer) const {
-    const std::uint32_t row = pointer & 0xFF;
-    const std::uint32_t number = pointer >> 8;
-    const std::vector<JetRowSlot> slots = RowSlots(number);
-    if (row >= slots.size()) {
+JetRowSlot JetFile::Slot(std::uint32_t number, std::uint32_t row) const {
+    const JetFormat& f = format_;
+    const unsigned char* p = page(number);
+    const std::size_t count = JetU16(p + f.dataRows);
+    if (f.dataOffsets + 2 * count > f.pageSize) {
+        throw DbError("Data page " + std::to_string(number) + " of " + Quoted(path_) +
+                      " is damaged: its offset table does not fit.");
+    }
+    if (row >= count) {
         throw DbError("Row " + std::to_string(row) + " of page " + std::to_string(number) + " of " +
                       Quoted(path_) + " does not exist.");
     }
+    const std::uint32_t entry = JetU16(p + f.dataOffsets + 2 * row);
+    JetRowSlot s;
+    s.start = entry & 0x1FFF;
+    s.end = row == 0 ? f.pageSize : JetU16(p + f.dataOffsets + 2 * (row - 1)) & 0x1FFF;
+    s.deleted = (entry & 0x8000) != 0;
+    s.moved = !s.deleted && (entry & 0x4000) != 0;
+    if (s.start < f.dataOffsets + 2 * count || s.start > s.end) {
+        throw DbError("Data page " + std::to_string(number) + " of " + Quoted(path_) +
+                      " is damaged: row " + std::to_string(row) + " lies outside its place.");
+    }
+    return s;
+}
+
+std::vector<unsigned char> JetFile::RowBytes(std::uint32_t pointer) const {
+    const std::uint32_t number = pointer >> 8;
+    const JetRowSlot s = Slot(number, pointer & 0xFF);
     const unsigned char* p = page(number);
-    return {p + slots[row].start, p + slots[row].end};
+    return {p + s.start, p + s.end};
 }
 
 std::vector<unsigned char> JetFile::TableRowBytes(std::uint32_t pointer) const {
     // A moved row's first four bytes name its copy; the copy is never moved.
     const std::uint32_t number = pointer >> 8;
-    const std::vector<JetRowSlot> slots = RowSlots(number);
-    const std::uint32_t row = pointer & 0xFF;
-    if (row < slots.size() && slots[row].moved) {
-        const std::vector<unsigned char> stub = RowBytes(pointer);
-        if (stub.size() < 4) throw DbError("A moved row of " + Quoted(path_) + " is cut.");
-        return RowBytes(JetU32(stub.data()));
+    const JetRowSlot s = Slot(number, pointer & 0xFF);
+    const unsigned char* p = page(number);
+    if (s.moved) {
+        if (s.end - s.start < 4) throw DbError("A moved row of " + Quoted(path_) + " is cut.");
+        return RowBytes(JetU32(p + s.start));
     }
-    return RowBytes(pointer);
+    return {p + s.start, p + s.end};
 }
 
 std::set<std::uint32_t> JetFile::UsageMapPages(std::uint32_t pointer) const {

@@ -144,11 +144,15 @@ class JetFile {
     JetFile& operator=(const JetFile&) = delete;
 
   private:
+    // One entry of a data page's offset table, checked as RowSlots checks it.
+    JetRowSlot Slot(std::uint32_t page, std::uint32_t row) const;
+
     JetFormat format_;
     const unsigned char* bytes_ = nullptr;  // the file, mapped read-only
     std::size_t size_ = 0;
     std::uint32_t pageCount_ = 0;
-    mutable std::uint64_t reads_ = 0;
+    mutable std::vector<bool> touched_;  // pages read since the mapping last let go
+    mutable std::size_t touchedCount_ = 0;
     std::string path_;
 };
 

@@ -138,6 +138,7 @@ JetImportSet::~JetImportSet() {
     } catch (const DbError&) {
         // The file stays as it was; nobody is left to tell.
     }
+    ForgetLost();
 }
 
 std::string JetImportSet::BackupPath(const std::string& target) {
@@ -227,7 +228,12 @@ void JetImportSet::BeginCopy() {
         throw DbTargetError(e.what());
     }
     failed_ = false;
-    lost_.clear();
+    ForgetLost();
+}
+
+void JetImportSet::ForgetLost() {
+    if (lost_) std::fclose(lost_);
+    lost_ = nullptr;
     lostCount_ = 0;
 }
 
@@ -302,13 +308,18 @@ QsoKey JetImportSet::StoredKey(const std::vector<JetValue>& values) const {
 }
 
 void JetImportSet::KeepLost(const std::vector<JetValue>& values) {
+    // In a file of its own (unlinked, gone with the process), so that memory
+    // does not grow with the run.
+    if (!lost_ && !(lost_ = std::tmpfile())) throw DbTargetError(SystemErrorText(errno));
+    std::string line;
     for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode}) {
         std::string part = TextOf(values[static_cast<std::size_t>(position_[c])]).value_or("");
         std::replace_if(
             part.begin(), part.end(), [](char ch) { return ch == '\t' || ch == '\n'; }, ' ');
-        lost_ += part;
-        lost_ += c == kQsoMode ? '\n' : '\t';
+        line += part;
+        line += c == kQsoMode ? '\n' : '\t';
     }
+    std::fputs(line.c_str(), lost_);
     ++lostCount_;
 }
 
@@ -384,18 +395,25 @@ void JetImportSet::Fail(const std::string& why) {
     index_.reset();
     std::vector<QsoRow> lost;
     lost.reserve(lostCount_);
-    std::size_t at = 0;
-    while (at < lost_.size()) {
+    if (lost_) std::rewind(lost_);
+    for (std::string line; lost_;) {
+        const int ch = std::fgetc(lost_);
+        if (ch == EOF) break;
+        if (ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
         QsoRow row;
+        std::size_t at = 0;
         for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode}) {
-            const std::size_t end = lost_.find(c == kQsoMode ? '\n' : '\t', at);
-            row.setText(c, std::string_view(lost_).substr(at, end - at));
+            const std::size_t end = std::min(line.find('\t', at), line.size());
+            row.setText(c, std::string_view(line).substr(at, end - at));
             at = end + 1;
         }
         lost.push_back(std::move(row));
+        line.clear();
     }
-    lost_.clear();
-    lostCount_ = 0;
+    ForgetLost();
     throw DbCommitError("The target database " + Quoted(path_) +
                             " is unchanged: the import's copy of it could not be finished (" + why +
                             ").",
@@ -430,8 +448,7 @@ void JetImportSet::Commit() {
         ::fsync(folder);
         ::close(folder);
     }
-    lost_.clear();
-    lostCount_ = 0;
+    ForgetLost();
 }
 
 // ---- JetDxccSet

@@ -5,6 +5,7 @@
 // NAME.bak. A run whose copy cannot be finished leaves the file as it was.
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,7 @@ class JetImportSet : public ImportTarget {
     std::vector<JetValue> ValuesOf(const QsoRow& row, std::vector<JetValue> values) const;
     QsoKey StoredKey(const std::vector<JetValue>& values) const;
     void KeepLost(const std::vector<JetValue>& values);
+    void ForgetLost();
     [[noreturn]] void Fail(const std::string& why);
     template <typename Write>
     auto Guard(Write write);
@@ -65,8 +67,8 @@ class JetImportSet : public ImportTarget {
     std::vector<JetColumn> columns_;  // of [QSO-TAB], in definition order
     std::vector<int> position_;       // QsoCol -> place in columns_ (-1: none)
     // The contacts written into the copy (call, date, time, freq, band, mode
-    // as tab-separated text), named in the error file if the copy is lost.
-    std::string lost_;
+    // as tab-separated lines), named in the error file if the copy is lost.
+    std::FILE* lost_ = nullptr;
     std::size_t lostCount_ = 0;
     // Candidates of FindContact: key hashes with the row's order and pointer.
     struct Candidate {

@@ -18,9 +18,9 @@ namespace tvx {
 
 namespace {
 
-constexpr std::size_t kCachePages = 4096;
+constexpr std::size_t kCachePages = 2048;
 // Index pages kept decoded (an entry costs about its size twice).
-constexpr std::size_t kIndexCachePages = 256;
+constexpr std::size_t kIndexCachePages = 512;
 constexpr int kUserTable = 0x4E;
 constexpr int kAutoNumberLong = 0x04;
 constexpr int kAutoNumberGuid = 0x40;
@@ -192,12 +192,20 @@ std::uint32_t JetWriter::AllocatePage() {
 
 void JetWriter::TrimCache() {
     if (cache_.size() < kCachePages && indexPages_.size() < kIndexCachePages) return;
-    Flush();
+    // Written back without a sync: only Flush promises the bytes are on disk.
+    WriteBack();
     cache_.clear();
     indexPages_.clear();
 }
 
 void JetWriter::Flush() {
+    WriteBack();
+    if (!readOnly_ && ::fsync(fd_) != 0) {
+        throw DbError("Could not write " + Quoted(path_) + ": " + SystemErrorText(errno));
+    }
+}
+
+void JetWriter::WriteBack() {
     for (auto& [number, page] : indexPages_) {
         if (!page.dirty) continue;
         EncodeIndexPage(number, page);
@@ -217,9 +225,6 @@ void JetWriter::Flush() {
             throw DbError("Could not write " + Quoted(path_) + ": " + SystemErrorText(errno));
         }
         p.dirty = false;
-    }
-    if (::fsync(fd_) != 0) {
-        throw DbError("Could not write " + Quoted(path_) + ": " + SystemErrorText(errno));
     }
 }
 

@@ -116,6 +116,7 @@ class JetWriter {
     const unsigned char* Read(std::uint32_t page);
     std::uint32_t AllocatePage();
     void TrimCache();
+    void WriteBack();
     Table& TableAt(std::uint32_t table);
 
     // Usage maps (a row pointer names the map).
