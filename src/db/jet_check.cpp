@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "db/database.h"
 #include "db/jet_file.h"
@@ -99,6 +101,18 @@ class TableCheck {
             return Problem(std::string("its page map cannot be read: ") + e.what());
         }
         std::uint32_t live = 0;
+        for (const JetPhysicalIndex& index : def_.indexes) kinds_.push_back(KindOf(index));
+        fromRows_.assign(def_.indexes.size(), Digest{});
+        // Only the columns that keys are made of are decoded for them.
+        keyColumns_.assign(def_.columns.size(), false);
+        for (std::size_t i = 0; i < def_.indexes.size(); ++i) {
+            if (kinds_[i] != KeyKind::Values) continue;
+            for (const auto& slot : def_.indexes[i].columns) {
+                for (std::size_t c = 0; c < def_.columns.size(); ++c)
+                    if (def_.columns[c].number == slot.first) keyColumns_[c] = true;
+            }
+        }
+        keyErrors_.assign(def_.indexes.size(), 0);
         // A page in use that the file's map gives as free would be handed
         // out again by the next writer.
         for (const std::uint32_t p : def_.pages) {
@@ -122,7 +136,9 @@ class TableCheck {
                 for (std::size_t r = 0; r < slots.size(); ++r) {
                     if (slots[r].deleted) continue;
                     ++live;
-                    Mark(rows_, (p << 8) | static_cast<std::uint32_t>(r));
+                    const std::uint32_t pointer = (p << 8) | static_cast<std::uint32_t>(r);
+                    Mark(rows_, pointer);
+                    DigestRow(pointer);
                 }
                 CheckFreeSpace(p, page, slots);
             } catch (const DbError& e) {
@@ -234,17 +250,15 @@ class TableCheck {
         return pointer < set.size() && set[pointer];
     }
 
-    void CheckIndex(std::size_t i) {
-        const JetPhysicalIndex& index = def_.indexes[i];
-        const std::string name = "index " + std::to_string(i);
-        std::vector<std::uint32_t> leaves;
-        std::set<std::uint32_t> visited;
-        // Keys of numeric columns are encoded again from the rows' values, in
-        // user tables (the engine's own catalogs keep columns of kinds of
-        // their own).
+    // How an index's keys are encoded again from the rows: numeric columns
+    // from the row's bytes, others (Text among them) through its values; in
+    // user tables only (the engine's own catalogs keep columns of kinds of
+    // their own).
+    enum class KeyKind { None, Numeric, Values };
+    KeyKind KindOf(const JetPhysicalIndex& index) const {
         constexpr int kUserTable = 0x4E;
+        if (def_.tableType != kUserTable) return KeyKind::None;
         const bool numeric =
-            def_.tableType == kUserTable &&
             std::all_of(index.columns.begin(), index.columns.end(), [&](const auto& c) {
                 const auto col =
                     std::find_if(def_.columns.begin(), def_.columns.end(),
@@ -252,15 +266,101 @@ class TableCheck {
                 // Numbers are keyed here only where the row keeps them in its fixed area.
                 return col != def_.columns.end() && NumericType(col->type) && (col->flags & 0x01);
             });
-        // Other keys (Text among them) are encoded again through the values
-        // of the row.
-        const bool keyable = def_.tableType == kUserTable && !numeric &&
-                             UnkeyableIndexReason(f_, def_, index).empty();
+        if (numeric) return KeyKind::Numeric;
+        return UnkeyableIndexReason(f_, def_, index).empty() ? KeyKind::Values : KeyKind::None;
+    }
+
+    // An order-free digest of a set of entries: what the rows' values give
+    // (in the table scan) against what the index holds (in its walk), so
+    // that neither reads the other's pages out of order.
+    struct Digest {
+        std::uint64_t sum = 0, mixed = 0, count = 0;
+        void Add(const Bytes& entry) {
+            const std::uint64_t h = std::hash<std::string_view>()(
+                std::string_view(reinterpret_cast<const char*>(entry.data()), entry.size()));
+            sum += h;
+            mixed ^= h * 0x9E3779B97F4A7C15ull + (h >> 29);
+            ++count;
+        }
+        bool operator==(const Digest&) const = default;
+    };
+
+    // The entries that the row's values give, one per index (none where the
+    // index leaves the row out).
+    void DigestRow(std::uint32_t pointer) {
+        const Bytes row = file_.TableRowBytes(pointer);
+        std::optional<std::vector<JetValue>> values;
+        for (std::size_t i = 0; i < def_.indexes.size(); ++i) {
+            if (kinds_[i] == KeyKind::None || keyErrors_[i] >= 3) continue;
+            const JetPhysicalIndex& index = def_.indexes[i];
+            try {
+                Bytes key;
+                if (kinds_[i] == KeyKind::Numeric) {
+                    key = NumericKey(f_, def_, index, row);
+                } else {
+                    if (!values) values = DecodeJetRow(f_, def_, row, &keyColumns_);
+                    key = JetIndexKey(f_, def_, index, *values);
+                }
+                if ((index.flags & 0x02) && JetKeyAllNull(index, key)) continue;
+                key.push_back(static_cast<unsigned char>(pointer >> 24));
+                key.push_back(static_cast<unsigned char>(pointer >> 16));
+                key.push_back(static_cast<unsigned char>(pointer >> 8));
+                key.push_back(static_cast<unsigned char>(pointer));
+                fromRows_[i].Add(key);
+            } catch (const std::exception& err) {
+                ++keyErrors_[i];
+                Problem("index " + std::to_string(i) + ": " + err.what());
+            }
+        }
+    }
+
+    // Only for an index whose digests differ: names the first entries whose
+    // key is not the key of their row's values.
+    void LocateKeyProblems(std::size_t i) {
+        const JetPhysicalIndex& index = def_.indexes[i];
+        const std::string name = "index " + std::to_string(i);
+        int found = 0;
+        std::vector<std::uint32_t> leaves;
+        std::set<std::uint32_t> visited;
+        Bytes last;
+        try {
+            Walk(
+                index.rootPage, 0,
+                [&](Bytes&& b) {
+                    const std::uint32_t pointer =
+                        (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
+                    if (found >= 3 || !Has(rows_, pointer)) return;
+                    const Bytes row = file_.TableRowBytes(pointer);
+                    const Bytes key =
+                        kinds_[i] == KeyKind::Numeric
+                            ? NumericKey(f_, def_, index, row)
+                            : JetIndexKey(f_, def_, index, DecodeJetRow(f_, def_, row));
+                    if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
+                        ++found;
+                        Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
+                                " of page " + std::to_string(pointer >> 8) +
+                                " is not the key of its values");
+                    }
+                },
+                last, leaves, visited);
+        } catch (const std::exception& e) {
+            Problem(name + ": " + e.what());
+            return;
+        }
+        if (found == 0) Problem(name + ": its keys are not those of the rows' values");
+    }
+
+    void CheckIndex(std::size_t i) {
+        const JetPhysicalIndex& index = def_.indexes[i];
+        const std::string name = "index " + std::to_string(i);
+        std::vector<std::uint32_t> leaves;
+        std::set<std::uint32_t> visited;
+        const KeyKind kind = kinds_[i];
         // The entries one by one in key order, so that memory does not grow
         // with the table.
         std::vector<bool> seen(rows_.size());
         std::size_t seenCount = 0, count = 0;
-        int keyProblems = 0;
+        Digest fromIndex;
         bool ordered = true;
         Bytes previous;
         const auto consider = [&](Bytes&& b) {
@@ -278,23 +378,7 @@ class TableCheck {
             } else {
                 Mark(seen, pointer);
                 ++seenCount;
-                if ((numeric || keyable) && keyProblems < 3) {
-                    try {
-                        const Bytes row = file_.TableRowBytes(pointer);
-                        const Bytes key =
-                            numeric ? NumericKey(f_, def_, index, row)
-                                    : JetIndexKey(f_, def_, index, DecodeJetRow(f_, def_, row));
-                        if (!std::equal(key.begin(), key.end(), b.begin(), b.end() - 4)) {
-                            ++keyProblems;
-                            Problem(name + ": the key of row " + std::to_string(pointer & 0xFF) +
-                                    " of page " + std::to_string(pointer >> 8) +
-                                    " is not the key of its values");
-                        }
-                    } catch (const std::exception& err) {
-                        ++keyProblems;
-                        Problem(name + ": " + err.what());
-                    }
-                }
+                if (kind != KeyKind::None) fromIndex.Add(b);
             }
             // A unique index holds each key once, but for keys of NULLs only
             // (a flag byte per column and nothing else).
@@ -315,6 +399,8 @@ class TableCheck {
         } catch (const DbError& e) {
             return Problem(name + ": " + e.what());
         }
+        if (kind != KeyKind::None && keyErrors_[i] == 0 && !(fromIndex == fromRows_[i]))
+            LocateKeyProblems(i);
         try {
             const std::set<std::uint32_t> owned = file_.UsageMapPages(index.ownedMap);
             for (const std::uint32_t p : visited) {
@@ -351,6 +437,10 @@ class TableCheck {
     std::vector<std::string>& problems_;
     std::vector<bool> rows_;  // live rows, by (page << 8) | row
     std::size_t live_ = 0;
+    std::vector<KeyKind> kinds_;
+    std::vector<Digest> fromRows_;  // per index, from the table scan
+    std::vector<int> keyErrors_;
+    std::vector<bool> keyColumns_;  // by place in the definition
 };
 
 }  // namespace

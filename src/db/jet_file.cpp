@@ -128,14 +128,18 @@ const unsigned char* JetFile::page(std::uint32_t number) const {
     }
     // A large file does not stay in memory whole: once the pages read since
     // the last release pass a budget, the mapping lets them all go (they are
-    // read again from the file if needed). Counting distinct pages keeps a
-    // page read again and again (rows of one page in key order) in memory.
-    constexpr std::size_t kResidentBytes = std::size_t{8} << 20;
+    // read again from the file if needed). Reads are counted by the 64 KiB
+    // block that the kernel maps around a page it reads in, so that reads
+    // scattered over the file count what they bring in, while a page read
+    // again and again (rows of one page in key order) stays.
+    constexpr std::size_t kResidentBytes = std::size_t{16} << 20;
+    constexpr std::size_t kBlock = std::size_t{64} << 10;
     if (size_ > kResidentBytes) {
-        if (touched_.empty()) touched_.resize(pageCount_);
-        if (!touched_[number]) {
-            touched_[number] = true;
-            if (++touchedCount_ * format_.pageSize > kResidentBytes) {
+        if (touched_.empty()) touched_.resize(size_ / kBlock + 1);
+        const std::size_t block = std::size_t{number} * format_.pageSize / kBlock;
+        if (!touched_[block]) {
+            touched_[block] = true;
+            if (++touchedCount_ * kBlock > kResidentBytes) {
                 ::madvise(const_cast<unsigned char*>(bytes_), size_, MADV_DONTNEED);
                 std::fill(touched_.begin(), touched_.end(), false);
                 touchedCount_ = 0;

@@ -151,7 +151,7 @@ class JetFile {
     const unsigned char* bytes_ = nullptr;  // the file, mapped read-only
     std::size_t size_ = 0;
     std::uint32_t pageCount_ = 0;
-    mutable std::vector<bool> touched_;  // pages read since the mapping last let go
+    mutable std::vector<bool> touched_;  // blocks read since the mapping last let go
     mutable std::size_t touchedCount_ = 0;
     std::string path_;
 };

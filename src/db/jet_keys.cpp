@@ -112,6 +112,24 @@ Codes GeneralLegacy(char16_t ch, unsigned char (&surrogate)[2]) {
         return c;
     }
     const std::size_t index = ch < 0xD800 ? ch : ch - 2048u;
+    // The first 256 characters (nearly all text) have their records found
+    // at once rather than by walking their block.
+    static const std::vector<std::size_t> latin = [] {
+        std::vector<std::size_t> o(256);
+        Codes skip;
+        for (std::size_t block = 0; block < 4; ++block) {
+            std::size_t at = kGeneralLegacyBlocks[block];
+            for (std::size_t i = 0; i < 64; ++i) {
+                o[block * 64 + i] = at;
+                at += ReadCodes(kGeneralLegacyCodes + at, skip);
+            }
+        }
+        return o;
+    }();
+    if (index < latin.size()) {
+        ReadCodes(kGeneralLegacyCodes + latin[index], c);
+        return c;
+    }
     std::size_t at = kGeneralLegacyBlocks[index / 64];
     for (std::size_t i = index % 64; i > 0; --i) at += ReadCodes(kGeneralLegacyCodes + at, c);
     ReadCodes(kGeneralLegacyCodes + at, c);

@@ -260,8 +260,8 @@ std::vector<std::size_t> VariableOffsets(const JetFormat& f, const JetBytes& row
 
 }  // namespace
 
-std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def,
-                                   const JetBytes& row) {
+std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def, const JetBytes& row,
+                                   const std::vector<bool>* only) {
     const std::size_t countBytes = f.jet4 ? 2 : 1;
     if (row.size() < countBytes) throw DbError("a row is empty");
     const std::size_t rowColumns = f.jet4 ? JetU16(row.data()) : row[0];
@@ -275,6 +275,10 @@ std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def,
     std::vector<JetValue> values;
     values.reserve(def.columns.size());
     for (const JetColumn& col : def.columns) {
+        if (only && !(*only)[values.size()]) {
+            values.emplace_back(std::monostate{});
+            continue;
+        }
         const bool present = static_cast<std::size_t>(col.number) < rowColumns &&
                              IsBitSet(mask, maskBytes, col.number);
         if (col.type == kJetBoolean) {

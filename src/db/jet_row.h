@@ -34,7 +34,10 @@ class JetValueError : public std::runtime_error {
 using JetBytes = std::vector<unsigned char>;
 
 // One value per column of the definition, in the definition's order.
-std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def, const JetBytes& row);
+// With `only`, the columns it does not mark (by place in the definition)
+// come back NULL undecoded.
+std::vector<JetValue> DecodeJetRow(const JetFormat& f, const JetTableDef& def, const JetBytes& row,
+                                   const std::vector<bool>* only = nullptr);
 // Throws JetValueError for a value its column cannot take (a Text longer than
 // its column, a number out of its range, text outside Jet 3's code page) or a
 // row longer than the format allows.
