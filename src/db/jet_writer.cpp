@@ -843,17 +843,51 @@ void JetWriter::PutDef(Table& t, std::size_t offset, std::uint32_t value) {
     }
 }
 
+std::optional<std::int64_t> JetWriter::LargestKey(Table& t, int column) {
+    for (const JetPhysicalIndex& index : t.def.indexes) {
+        if (index.columns.empty() || index.columns.front().first != column) continue;
+        const bool ascending = index.columns.front().second;
+        // The largest number ends an ascending index and starts a descending one.
+        std::uint32_t number = index.rootPage;
+        for (int depth = 0;; ++depth) {
+            const IndexPage& page = LoadIndexPage(number);
+            if (page.leaf) break;
+            if (depth > 32 || page.entries.empty()) return std::nullopt;
+            number = ascending ? (page.tail ? page.tail : ChildOf(page.entries.back()))
+                               : ChildOf(page.entries.front());
+        }
+        const IndexPage& leaf = LoadIndexPage(number);
+        // An empty leaf under a root that is not itself a leaf says nothing.
+        if (leaf.entries.empty())
+            return number == index.rootPage ? std::optional<std::int64_t>(0) : std::nullopt;
+        JetBytes key = ascending ? leaf.entries.back() : leaf.entries.front();
+        if (key.size() < 5 + 4) return std::nullopt;
+        if (!ascending)
+            for (unsigned char& b : key) b = static_cast<unsigned char>(~b);
+        if (key[0] != 0x7F) return std::nullopt;  // NULL
+        const std::uint32_t bits = BigEndian(&key[1], 4) ^ 0x80000000u;
+        return static_cast<std::int32_t>(bits);
+    }
+    return std::nullopt;
+}
+
 void JetWriter::NextAutoNumber(Table& t, std::vector<JetValue>& values) {
     for (std::size_t c = 0; c < t.def.columns.size(); ++c) {
         const JetColumn& col = t.def.columns[c];
         if (!(col.flags & kAutoNumberLong) || col.type != kJetLong) continue;
         if (!t.autoKnown) {
-            // The counter, or the largest number if a row holds more.
+            // The counter, or the largest number if a row holds more: from an
+            // index that starts with the column where there is one, else from
+            // a scan of the rows.
             std::int64_t largest = static_cast<std::int32_t>(t.def.autoNumber);
-            ScanRows(t.def.page, [&](std::uint32_t, const std::vector<JetValue>& row) {
-                if (const auto* n = std::get_if<std::int64_t>(&row[c]))
-                    largest = std::max(largest, *n);
-            });
+            if (const std::optional<std::int64_t> top = LargestKey(t, col.number)) {
+                largest = std::max(largest, *top);
+            } else {
+                ScanRows(t.def.page, [&](std::uint32_t, const std::vector<JetValue>& row) {
+                    if (const auto* n = std::get_if<std::int64_t>(&row[c]))
+                        largest = std::max(largest, *n);
+                });
+            }
             t.lastAuto = largest;
             t.autoKnown = true;
         }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -146,6 +147,9 @@ class JetWriter {
                                   const std::vector<std::uint32_t>& roots) const;
     void PutDef(Table& t, std::size_t offset, std::uint32_t value);
     void NextAutoNumber(Table& t, std::vector<JetValue>& values);
+    // The largest value of a Long column that starts an index; nullopt
+    // when no index starts with it.
+    std::optional<std::int64_t> LargestKey(Table& t, int column);
 
     std::string path_;
     bool readOnly_ = false;
