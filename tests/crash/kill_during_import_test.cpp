@@ -71,9 +71,23 @@ std::vector<Contact> Contacts() {
     return contacts;
 }
 
+const char* const kBands[] = {"20M", "40M", "15M", "80M"};
+const char* const kModes[] = {"CW", "SSB", "RTTY"};
+
+// The confirmations of every contact, as a LoTW download gives them.
+std::string LotwLog(const std::vector<Contact>& contacts) {
+    std::string log = "ARRL Logbook of the World Status Report\n<PROGRAMID:4>LoTW\n<eoh>\n";
+    for (std::size_t i = 0; i < contacts.size(); ++i) {
+        const Contact& c = contacts[i];
+        log += Tag("APP_LoTW_OWNCALL", "N0CALL") + Tag("STATION_CALLSIGN", "N0CALL") +
+               Tag("CALL", c.call) + Tag("BAND", kBands[i % 4]) + Tag("MODE", kModes[i % 3]) +
+               Tag("QSO_DATE", c.date) + Tag("TIME_ON", c.time) + Tag("QSL_RCVD", "Y") +
+               Tag("QSLRDATE", "20240501") + "<eor>\n";
+    }
+    return log;
+}
+
 std::string AdifLog(const std::vector<Contact>& contacts) {
-    static const char* const kBands[] = {"20M", "40M", "15M", "80M"};
-    static const char* const kModes[] = {"CW", "SSB", "RTTY"};
     std::string log = "Generated log\n<ADIF_VER:5>3.1.4 <EOH>\n";
     for (std::size_t i = 0; i < contacts.size(); ++i) {
         const Contact& c = contacts[i];
@@ -84,14 +98,15 @@ std::string AdifLog(const std::vector<Contact>& contacts) {
     return log;
 }
 
-pid_t StartImport(const std::string& target, const std::string& host, const std::string& source) {
+pid_t StartImport(const std::string& target, const std::string& host, const std::string& source,
+                  const char* type = "adif") {
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         execl(TVX_CLI_PATH, TVX_CLI_PATH, "import", "--target", target.c_str(), "--host-path",
-              host.c_str(), "--type", "adif", "--source", source.c_str(), "--opr-call", "N0CALL",
+              host.c_str(), "--type", type, "--source", source.c_str(), "--opr-call", "N0CALL",
               "--settings", "/nonexistent/Tvx2007.ini", "--yes", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -207,73 +222,97 @@ TEST(CrashSafety, KilledImportsLeaveWholeRowsOfTheSourceInOrder) {
     EXPECT_GE(midRun, kKills / 2);
 }
 
-// The same against a Jet target: a killed run leaves the file byte for byte
-// as it was (its copy is removed by the next run), a finished one a file
-// that passes the checker with every contact of the source after the rows
-// before it.
-TEST(CrashSafety, KilledImportsLeaveAJetTargetAsItWasOrWhole) {
-    const std::string shared = std::string(TVX_SHARED_DATA_DIR) + "/jet/target.mdb";
-    if (!std::filesystem::exists(shared)) GTEST_SKIP() << "no shared Jet fixtures";
+// The same against Jet targets, for an import (Jet 4) and a LoTW pass
+// (Jet 3): a killed run leaves the file byte for byte as it was (its copy is
+// removed by the next run), a finished one a file that passes the checker
+// with every contact of the source after the rows before it, or with every
+// contact confirmed.
+TEST(CrashSafety, KilledRunsLeaveAJetTargetAsItWasOrWhole) {
     test::TempDir dir;
     const std::string host = dir.file("host");
     std::filesystem::create_directories(host);
     test::WriteSmallWorld(host + "/refdata.sqlite");
     std::vector<Contact> contacts = Contacts();
     contacts.resize(kContacts / 4);
-    const std::string source = dir.write("big.adi", AdifLog(contacts));
-    const std::string target = dir.file("LOG.mdb");
-    std::filesystem::copy_file(shared, target);
-    std::filesystem::permissions(target, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
-
-    const unsigned seed = std::random_device{}();
-    std::mt19937 random(seed);
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    long long boundMs = 1500;
-    std::size_t rows = 1;  // target.mdb holds one row
-    int midRun = 0;
-    for (int kill = 0; kill < kKills; ++kill) {
-        SCOPED_TRACE("kill " + std::to_string(kill));
-        const std::string before = FileBytes(target);
-        const pid_t pid = StartImport(target, host, source);
-        const long long wait = std::uniform_int_distribution<long long>(50, boundMs)(random);
-        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        const bool killed = WIFSIGNALED(status);
-        if (!killed) {
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-            boundMs = std::max(100LL, wait * 4 / 5);
+    const std::string adif = dir.write("big.adi", AdifLog(contacts));
+    const std::string lotw = dir.write("lotw.adi", LotwLog(contacts));
+    struct Case {
+        const char* name;
+        bool jet3;
+        const char* type;
+    };
+    for (const Case& c :
+         {Case{"import, Jet 4", false, "adif"}, Case{"LoTW pass, Jet 3", true, "lotw"}}) {
+        SCOPED_TRACE(c.name);
+        const std::string target = dir.file(c.jet3 ? "LOG3.mdb" : "LOG4.mdb");
+        if (!test::MakeJetTarget(target, c.jet3)) GTEST_SKIP() << "no shared Jet fixtures";
+        const bool confirming = std::string(c.type) == "lotw";
+        std::size_t rows = 0;
+        if (confirming) {
+            // The contacts to confirm, imported whole first.
+            const pid_t pid = StartImport(target, host, adif);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            rows = contacts.size();
         }
-        ASSERT_TRUE(CheckJetFile(target).empty());
-        const std::string after = FileBytes(target);
-        if (after == before) {
-            ++midRun;
-            ASSERT_TRUE(killed) << "a run that ended changed nothing";
-            continue;
+        const unsigned seed = std::random_device{}();
+        std::mt19937 random(seed);
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        long long boundMs = 1500;
+        int midRun = 0;
+        for (int kill = 0; kill < kKills; ++kill) {
+            SCOPED_TRACE("kill " + std::to_string(kill));
+            const std::string before = FileBytes(target);
+            const pid_t pid = StartImport(target, host, confirming ? lotw : adif, c.type);
+            const long long wait = std::uniform_int_distribution<long long>(50, boundMs)(random);
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            const bool killed = WIFSIGNALED(status);
+            if (!killed) {
+                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+                boundMs = std::max(100LL, wait * 4 / 5);
+            }
+            ASSERT_TRUE(CheckJetFile(target).empty());
+            if (FileBytes(target) == before) {
+                ++midRun;
+                ASSERT_TRUE(killed || confirming) << "a run that ended changed nothing";
+                continue;
+            }
+            // Replaced: every contact of the source after the rows before, or
+            // every contact confirmed.
+            JetWriter file(target, JetWriter::Mode::ReadOnly);
+            const std::uint32_t table = file.FindTable("QSO-TAB");
+            const JetTableDef& def = file.Definition(table);
+            std::size_t callAt = 0, lotwAt = 0;
+            for (std::size_t col = 0; col < def.columns.size(); ++col) {
+                if (def.columns[col].name == "QSO-CALL") callAt = col;
+                if (def.columns[col].name == "QSO-LOTWREC") lotwAt = col;
+            }
+            std::vector<std::string> calls;
+            std::size_t confirmed = 0;
+            file.ScanRows(table, [&](std::uint32_t, const std::vector<JetValue>& row) {
+                calls.push_back(std::get<std::string>(row[callAt]));
+                confirmed += std::holds_alternative<std::string>(row[lotwAt]);
+            });
+            if (confirming) {
+                ASSERT_EQ(calls.size(), rows);
+                ASSERT_EQ(confirmed, rows);
+            } else {
+                ASSERT_EQ(calls.size(), rows + contacts.size());
+                for (std::size_t i = 0; i < contacts.size(); ++i)
+                    ASSERT_EQ(calls[rows + i], contacts[i].call);
+                rows = calls.size();
+            }
+            std::cout << "[crash] " << c.name << " kill " << kill << " after " << wait
+                      << " ms: replaced, " << rows << " rows" << std::endl;
         }
-        // Replaced: every contact of the source after the rows before.
-        JetWriter file(target, JetWriter::Mode::ReadOnly);
-        const std::uint32_t table = file.FindTable("QSO-TAB");
-        const JetTableDef& def = file.Definition(table);
-        std::size_t callAt = 0;
-        for (std::size_t c = 0; c < def.columns.size(); ++c)
-            if (def.columns[c].name == "QSO-CALL") callAt = c;
-        std::vector<std::string> calls;
-        file.ScanRows(table, [&](std::uint32_t, const std::vector<JetValue>& row) {
-            calls.push_back(std::get<std::string>(row[callAt]));
-        });
-        ASSERT_EQ(calls.size(), rows + contacts.size());
-        for (std::size_t i = 0; i < contacts.size(); ++i)
-            ASSERT_EQ(calls[rows + i], contacts[i].call);
-        rows = calls.size();
-        std::cout << "[crash] Jet kill " << kill << " after " << wait << " ms: replaced, " << rows
-                  << " rows" << std::endl;
+        std::cout << "[crash] " << c.name << ": " << midRun << " of " << kKills
+                  << " runs killed before the file was replaced" << std::endl;
+        EXPECT_GE(midRun, kKills / 2);
     }
-    std::cout << "[crash] Jet: " << midRun << " of " << kKills
-              << " runs killed before the file was replaced" << std::endl;
-    EXPECT_GE(midRun, kKills / 2);
 }
 
 }  // namespace
