@@ -7,12 +7,25 @@
 #   ...change, build...
 #   scripts/dump-fixtures.sh build/src/cli/tolvex-import-cli /tmp/after
 #   diff -r /tmp/before /tmp/after
-# Usage: scripts/dump-fixtures.sh CLI OUT_DIR [SHARED_DATA_DIR]
+# With TARGET_KIND=jet3 or jet4 the targets are Jet files instead (the
+# target's tables added by init-target --into to the shared Access 97 sample
+# or empty Access 2000 database), dumped in the same form, so that
+#   diff -r /tmp/sqlite /tmp/jet4
+# shows what the kind of target changes.
+# Usage: [TARGET_KIND=sqlite|jet3|jet4] scripts/dump-fixtures.sh CLI OUT_DIR [SHARED_DATA_DIR]
 set -eu
 CLI=$(realpath "$1")
 OUT=$(realpath -m "$2")
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SHARED=${3:-$ROOT/../shared/data}
+KIND=${TARGET_KIND:-sqlite}
+JET_ROWS=$(dirname "$CLI")/../../tests/tvx_jet_rows
+case $KIND in
+sqlite) ;;
+jet3) JET_BASE=$SHARED/jet/jet3-sample.mdb ;;
+jet4) JET_BASE=$SHARED/jet/real/empty-v2000.mdb ;;
+*) echo "unknown TARGET_KIND $KIND" >&2 && exit 2 ;;
+esac
 CTY=/usr/share/hamradio-files/cty.csv
 [ -f "$CTY" ] || CTY=$ROOT/tests/data/cty-excerpt.csv
 
@@ -29,17 +42,29 @@ run() {
     dir=$WORK/$name
     mkdir -p "$dir"
     cp "$source" "$dir/"
-    target=$dir/target.sqlite
-    if [ -n "${5:-}" ]; then cp "$5" "$target"; else "$CLI" init-target "$target" >/dev/null; fi
+    if [ "$KIND" = sqlite ]; then target=$dir/target.sqlite; else target=$dir/target.mdb; fi
+    if [ -n "${5:-}" ]; then
+        cp "$5" "$target"
+    elif [ "$KIND" = sqlite ]; then
+        "$CLI" init-target "$target" >/dev/null
+    else
+        cp "$JET_BASE" "$target" && chmod u+w "$target"
+        "$CLI" init-target --into "$target" >/dev/null
+    fi
     set +e
     "$CLI" import --target "$target" --host-path "$OUT/host" --type "$type" \
         --source "$dir/$(basename "$source")" --filter "$filter" --opr-call N0CALL \
         --note imported --yes >"$OUT/$name.out" 2>&1
     echo "exit $?" >>"$OUT/$name.out"
     set -e
-    sed "s|$dir|SRC|g" "$OUT/$name.out" >"$OUT/$name.tmp" && mv "$OUT/$name.tmp" "$OUT/$name.out"
+    sed "s|$dir|SRC|g; s|SRC/target\.mdb|SRC/target.sqlite|g" "$OUT/$name.out" >"$OUT/$name.tmp" &&
+        mv "$OUT/$name.tmp" "$OUT/$name.out"
     [ -f "$dir/ERRORS.TXT" ] && cp "$dir/ERRORS.TXT" "$OUT/$name.errors"
-    sqlite3 -header "$target" "SELECT * FROM [QSO-TAB] ORDER BY rowid" >"$OUT/$name.rows"
+    if [ "$KIND" = sqlite ]; then
+        sqlite3 -header "$target" "SELECT * FROM [QSO-TAB] ORDER BY rowid" >"$OUT/$name.rows"
+    else
+        "$JET_ROWS" "$target" >"$OUT/$name.rows"
+    fi
     LAST_TARGET=$target
 }
 
@@ -56,7 +81,7 @@ done
 
 run sample adif "$ROOT/samples/sample.adi"
 run sample-none adif "$ROOT/samples/sample.adi" none
-cp "$LAST_TARGET" "$WORK/sample-target.sqlite"
+cp "$LAST_TARGET" "$WORK/sample-target"
 run sample-lotw lotw "$ROOT/samples/sample.adi"
 
 if [ -d "$SHARED/adif" ]; then

@@ -259,28 +259,10 @@ JetTableDef JetFile::ReadTableDef(std::uint32_t first) const {
 }
 
 std::vector<JetRowSlot> JetFile::RowSlots(std::uint32_t number) const {
-    const JetFormat& f = format_;
-    const unsigned char* p = page(number);
-    const std::size_t count = JetU16(p + f.dataRows);
-    if (f.dataOffsets + 2 * count > f.pageSize) {
-        throw DbError("Data page " + std::to_string(number) + " of " + Quoted(path_) +
-                      " is damaged: its offset table does not fit.");
-    }
-    std::vector<JetRowSlot> slots(count);
-    std::size_t end = f.pageSize;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t entry = JetU16(p + f.dataOffsets + 2 * i);
-        JetRowSlot& s = slots[i];
-        s.start = entry & 0x1FFF;
-        s.end = end;
-        s.deleted = (entry & 0x8000) != 0;
-        s.moved = !s.deleted && (entry & 0x4000) != 0;
-        if (s.start < f.dataOffsets + 2 * count || s.start > s.end) {
-            throw DbError("Data page " + std::to_string(number) + " of " + Quoted(path_) +
-                          " is damaged: row " + std::to_string(i) + " lies outside its place.");
-        }
-        end = s.start;
-    }
+    const std::size_t count = JetU16(page(number) + format_.dataRows);
+    std::vector<JetRowSlot> slots;
+    for (std::size_t i = 0; i < count; ++i)
+        slots.push_back(Slot(number, static_cast<std::uint32_t>(i)));
     return slots;
 }
 
