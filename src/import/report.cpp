@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/file.h"
+
 namespace tvx {
 
 std::string ProblemLineContact(const WorkingContact& c) {
@@ -87,18 +89,18 @@ std::string ReportFile::Create(const std::string& path, const std::vector<Guarde
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return errno == ELOOP ? std::string("it is a symbolic link") : std::strerror(errno);
+        return errno == ELOOP ? std::string("it is a symbolic link") : SystemErrorText(errno);
     }
     std::string refusal;
     if (::fstat(fd, &st) != 0) {
-        refusal = std::strerror(errno);
+        refusal = SystemErrorText(errno);
     } else {
         refusal = Refusal(st, guarded);
     }
-    if (refusal.empty() && ::ftruncate(fd, 0) != 0) refusal = std::strerror(errno);
+    if (refusal.empty() && ::ftruncate(fd, 0) != 0) refusal = SystemErrorText(errno);
     if (refusal.empty()) {
         file_ = ::fdopen(fd, "wb");
-        if (!file_) refusal = std::strerror(errno);
+        if (!file_) refusal = SystemErrorText(errno);
     }
     if (!file_) ::close(fd);
     return refusal;
@@ -109,7 +111,7 @@ bool ReportFile::WriteLine(const std::string& line) {
     // Keep the report readable while a long run goes on.
     if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
         std::fwrite("\r\n", 1, 2, file_) != 2 || std::fflush(file_) != 0) {
-        error_ = std::strerror(errno);
+        error_ = SystemErrorText(errno);
         return false;
     }
     return true;

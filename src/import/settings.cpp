@@ -88,7 +88,7 @@ HostSettings ReadHostSettings(const std::string& iniPath) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            settings.problem = "'" + iniPath + "': " + std::strerror(errno) + ".";
+            settings.problem = "'" + iniPath + "': " + SystemErrorText(errno) + ".";
             break;
         }
         if (n == 0) break;

@@ -160,7 +160,7 @@ bool ReportReadError(ImportEngine& s, const TextLineReader& reader) {
     if (reader.error() == 0) return false;
     s.NotifyText(kMsgSourceReadError,
                  MessageText(kMsgSourceReadError) + ":\n'" + s.sourcePath() +
-                     "': " + std::strerror(reader.error()) + ".",
+                     "': " + SystemErrorText(reader.error()) + ".",
                  MessageIcon::Stop);
     return true;
 }
