@@ -642,7 +642,7 @@ std::uint32_t ChildOf(const JetBytes& intermediate) {
 
 }  // namespace
 
-void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
+bool JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
     const JetPhysicalIndex& index = t.def.indexes[i];
     struct Step {
         std::uint32_t number;
@@ -676,9 +676,12 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
         number = child;
         page = &LoadIndexPage(number);
     }
-    const auto at = std::lower_bound(page->entries.begin(), page->entries.end(), entry);
-    const std::size_t inserted = static_cast<std::size_t>(at - page->entries.begin());
-    page->entries.insert(at, entry);
+    const std::size_t inserted = static_cast<std::size_t>(
+        std::lower_bound(page->entries.begin(), page->entries.end(), entry) -
+        page->entries.begin());
+    const bool repeated = NeighbourHasKey(*page, inserted, entry);
+    page = &LoadIndexPage(number);  // the neighbours' pages may have come in since
+    page->entries.insert(page->entries.begin() + static_cast<std::ptrdiff_t>(inserted), entry);
     page->dirty = true;
     bool appended = inserted + 1 == page->entries.size();
     while (!IndexPageFits(*page)) {
@@ -735,7 +738,7 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
             PutIndexPage(a, std::move(left));
             PutIndexPage(b, std::move(right));
             PutIndexPage(number, std::move(root));
-            return;
+            return repeated;
         }
         const std::uint32_t l = AllocatePage();
         MapSet(index.ownedMap, l, true, false);
@@ -760,6 +763,7 @@ void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
         page->dirty = true;
         appended = up.pos == page->entries.size() - 1 && page->tail == 0;
     }
+    return repeated;
 }
 
 // The leaf where an entry belongs, reached from the root.
@@ -798,7 +802,10 @@ void JetWriter::IndexRemove(Table& t, std::size_t i, const JetBytes& entry) {
 bool JetWriter::KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry) {
     const IndexPage& page = LeafFor(index, entry, nullptr);
     const auto at = std::lower_bound(page.entries.begin(), page.entries.end(), entry);
-    const std::size_t pos = static_cast<std::size_t>(at - page.entries.begin());
+    return NeighbourHasKey(page, static_cast<std::size_t>(at - page.entries.begin()), entry);
+}
+
+bool JetWriter::NeighbourHasKey(const IndexPage& page, std::size_t pos, const JetBytes& entry) {
     // Equal keys lie together: a neighbour of the entry's place has its key
     // if any entry has, on this leaf or across the leaf links.
     if (pos < page.entries.size() && SameKey(page.entries[pos], entry)) return true;
@@ -941,10 +948,8 @@ std::uint32_t JetWriter::Append(Table& t, std::vector<JetValue>& values) {
         PutBigEndian(entry, pointer >> 8, 3);
         entry.push_back(static_cast<unsigned char>(pointer));
         // The definition counts the distinct keys an index has held.
-        if (!KeyRunNeighbour(t.def.indexes[i], entry)) {
+        if (!IndexInsert(t, i, entry))
             PutDef(t, t.def.indexes[i].countOffset, ++t.def.indexes[i].uniqueCount);
-        }
-        IndexInsert(t, i, entry);
     }
     ++t.def.rowCount;
     PutDef(t, format_.rowCount, t.def.rowCount);
@@ -1032,9 +1037,7 @@ void JetWriter::UpdateRow(std::uint32_t table, std::uint32_t pointer,
         if (!(ignore && JetKeyAllNull(index, oldKeys[i]))) IndexRemove(t, i, entryOf(oldKeys[i]));
         if (!(ignore && JetKeyAllNull(index, newKeys[i]))) {
             const JetBytes e = entryOf(newKeys[i]);
-            if (!KeyRunNeighbour(index, e))
-                PutDef(t, index.countOffset, ++t.def.indexes[i].uniqueCount);
-            IndexInsert(t, i, e);
+            if (!IndexInsert(t, i, e)) PutDef(t, index.countOffset, ++t.def.indexes[i].uniqueCount);
         }
     }
 }

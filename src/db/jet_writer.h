@@ -137,10 +137,12 @@ class JetWriter {
     void PutIndexPage(std::uint32_t page, IndexPage p);
     void EncodeIndexPage(std::uint32_t page, const IndexPage& p);
     IndexPage& LeafFor(const JetPhysicalIndex& index, const JetBytes& entry, std::uint32_t* page);
-    void IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
+    // Returns whether the index held the entry's key already.
+    bool IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
     void IndexRemove(Table& t, std::size_t index, const JetBytes& entry);
     bool IndexHasKey(const JetPhysicalIndex& index, const JetBytes& key);
     bool KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry);
+    bool NeighbourHasKey(const IndexPage& page, std::size_t pos, const JetBytes& entry);
 
     std::uint32_t Append(Table& t, std::vector<JetValue>& values);
     JetBytes TableDefinitionBytes(const JetTableSpec& spec, std::uint32_t mapPage,
