@@ -18,9 +18,9 @@ namespace tvx {
 
 namespace {
 
-constexpr std::size_t kCachePages = 2048;
+constexpr std::size_t kCacheBytes = std::size_t{8} << 20;
 // Index pages kept decoded (an entry costs about its size twice).
-constexpr std::size_t kIndexCachePages = 512;
+constexpr std::size_t kIndexCacheBytes = std::size_t{2} << 20;
 constexpr int kUserTable = 0x4E;
 constexpr int kAutoNumberLong = 0x04;
 constexpr int kAutoNumberGuid = 0x40;
@@ -191,7 +191,10 @@ std::uint32_t JetWriter::AllocatePage() {
 }
 
 void JetWriter::TrimCache() {
-    if (cache_.size() < kCachePages && indexPages_.size() < kIndexCachePages) return;
+    // Budgets in bytes of pages, so that Jet 3's half-size pages are kept twice as many.
+    if (cache_.size() * format_.pageSize < kCacheBytes &&
+        indexPages_.size() * format_.pageSize < kIndexCacheBytes)
+        return;
     // Written back without a sync: only Flush promises the bytes are on disk.
     WriteBack();
     cache_.clear();
