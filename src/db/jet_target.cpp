@@ -340,18 +340,25 @@ std::optional<std::int64_t> JetImportSet::FindContact(const QsoKey& key) {
     if (!index_) {
         auto index = std::make_unique<KeyIndex>();
         index->read.reserve(writer_->Definition(table_).rowCount);
+        // Only the key's columns are decoded.
+        keyColumns_.assign(columns_.size(), false);
+        for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand})
+            keyColumns_[static_cast<std::size_t>(position_[c])] = true;
         Guard([&] {
-            writer_->ScanRows(table_, [&](std::uint32_t pointer, const std::vector<JetValue>& row) {
-                bool complete = true;
-                for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand}) {
-                    complete =
-                        complete && TextOf(row[static_cast<std::size_t>(position_[c])]).has_value();
-                }
-                // NULL equals nothing.
-                if (complete)
-                    index->read.push_back({QsoKeyHash(StoredKey(row)), index->next, pointer});
-                ++index->next;
-            });
+            writer_->ScanRows(
+                table_,
+                [&](std::uint32_t pointer, const std::vector<JetValue>& row) {
+                    bool complete = true;
+                    for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand}) {
+                        complete = complete &&
+                                   TextOf(row[static_cast<std::size_t>(position_[c])]).has_value();
+                    }
+                    // NULL equals nothing.
+                    if (complete)
+                        index->read.push_back({QsoKeyHash(StoredKey(row)), index->next, pointer});
+                    ++index->next;
+                },
+                &keyColumns_);
         });
         std::sort(index->read.begin(), index->read.end());
         index_ = std::move(index);
@@ -361,7 +368,8 @@ std::optional<std::int64_t> JetImportSet::FindContact(const QsoKey& key) {
     std::optional<std::pair<std::uint32_t, std::uint32_t>> found;
     const auto consider = [&](std::uint32_t order, std::uint32_t pointer) {
         if (found && found->first <= order) return;
-        if (StoredKey(Guard([&] { return writer_->ReadRow(table_, pointer); })) == key)
+        if (StoredKey(Guard([&] { return writer_->ReadRow(table_, pointer, &keyColumns_); })) ==
+            key)
             found = std::make_pair(order, pointer);
     };
     auto it = std::lower_bound(index_->read.begin(), index_->read.end(), Candidate{hash, 0, 0});
@@ -374,8 +382,10 @@ std::optional<std::int64_t> JetImportSet::FindContact(const QsoKey& key) {
 
 std::string JetImportSet::ReadText(std::int64_t rowId, QsoCol col) {
     BeginCopy();
+    std::vector<bool> only(columns_.size());
+    only[static_cast<std::size_t>(position_[col])] = true;
     const std::vector<JetValue> values =
-        Guard([&] { return writer_->ReadRow(table_, static_cast<std::uint32_t>(rowId)); });
+        Guard([&] { return writer_->ReadRow(table_, static_cast<std::uint32_t>(rowId), &only); });
     return TextOf(values[static_cast<std::size_t>(position_[col])]).value_or("");
 }
 

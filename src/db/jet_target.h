@@ -66,6 +66,7 @@ class JetImportSet : public ImportTarget {
     std::uint32_t table_ = 0;
     std::vector<JetColumn> columns_;  // of [QSO-TAB], in definition order
     std::vector<int> position_;       // QsoCol -> place in columns_ (-1: none)
+    std::vector<bool> keyColumns_;    // the places of the contact's key
     // The contacts written into the copy (call, date, time, freq, band, mode
     // as tab-separated lines), named in the error file if the copy is lost.
     std::FILE* lost_ = nullptr;

@@ -504,14 +504,16 @@ JetBytes JetWriter::RowAt(std::uint32_t pointer, std::uint32_t* stored) {
                   std::to_string(pointer >> 8) + " of " + Quoted(path_) + " is not there.");
 }
 
-std::vector<JetValue> JetWriter::ReadRow(std::uint32_t table, std::uint32_t pointer) {
+std::vector<JetValue> JetWriter::ReadRow(std::uint32_t table, std::uint32_t pointer,
+                                         const std::vector<bool>* only) {
     const Table& t = TableAt(table);
-    return DecodeJetRow(format_, t.def, RowAt(pointer));
+    return DecodeJetRow(format_, t.def, RowAt(pointer), only);
 }
 
 void JetWriter::ScanRows(
     std::uint32_t table,
-    const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit) {
+    const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit,
+    const std::vector<bool>* only) {
     const JetTableDef def = TableAt(table).def;
     for (const std::uint32_t number : MapPages(def.ownedMap)) {
         TrimCache();  // a scan of a large table keeps few pages
@@ -521,7 +523,7 @@ void JetWriter::ScanRows(
         for (std::size_t r = 0; r < count; ++r) {
             if (JetU16(Read(number) + format_.dataOffsets + 2 * r) & 0x8000) continue;
             const std::uint32_t pointer = number << 8 | static_cast<std::uint32_t>(r);
-            visit(pointer, DecodeJetRow(format_, def, RowAt(pointer)));
+            visit(pointer, DecodeJetRow(format_, def, RowAt(pointer), only));
         }
     }
 }

@@ -78,10 +78,15 @@ class JetWriter {
     // Deletes a row as the engine does: its entry marked deleted (its bytes
     // stay), its index entries removed, the row count lowered.
     void DeleteRow(std::uint32_t table, std::uint32_t pointer);
-    std::vector<JetValue> ReadRow(std::uint32_t table, std::uint32_t pointer);
-    // Every live row of the table, in scan order.
+    // With `only`, as ScanRows.
+    std::vector<JetValue> ReadRow(std::uint32_t table, std::uint32_t pointer,
+                                  const std::vector<bool>* only = nullptr);
+    // Every live row of the table, in scan order; with `only`, just the
+    // columns it marks (by place in the definition) are decoded, the others
+    // come as NULL.
     void ScanRows(std::uint32_t table,
-                  const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit);
+                  const std::function<void(std::uint32_t, const std::vector<JetValue>&)>& visit,
+                  const std::vector<bool>* only = nullptr);
 
     // Adds an empty table with the catalog rows the engine keeps for one
     // (its entry in MSysObjects, its permissions in MSysACEs, inherited from
