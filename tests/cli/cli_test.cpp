@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "db/jet_writer.h"
 #include "import/messages.h"
 #include "import/session.h"
 #include "readers/source_types.h"
@@ -132,18 +134,63 @@ TEST_F(CliTest, MissingSourceIsRefused) {
     EXPECT_EQ(r.err, "error: " + MessageText(kMsgSourceNotOpen) + "\n");
 }
 
-// A Jet file is a target; one that is no whole database is refused with the
-// reason and left as it was.
-TEST_F(CliTest, BrokenJetTargetRefusedWithItsReason) {
-    std::string jet(2048, '\0');
-    jet.replace(4, 15, "Standard Jet DB");
-    target = dir.write("log.mdb", jet);
-    const Result r = Run(Import({"--type", "adif", "--opr-call", "W1AW", "--yes"}));
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("is not a Jet database"), std::string::npos) << r.err;
-    std::ifstream in(target, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), jet);
-    EXPECT_NE(r.err.find("error: " + MessageText(kMsgTargetNotOpen)), std::string::npos);
+// A Jet target that cannot be written is refused with the reason, exit 1 and
+// the file byte for byte as it was, with no copy left beside it.
+TEST_F(CliTest, JetTargetsRefusedWithTheirReasonLeftAsTheyWere) {
+    std::string empty(2048, '\0');
+    empty.replace(4, 15, "Standard Jet DB");
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;  // the target at the path
+        const char* reason;
+    };
+    const auto made = [&](const std::string& path) {
+        if (!test::MakeJetTarget(path, false)) GTEST_SKIP() << "no shared Jet files";
+    };
+    const std::vector<Case> cases = {
+        {"no whole database", [&](const std::string& p) { dir.write("log.mdb", empty), (void)p; },
+         "is not a Jet database"},
+        {"open in the host program",
+         [&](const std::string& p) { made(p), dir.write("log.ldb", "lock"); },
+         "seems to be open in the host program"},
+        {"damaged",
+         [&](const std::string& p) {
+             made(p);
+             std::uint32_t page = 0;
+             {
+                 JetWriter file(p, JetWriter::Mode::ReadOnly);
+                 page = file.FindTable("QSO-TAB");
+             }
+             // A row count the table does not hold.
+             std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(std::streamoff{page} * 4096 + 16);
+             f.write("\x07", 1);
+         },
+         "damaged"},
+        {"the file as it was cannot be kept",
+         [&](const std::string& p) {
+             made(p), std::filesystem::create_directory(p.substr(0, p.size() - 4) + ".bak");
+         },
+         "is unchanged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        target = dir.file("log.mdb");
+        std::filesystem::remove(dir.file("log.ldb"));
+        std::filesystem::remove_all(dir.file("log.bak"));
+        c.make(target);
+        if (HasFatalFailure() || IsSkipped()) return;
+        const std::string before = bytes(target);
+        const Result r = Run(Import({"--type", "adif", "--opr-call", "W1AW", "--yes"}));
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(bytes(target), before);
+        EXPECT_FALSE(std::filesystem::exists(target + ".importing"));
+    }
 }
 
 TEST_F(CliTest, RefdataOfTheDataPathIsNotATarget) {
