@@ -24,6 +24,11 @@ std::uint32_t BigEndian(const unsigned char* p, int bytes) {
 
 using Bytes = std::vector<unsigned char>;
 
+// The row a leaf entry names: its last four bytes, page (big-endian) then row.
+std::uint32_t RowOf(const Bytes& entry) {
+    return (BigEndian(&entry[entry.size() - 4], 3) << 8) | entry[entry.size() - 1];
+}
+
 bool NumericType(int type) {
     return type >= kJetByte && type <= kJetDateTime;
 }
@@ -327,8 +332,7 @@ class TableCheck {
             Walk(
                 index.rootPage, 0,
                 [&](Bytes&& b) {
-                    const std::uint32_t pointer =
-                        (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
+                    const std::uint32_t pointer = RowOf(b);
                     if (found >= 3 || !Has(rows_, pointer)) return;
                     const Bytes row = file_.TableRowBytes(pointer);
                     const Bytes key =
@@ -369,7 +373,7 @@ class TableCheck {
                 Problem(name + ": entry " + std::to_string(e) + " is out of order");
                 ordered = false;
             }
-            const std::uint32_t pointer = (BigEndian(&b[b.size() - 4], 3) << 8) | b[b.size() - 1];
+            const std::uint32_t pointer = RowOf(b);
             if (!Has(rows_, pointer)) {
                 Problem(name + ": an entry names row " + std::to_string(pointer & 0xFF) +
                         " of page " + std::to_string(pointer >> 8) + ", which is no live row");

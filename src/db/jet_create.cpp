@@ -36,10 +36,6 @@ void Put16(JetBytes& b, std::uint32_t v) {
 void Put32(JetBytes& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
-void Set16(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
 
 std::size_t FixedSize(int type) {
     switch (type) {
@@ -83,10 +79,6 @@ double JetNow() {
     std::tm local{};
     localtime_r(&now, &local);
     return static_cast<double>(timegm(&local)) / 86400.0 + 25569.0;
-}
-
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
 }
 
 [[noreturn]] void Refuse(const std::string& table, const std::string& why) {
@@ -261,28 +253,22 @@ JetBytes JetWriter::TableDefinitionBytes(const JetTableSpec& spec, std::uint32_t
     }
     for (const JetIndexSpec& index : spec.indexes) PutName(b, index.name, f.jet4);
     Put16(b, 0xFFFF);  // no Memo or OLE column maps
-    for (int i = 0; i < 4; ++i) b[8 + i] = static_cast<unsigned char>(b.size() >> (8 * i));
+    JetPut32(&b[8], static_cast<std::uint32_t>(b.size()));
     return b;
 }
 
 std::uint32_t JetWriter::CreateTable(const JetTableSpec& spec) {
     const JetFormat& f = format_;
     Validate(spec);
-    if (readOnly_) throw DbError(Quoted(path_) + " is open for reading only.");
     if (FindTable(spec.name) != 0) Refuse(spec.name, "the database has a table of that name");
     Table& catalog = TableAt(kCatalogPage);
     const Table* aces = nullptr;
     if (const std::uint32_t page = FindTable("MSysACEs"); page != 0) aces = &TableAt(page);
-    const auto column = [&](const JetTableDef& def, const char* name) -> std::size_t {
-        for (std::size_t i = 0; i < def.columns.size(); ++i) {
-            if (def.columns[i].name == name) return i;
-        }
-        throw DbError("The catalog of " + Quoted(path_) + " has no column " + name + ".");
-    };
-    const std::size_t idCol = column(catalog.def, "Id"),
-                      parentCol = column(catalog.def, "ParentId"),
-                      nameCol = column(catalog.def, "Name"), typeCol = column(catalog.def, "Type"),
-                      ownerCol = column(catalog.def, "Owner");
+    const std::size_t idCol = CatalogColumn(catalog.def, "Id"),
+                      parentCol = CatalogColumn(catalog.def, "ParentId"),
+                      nameCol = CatalogColumn(catalog.def, "Name"),
+                      typeCol = CatalogColumn(catalog.def, "Type"),
+                      ownerCol = CatalogColumn(catalog.def, "Owner");
     // The container the tables belong to, and the owner of the database
     // object, which new objects take as theirs.
     std::optional<std::int64_t> container;
@@ -295,11 +281,11 @@ std::uint32_t JetWriter::CreateTable(const JetTableSpec& spec) {
             container = std::get<std::int64_t>(row[idCol]);
         if (*type == kDatabaseObjectType && *name == "MSysDb") owner = row[ownerCol];
     });
-    if (!container) throw DbError("The catalog of " + Quoted(path_) + " has no Tables container.");
+    if (!container) throw DbError("The catalog of '" + path_ + "' has no Tables container.");
     std::vector<std::vector<JetValue>> inherited;
     if (aces) {
-        const std::size_t objectCol = column(aces->def, "ObjectId"),
-                          inheritCol = column(aces->def, "FInheritable");
+        const std::size_t objectCol = CatalogColumn(aces->def, "ObjectId"),
+                          inheritCol = CatalogColumn(aces->def, "FInheritable");
         ScanRows(aces->def.page, [&](std::uint32_t, const std::vector<JetValue>& row) {
             const auto* object = std::get_if<std::int64_t>(&row[objectCol]);
             const auto* inherit = std::get_if<bool>(&row[inheritCol]);
@@ -320,10 +306,10 @@ std::uint32_t JetWriter::CreateTable(const JetTableSpec& spec) {
         std::size_t at = f.pageSize;
         for (std::size_t r = 0; r < mapRows; ++r) {
             at -= mapRow;  // an inline map from page 0, empty
-            Set16(p + f.dataOffsets + 2 * r, static_cast<std::uint32_t>(at));
+            JetPut16(p + f.dataOffsets + 2 * r, static_cast<std::uint32_t>(at));
         }
-        Set16(p + f.dataRows, static_cast<std::uint32_t>(mapRows));
-        Set16(p + 2, static_cast<std::uint32_t>(at - f.dataOffsets - 2 * mapRows));
+        JetPut16(p + f.dataRows, static_cast<std::uint32_t>(mapRows));
+        JetPut16(p + 2, static_cast<std::uint32_t>(at - f.dataOffsets - 2 * mapRows));
     }
     std::vector<std::uint32_t> roots;
     for (std::size_t i = 0; i < spec.indexes.size(); ++i) {
@@ -356,12 +342,12 @@ std::uint32_t JetWriter::CreateTable(const JetTableSpec& spec) {
         if (f.jet4) {
             // The page's room as the engine counts it, less the 8 bytes of a header.
             const std::size_t used = header + take + 8;
-            Set16(p + 2, static_cast<std::uint32_t>(used < f.pageSize ? f.pageSize - used : 0));
+            JetPut16(p + 2, static_cast<std::uint32_t>(used < f.pageSize ? f.pageSize - used : 0));
         }
         if (at == def.size()) break;
         const std::uint32_t next = AllocatePage();
         p = Mutable(page);
-        for (int i = 0; i < 4; ++i) p[4 + i] = static_cast<unsigned char>(next >> (8 * i));
+        JetPut32(p + 4, next);
         page = next;
     }
 
@@ -372,15 +358,15 @@ std::uint32_t JetWriter::CreateTable(const JetTableSpec& spec) {
     row[parentCol] = *container;
     row[nameCol] = spec.name;
     row[typeCol] = kLocalTableType;
-    row[column(catalog.def, "DateCreate")] = now;
-    row[column(catalog.def, "DateUpdate")] = now;
+    row[CatalogColumn(catalog.def, "DateCreate")] = now;
+    row[CatalogColumn(catalog.def, "DateUpdate")] = now;
     row[ownerCol] = owner;
-    row[column(catalog.def, "Flags")] = std::int64_t{0};
+    row[CatalogColumn(catalog.def, "Flags")] = std::int64_t{0};
     Append(catalog, row);
     if (aces) {
         Table& t = TableAt(aces->def.page);
-        const std::size_t objectCol = column(t.def, "ObjectId"),
-                          inheritCol = column(t.def, "FInheritable");
+        const std::size_t objectCol = CatalogColumn(t.def, "ObjectId"),
+                          inheritCol = CatalogColumn(t.def, "FInheritable");
         for (std::vector<JetValue>& ace : inherited) {
             ace[objectCol] = static_cast<std::int64_t>(tdef);
             ace[inheritCol] = false;

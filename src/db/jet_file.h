@@ -19,6 +19,13 @@ inline std::uint32_t JetU16(const unsigned char* p) {
 inline std::uint32_t JetU32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
 }
+inline void JetPut16(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+inline void JetPut32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
 
 // The offsets that differ between the two formats.
 struct JetFormat {

@@ -33,13 +33,6 @@ std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-void PutU16(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-void PutU32(unsigned char* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 void PutBigEndian(JetBytes& out, std::uint32_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
@@ -123,7 +116,7 @@ JetWriter::JetWriter(const std::string& path, Mode mode)
         double date = 0;
         std::memcpy(&date, head + 0x72, 8);
         unsigned char dateMask[4];
-        PutU32(dateMask, static_cast<std::uint32_t>(static_cast<std::int32_t>(date)));
+        JetPut32(dateMask, static_cast<std::uint32_t>(static_cast<std::int32_t>(date)));
         for (std::size_t i = 0; i < password.size(); ++i) password[i] ^= dateMask[i % 4];
     }
     if (std::any_of(password.begin(), password.end(), [](unsigned char b) { return b != 0; })) {
@@ -246,15 +239,17 @@ const JetTableDef& JetWriter::Definition(std::uint32_t table) {
     return TableAt(table).def;
 }
 
+std::size_t JetWriter::CatalogColumn(const JetTableDef& def, const char* name) const {
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+        if (def.columns[i].name == name) return i;
+    }
+    throw DbError("The catalog of " + Quoted(path_) + " has no column " + name + ".");
+}
+
 std::uint32_t JetWriter::FindTable(const std::string& name) {
     const JetTableDef& catalog = Definition(kCatalogPage);
-    const auto column = [&](const char* n) {
-        for (std::size_t i = 0; i < catalog.columns.size(); ++i) {
-            if (catalog.columns[i].name == n) return i;
-        }
-        throw DbError("The catalog of " + Quoted(path_) + " has no column " + n + ".");
-    };
-    const std::size_t id = column("Id"), nameAt = column("Name"), type = column("Type");
+    const std::size_t id = CatalogColumn(catalog, "Id"), nameAt = CatalogColumn(catalog, "Name"),
+                      type = CatalogColumn(catalog, "Type");
     std::uint32_t found = 0;
     ScanRows(kCatalogPage, [&](std::uint32_t, const std::vector<JetValue>& row) {
         const auto* n = std::get_if<std::string>(&row[nameAt]);
@@ -381,7 +376,7 @@ void JetWriter::MapSet(std::uint32_t pointer, std::uint32_t page, bool on, bool 
                 const std::uint32_t first = *low / 8 * 8;
                 if (*high - first < capacity) {
                     std::memset(row + 1, 0, size - 1);
-                    PutU32(row + 1, first);
+                    JetPut32(row + 1, first);
                     for (const std::uint32_t p : pages) {
                         row[5 + (p - first) / 8] |=
                             static_cast<unsigned char>(1u << ((p - first) % 8));
@@ -423,7 +418,7 @@ void JetWriter::MapSet(std::uint32_t pointer, std::uint32_t page, bool on, bool 
             }
         }
         cache_[mapPage] = std::move(fresh);
-        PutU32(MapRow(pointer).first + 1 + 4 * k, mapPage);
+        JetPut32(MapRow(pointer).first + 1 + 4 * k, mapPage);
         if (!global || mapPage / perPage != k)
             MapSet(JetFile::kGlobalUsageMap, mapPage, false, true);
     }
@@ -461,8 +456,8 @@ std::uint32_t JetWriter::PlaceRow(Table& t, const JetBytes& row, bool copyOfMove
         unsigned char* p = Mutable(number);
         p[0] = 0x01;
         p[1] = 0x01;
-        PutU16(p + 2, static_cast<std::uint32_t>(f.pageSize - f.dataOffsets));
-        PutU32(p + 4, t.def.page);
+        JetPut16(p + 2, static_cast<std::uint32_t>(f.pageSize - f.dataOffsets));
+        JetPut32(p + 4, t.def.page);
         MapSet(t.def.ownedMap, number, true, false);
         MapSet(t.def.freeMap, number, true, false);
         t.lastPage = number;
@@ -474,10 +469,10 @@ std::uint32_t JetWriter::PlaceRow(Table& t, const JetBytes& row, bool copyOfMove
         count == 0 ? f.pageSize : JetU16(p + f.dataOffsets + 2 * (count - 1)) & 0x1FFF;
     const std::size_t start = lowest - row.size();
     std::memcpy(p + start, row.data(), row.size());
-    PutU16(p + f.dataOffsets + 2 * count,
-           static_cast<std::uint32_t>(start) | (copyOfMovedRow ? 0x8000u : 0u));
-    PutU16(p + f.dataRows, static_cast<std::uint32_t>(count + 1));
-    PutU16(p + 2, static_cast<std::uint32_t>(start - f.dataOffsets - 2 * (count + 1)));
+    JetPut16(p + f.dataOffsets + 2 * count,
+             static_cast<std::uint32_t>(start) | (copyOfMovedRow ? 0x8000u : 0u));
+    JetPut16(p + f.dataRows, static_cast<std::uint32_t>(count + 1));
+    JetPut16(p + 2, static_cast<std::uint32_t>(start - f.dataOffsets - 2 * (count + 1)));
     return number << 8 | static_cast<std::uint32_t>(count);
 }
 
@@ -610,14 +605,14 @@ void JetWriter::EncodeIndexPage(std::uint32_t number, const IndexPage& page) {
     std::memset(p, 0, f.pageSize);
     p[0] = page.leaf ? 0x04 : 0x03;
     p[1] = 0x01;
-    PutU32(p + 4, page.tdef);
-    PutU32(p + f.indexPrev, page.prev);
-    PutU32(p + f.indexNext, page.next);
-    PutU32(p + f.indexTail, page.leaf ? 0 : page.tail);
+    JetPut32(p + 4, page.tdef);
+    JetPut32(p + f.indexPrev, page.prev);
+    JetPut32(p + f.indexNext, page.next);
+    JetPut32(p + f.indexTail, page.leaf ? 0 : page.tail);
     if (f.indexPrefixSize == 1)
         p[f.indexPrefix] = static_cast<unsigned char>(prefix);
     else
-        PutU16(p + f.indexPrefix, static_cast<std::uint32_t>(prefix));
+        JetPut16(p + f.indexPrefix, static_cast<std::uint32_t>(prefix));
     p[f.indexPrefix + f.indexPrefixSize] = page.leaf ? 0 : 1;
     std::size_t at = f.indexFirstEntry;
     for (std::size_t i = 0; i < page.entries.size(); ++i) {
@@ -628,7 +623,7 @@ void JetWriter::EncodeIndexPage(std::uint32_t number, const IndexPage& page) {
         const std::size_t bit = at - f.indexFirstEntry;
         p[f.indexBitmap + bit / 8] |= static_cast<unsigned char>(1u << (bit % 8));
     }
-    PutU16(p + 2, static_cast<std::uint32_t>(f.pageSize - at));
+    JetPut16(p + 2, static_cast<std::uint32_t>(f.pageSize - at));
 }
 
 namespace {
@@ -1024,10 +1019,10 @@ void JetWriter::UpdateRow(std::uint32_t table, std::uint32_t pointer,
         // The row keeps its place; its room points to the copy.
         const auto [p, start] = slotOf(pointer);
         std::memset(p + start, 0, room);
-        PutU32(p + start, copy);
+        JetPut32(p + start, copy);
         const std::size_t r = pointer & 0xFF;
         const std::uint32_t entry = JetU16(p + format_.dataOffsets + 2 * r);
-        PutU16(p + format_.dataOffsets + 2 * r, (entry & 0x1FFF) | 0x4000);
+        JetPut16(p + format_.dataOffsets + 2 * r, (entry & 0x1FFF) | 0x4000);
     }
     for (std::size_t i = 0; i < t.def.indexes.size(); ++i) {
         if (oldKeys[i] == newKeys[i]) continue;
@@ -1069,7 +1064,7 @@ void JetWriter::DeleteRow(std::uint32_t table, std::uint32_t pointer) {
     }
     unsigned char* p = Mutable(pointer >> 8);
     const std::size_t r = pointer & 0xFF;
-    PutU16(p + format_.dataOffsets + 2 * r, JetU16(p + format_.dataOffsets + 2 * r) | 0x8000);
+    JetPut16(p + format_.dataOffsets + 2 * r, JetU16(p + format_.dataOffsets + 2 * r) | 0x8000);
     --t.def.rowCount;
     PutDef(t, format_.rowCount, t.def.rowCount);
 }

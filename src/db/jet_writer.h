@@ -150,6 +150,8 @@ class JetWriter {
     bool NeighbourHasKey(const IndexPage& page, std::size_t pos, const JetBytes& entry);
 
     std::uint32_t Append(Table& t, std::vector<JetValue>& values);
+    // The place of a column of a catalog table; throws DbError without it.
+    std::size_t CatalogColumn(const JetTableDef& def, const char* name) const;
     JetBytes TableDefinitionBytes(const JetTableSpec& spec, std::uint32_t mapPage,
                                   const std::vector<std::uint32_t>& roots) const;
     void PutDef(Table& t, std::size_t offset, std::uint32_t value);

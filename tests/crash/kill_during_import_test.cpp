@@ -113,6 +113,16 @@ pid_t StartImport(const std::string& target, const std::string& host, const std:
     return pid;
 }
 
+// Kills the run after `ms` milliseconds (unless it has ended by then);
+// returns its wait status.
+int KillAfter(pid_t pid, long long ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
 struct Row {
     std::string whole;  // every column but the number
     Contact contact;
@@ -171,12 +181,8 @@ TEST(CrashSafety, KilledImportsLeaveWholeRowsOfTheSourceInOrder) {
     int midRun = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill));
-        const pid_t pid = StartImport(target, host, source);
         const long long wait = std::uniform_int_distribution<long long>(100, boundMs)(random);
-        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        const int status = KillAfter(StartImport(target, host, source), wait);
         const bool killed = WIFSIGNALED(status);
         if (killed) {
             ++midRun;
@@ -264,12 +270,9 @@ TEST(CrashSafety, KilledRunsLeaveAJetTargetAsItWasOrWhole) {
         for (int kill = 0; kill < kKills; ++kill) {
             SCOPED_TRACE("kill " + std::to_string(kill));
             const std::string before = FileBytes(target);
-            const pid_t pid = StartImport(target, host, confirming ? lotw : adif, c.type);
             const long long wait = std::uniform_int_distribution<long long>(50, boundMs)(random);
-            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-            ::kill(pid, SIGKILL);
-            int status = 0;
-            waitpid(pid, &status, 0);
+            const int status =
+                KillAfter(StartImport(target, host, confirming ? lotw : adif, c.type), wait);
             const bool killed = WIFSIGNALED(status);
             if (!killed) {
                 ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;

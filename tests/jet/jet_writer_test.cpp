@@ -148,6 +148,20 @@ void LibmdbAgrees(const std::string& path, JetWriter& writer,
     }
 }
 
+// A text as rows.mjs prints it.
+std::string Printed(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const char* escape = c == '\\'   ? "\\\\"
+                             : c == '\t' ? "\\t"
+                             : c == '\n' ? "\\n"
+                             : c == '\r' ? "\\r"
+                                         : nullptr;
+        out += escape ? std::string(escape) : std::string(1, c);
+    }
+    return out;
+}
+
 // mdb-reader (Node.js), a reader of its own, reads the Text and whole-number
 // values of every table the writer wrote as written, in scan order. False
 // when it is not installed.
@@ -166,19 +180,11 @@ bool MdbReaderAgrees(const std::string& path, JetWriter& writer,
             continue;
         }
         std::vector<std::string> fields(1);
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\t') {
+        for (const char c : line) {
+            if (c == '\t')
                 fields.emplace_back();
-            } else if (line[i] == '\\' && i + 1 < line.size()) {
-                const char e = line[++i];
-                fields.back() += e == 't'   ? std::string("\t")
-                                 : e == 'n' ? std::string("\n")
-                                 : e == 'r' ? std::string("\r")
-                                 : e == 'N' ? std::string("\x01N")
-                                            : std::string(1, e);
-            } else {
-                fields.back() += line[i];
-            }
+            else
+                fields.back() += c;
         }
         const std::string table = fields.front();
         fields.erase(fields.begin());
@@ -209,9 +215,9 @@ bool MdbReaderAgrees(const std::string& path, JetWriter& writer,
                 const int type = def.columns[order[i]].type;
                 std::string want;
                 if (std::holds_alternative<std::monostate>(v))
-                    want = "\x01N";
+                    want = "\\N";
                 else if (const auto* s = std::get_if<std::string>(&v))
-                    want = *s;
+                    want = Printed(*s);
                 else if (const auto* n = std::get_if<std::int64_t>(&v);
                          n && type != kJetCurrency && type != kJetDateTime)
                     want = std::to_string(*n);
