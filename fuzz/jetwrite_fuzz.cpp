@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet_check.h"
 #include "db/jet_file.h"
 #include "db/jet_writer.h"

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/reference.h"
 #include "db/schema.h"
 #include "db/sqlite.h"

@@ -1,4 +1,4 @@
-#include "db/database.h"
+#include "tables/database.h"
 
 #include <sqlite3.h>
 

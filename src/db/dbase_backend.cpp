@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "util/file.h"
 #include "util/text.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "db/database.h"
+#include "tables/database.h"
 
 namespace tvx {
 

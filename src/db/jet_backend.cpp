@@ -32,7 +32,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet.h"
 #include "util/file.h"
 

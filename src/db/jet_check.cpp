@@ -7,7 +7,7 @@
 #include <set>
 #include <string_view>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet_file.h"
 #include "db/jet_keys.h"
 #include "db/jet_row.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <set>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet_writer.h"
 #include "util/text.h"
 

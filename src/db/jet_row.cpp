@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "db/database.h"
+#include "tables/database.h"
 
 namespace tvx {
 

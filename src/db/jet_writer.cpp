@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet_check.h"
 #include "db/jet_keys.h"
 #include "util/file.h"

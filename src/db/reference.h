@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/database.h"
+#include "tables/database.h"
 
 namespace tvx {
 

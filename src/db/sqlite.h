@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "db/database.h"
+#include "tables/database.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

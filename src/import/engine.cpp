@@ -3,11 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
-#include <optional>
 #include <stdexcept>
-#include <string_view>
 #include <utility>
 
 #include "import/domain.h"
@@ -17,110 +13,12 @@ namespace tvx {
 
 namespace {
 
-// Every text column of the host database holds at most 255 characters.
-constexpr std::size_t kTextWidth = 255;
-
-// The value cut to the column's width: itself, or its cut copy in `cut`.
-std::string_view Fit(const std::string& value, std::string& cut) {
-    // A character takes at least one byte: a short text needs no counting.
-    if (value.size() <= kTextWidth || CharCount(value) <= kTextWidth) return value;
-    cut = CutToWidth(value, kTextWidth);
-    return cut;
-}
-
 // A line of the report could not be written: the run ends, since the report
 // would no longer account for every record.
 class ReportWriteError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// A search of the target failed: no fault of the record, so the run ends
-// with the engine's message.
-class SearchError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// A write of one record failed; the report line names the contact as it was
-// when the write was given.
-class RecordWriteError : public DbError {
-  public:
-    RecordWriteError(const DbError& cause, std::string contact)
-        : DbError(cause.what(), cause.code()), contact_(std::move(contact)) {}
-    const std::string& contact() const { return contact_; }
-
-  private:
-    std::string contact_;
-};
-
-// A LoTW record as the writer needs it: the contact it may confirm, the
-// columns a confirmation sets (the confirmation itself depends on the
-// stored row), and the row added when no contact matches.
-struct LotwRecord : TargetWriter::Job {
-    QsoKey key;
-    QsoRow confirmation;
-    QsoRow contact;
-    // The contact as a report line names it, with the time as read and
-    // with the seconds as "00" ("" when the time has no seconds).
-    std::string asRead, secondsZero;
-    // The engine's counts of confirmed and added contacts (written on the
-    // writer's thread, read after the run).
-    std::atomic<int>* confirmed = nullptr;
-    std::atomic<int>* added = nullptr;
-
-    void Run(ContactTarget& target) override;
-};
-
-// What a LoTW confirmation makes of the stored confirmation: worked or a
-// paper QSL becomes confirmed by LoTW as well. Other values stay.
-std::optional<std::string> LotwConfirmation(const std::string& stored) {
-    switch (LeadingInt(stored)) {
-        case 0:
-        case 2:
-            return "2";
-        case 1:
-        case 3:
-            return "3";
-        default:
-            return std::nullopt;
-    }
-}
-
-// On the writer: the record confirms the oldest contact with its key, else
-// the oldest with the seconds of the time as "00" (LoTW keeps the seconds
-// that many logs never had), else it is added with those.
-void LotwRecord::Run(ContactTarget& target) {
-    std::optional<std::int64_t> found;
-    bool secondsDropped = false;
-    try {
-        found = target.FindContact(key);
-        if (!found && !secondsZero.empty()) {
-            key.time.replace(4, 2, "00");
-            secondsDropped = true;
-            found = target.FindContact(key);
-        }
-    } catch (const DbTargetError&) {
-        throw;
-    } catch (const DbError& e) {
-        throw SearchError(e.what());
-    }
-    try {
-        if (found) {
-            const auto confirm = LotwConfirmation(target.ReadText(*found, kQsoConfirm));
-            if (confirm) confirmation.setText(kQsoConfirm, *confirm);
-            target.Update(*found, confirmation);
-            ++*confirmed;
-        } else {
-            target.AddNew(contact);
-            ++*added;
-        }
-    } catch (const DbTargetError&) {
-        throw;
-    } catch (const DbError& e) {
-        throw RecordWriteError(e, secondsDropped ? secondsZero : asRead);
-    }
-}
 
 // The contact of a row that is gone, as far as a report line shows it.
 WorkingContact ContactOf(const QsoRow& row) {
@@ -143,28 +41,6 @@ WorkingContact ContactOf(const QsoRow& row) {
     return c;
 }
 
-bool IsTwoDigitsInRange(const std::string& zone, int highest) {
-    if (zone.size() != 2 || !std::isdigit(static_cast<unsigned char>(zone[0])) ||
-        !std::isdigit(static_cast<unsigned char>(zone[1]))) {
-        return false;
-    }
-    const int value = (zone[0] - '0') * 10 + (zone[1] - '0');
-    return value >= 1 && value <= highest;
-}
-
-bool IsListedOprCall(const std::vector<std::string>& oprCalls, const std::string& call) {
-    for (const std::string& entry : oprCalls) {
-        if (entry.size() >= call.size() && EqualsNoCase(entry.substr(0, call.size()), call)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void SetIfNotEmpty(QsoRow& row, QsoCol col, const std::string& value) {
-    if (!value.empty()) row.setText(col, value);
-}
-
 }  // namespace
 
 ImportEngine::ImportEngine(ImportHost& host, RunState& state, const ImportOptions& options,
@@ -176,22 +52,26 @@ ImportEngine::ImportEngine(ImportHost& host, RunState& state, const ImportOption
       type_(type),
       reference_(reference),
       out_(outputs),
+      report_(
+          [this](ProblemKind kind, const std::string& problem) { ReportProblem(kind, problem); }),
       samplesShown_(options.filter == kFilterNone ? 0 : 99),
       loadedAtStart_(state.counters.recordsLoaded),
-      writer_(std::make_unique<TargetWriter>(outputs.target, false)) {}
+      pipeline_(std::make_unique<WritePipeline>(
+          outputs.target, static_cast<WritePipeline::Listener&>(*this), false)) {}
 
 void ImportEngine::Run(ReaderFn reader) {
-    writer_ = std::make_unique<TargetWriter>(out_.target);
+    pipeline_ = std::make_unique<WritePipeline>(out_.target,
+                                                static_cast<WritePipeline::Listener&>(*this), true);
     // Engine errors that the lookups do not catch end the reader; what was
     // written so far stays and is committed.
     Guarded([&] { reader(*this); });
-    // What was given is written and told, also after the report failed
-    // (then every later line goes to the list alone).
+    // What was handed over is written and told, also after the report
+    // failed (then every later line goes to the list alone).
     do {
-        Guarded([&] { Settle(true); });
-    } while (!waiting_.empty());
-    writer_ = std::make_unique<TargetWriter>(out_.target, false);
-    lastTicket_ = 0;
+        Guarded([&] { pipeline_->Drain(); });
+    } while (!pipeline_->Idle());
+    pipeline_ = std::make_unique<WritePipeline>(
+        out_.target, static_cast<WritePipeline::Listener&>(*this), false);
     CommitRun();
     out_.target.EndRun();
 }
@@ -210,39 +90,20 @@ void ImportEngine::Guarded(const std::function<void()>& step) {
     }
 }
 
-void ImportEngine::Tell(Outcome outcome) {
-    if (outcome.kind != Outcome::Kind::Write) outcome.ticket = lastTicket_;
-    waiting_.push_back(std::move(outcome));
-    // Bounded, in case the writes wait for more to come while many records
-    // are told without one.
-    constexpr std::size_t kMostWaiting = 4096;
-    Settle(waiting_.size() >= kMostWaiting);
-}
-
-void ImportEngine::Settle(bool wait) {
-    if (wait) writer_->Settle();
-    const std::uint64_t done = writer_->Done();
-    while (!waiting_.empty() && waiting_.front().ticket <= done) {
-        const Outcome o = std::move(waiting_.front());
-        waiting_.pop_front();
-        Emit(o, o.kind == Outcome::Kind::Write ? writer_->FailureOf(o.ticket) : nullptr);
-    }
-}
-
-void ImportEngine::Emit(const Outcome& o, const std::exception_ptr& failure) {
+void ImportEngine::Told(const Step& step, const std::exception_ptr& failure) {
     Counters& n = state_.counters;
-    switch (o.kind) {
-        case Outcome::Kind::Ignored:
+    switch (step.kind) {
+        case Step::Kind::Ignored:
             ++n.recordsIgnored;
             Publish();
             return;
-        case Outcome::Kind::Problem:
-            if (o.problem == ProblemKind::Error) ++n.errors;
-            if (o.problem == ProblemKind::Warning) ++n.warnings;
-            if (o.problem != ProblemKind::Sample) Publish();
-            AddProblemLine(o.text);
+        case Step::Kind::Problem:
+            if (step.problem == ProblemKind::Error) ++n.errors;
+            if (step.problem == ProblemKind::Warning) ++n.warnings;
+            if (step.problem != ProblemKind::Sample) Publish();
+            AddProblemLine(step.text);
             return;
-        case Outcome::Kind::Write:
+        case Step::Kind::Write:
             break;
     }
     if (!failure) {
@@ -257,44 +118,38 @@ void ImportEngine::Emit(const Outcome& o, const std::exception_ptr& failure) {
             const auto* record = dynamic_cast<const RecordWriteError*>(&e);
             ++n.errors;
             Publish();
-            AddProblemLine(FormatProblemLine(ProblemKind::Error, o.text + " " + e.what(),
-                                             record ? record->contact() : o.contact));
+            AddProblemLine(FormatProblemLine(ProblemKind::Error, step.text + " " + e.what(),
+                                             record ? record->contact() : step.contact));
             return;
         }
     } catch (...) {
     }
     // The whole target failed (a lock, a full disk, a read-only file): every
     // record would fail alike, so the run ends at this record with the
-    // engine's message; what was read after it is left as unread.
-    waiting_.clear();
-    n.recordsRead = o.recordsRead;
-    otherStationSkipped_ = o.otherStationSkipped;
+    // engine's message; the pipeline has dropped what came after it, and
+    // what was read after it is left as unread.
+    n.recordsRead = step.recordsRead;
+    otherStationSkipped_ = step.otherStationSkipped;
     try {
         std::rethrow_exception(failure);
     } catch (const DbCommitError&) {
         // The commit before this record's write lost its batch: the record
         // itself was not saved either, and is named after the batch's rows.
-        inHandNotSaved_ = o.contact;
+        inHandNotSaved_ = step.contact;
     } catch (...) {
     }
     Publish();
     std::rethrow_exception(failure);
 }
 
-void ImportEngine::GiveAppend(std::unique_ptr<QsoRow> row) {
-    std::string contact = ProblemLineContact(contact_);
-    Given(writer_->Give(std::move(row)), std::move(contact));
-}
-
-void ImportEngine::Given(std::uint64_t ticket, std::string contact) {
-    Outcome o;
-    o.kind = Outcome::Kind::Write;
-    o.ticket = lastTicket_ = ticket;
-    o.text = contact_.m_strCall;
-    o.contact = std::move(contact);
-    o.recordsRead = state_.counters.recordsRead;
-    o.otherStationSkipped = otherStationSkipped_;
-    Tell(std::move(o));
+WritePipeline::Step ImportEngine::WriteStep(std::string contact) const {
+    Step step;
+    step.kind = Step::Kind::Write;
+    step.text = contact_.m_strCall;
+    step.contact = std::move(contact);
+    step.recordsRead = state_.counters.recordsRead;
+    step.otherStationSkipped = otherStationSkipped_;
+    return step;
 }
 
 void ImportEngine::CommitRun() {
@@ -369,18 +224,18 @@ void ImportEngine::NotifyText(int messageId, const std::string& text, MessageIco
 }
 
 bool ImportEngine::PumpAndCheckAbort() {
-    // The writes given since the last tick go now, however few: the lines
-    // and counts of the records behind them wait for them, and must reach
-    // the report and the form while the run goes on.
-    constexpr auto kSealInterval = std::chrono::milliseconds(15);
+    // The writes handed over since the last tick go now, however few: the
+    // lines and counts of the records behind them wait for them, and must
+    // reach the report and the form while the run goes on.
+    constexpr auto kTickInterval = std::chrono::milliseconds(15);
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastSeal_ >= kSealInterval) {
-        lastSeal_ = now;
-        writer_->Seal();
+    if (now - lastTick_ >= kTickInterval) {
+        lastTick_ = now;
+        pipeline_->Tick();
     }
     host_.pump();
     if (!state_.importing) {
-        writer_->Seal();  // nothing waits while the question is open
+        pipeline_->Seal();  // nothing waits while the question is open
         if (host_.ask(kMsgAbortQuestion, MessageText(kMsgAbortQuestion), MessageIcon::Exclamation))
             return false;
         state_.importing = true;
@@ -405,29 +260,16 @@ bool ImportEngine::NextRecord() {
     return true;
 }
 
-void ImportEngine::ReadRows(TableCursor& rows, const std::function<bool()>& fill) {
-    const std::int64_t total = rows.rowCount();
-    std::int64_t done = 0;
-    while (rows.next()) {
-        ReportPosition(++done, total);
-        if (!NextRecord()) return;
-        if (fill()) FinishContact();
-    }
-    // Deleted rows are counted in the total but never read.
-    ReportPosition(total, total);
-    StopReading();
-}
-
 void ImportEngine::CountRecordRead() {
     ++state_.counters.recordsRead;
     Publish();
 }
 
 void ImportEngine::ReportProblem(ProblemKind kind, const std::string& problem) {
-    Outcome o;
-    o.problem = kind;
-    o.text = FormatProblemLine(kind, problem, contact_);
-    Tell(std::move(o));
+    Step step;
+    step.problem = kind;
+    step.text = FormatProblemLine(kind, problem, contact_);
+    pipeline_->Add(std::move(step));
 }
 
 void ImportEngine::AddProblemLine(const std::string& line) {
@@ -459,9 +301,9 @@ void ImportEngine::NoticeReferenceTable(const std::string& error, bool& shown) {
                MessageIcon::Exclamation);
 }
 
-bool ImportEngine::StateUnknown(const std::string& abbreviation) {
+bool ImportEngine::StateKnown(const std::string& abbreviation) {
     NoticeReferenceTable(reference_.stateTableError(), stateErrorShown_);
-    return !reference_.hasState(abbreviation);
+    return reference_.hasState(abbreviation);
 }
 
 int ImportEngine::LookupCounty(const std::string& state, const std::string& county) {
@@ -472,69 +314,44 @@ int ImportEngine::LookupCounty(const std::string& state, const std::string& coun
     return reference_.hasCounty(state, county) ? 1 : 0;
 }
 
+std::unordered_map<std::string, std::string> ImportEngine::PrefixesByDxccEntity() const {
+    std::unordered_map<std::string, std::string> map;
+    for (const CTvx95PrefixSet& row : reference_.prefixRows()) map[row.m_ARRL_ID] = row.m_PREFIX;
+    return map;
+}
+
 bool ImportEngine::CheckContact() {
-    WorkingContact& c = contact_;
-    if (CharCount(c.m_strCall) < 2) {
-        ReportError("Call?");
-        return false;
-    }
-    if (c.m_strBand.empty()) {
-        c.m_strBand = "noBand";
-        ReportError("Band?");
-        return false;
-    }
-    if (c.m_strMode.empty()) return FailNoMode(*this);
-    if (CheckDate(c.m_strDate)) {
-        ReportError("Date?");
-        return false;
-    }
-    if (!IsValidTime(c.m_strTime)) {
-        ReportError("Time?");
-        return false;
-    }
-    if (!c.m_strEndTime.empty() && !IsValidTime(c.m_strEndTime)) {
-        ReportWarning("Endtime?");
-        c.m_strEndTime.clear();
-    }
-    c.FillDefaultReports();
-    if (!c.m_strCqZone.empty() && !IsTwoDigitsInRange(c.m_strCqZone, 40)) c.m_strCqZone.clear();
-    if (!c.m_strItuZone.empty() && !IsTwoDigitsInRange(c.m_strItuZone, 99)) {
-        c.m_strItuZone.clear();
-    }
-    if (!c.m_strQslSentDate.empty() && CheckDate(c.m_strQslSentDate)) {
-        ReportWarning("SDate?");
-        c.m_strQslSentDate.clear();
-    }
-    if (c.m_strQslSentDate.empty() && options_.qslSentFromDate) c.m_strQslSentDate = c.m_strDate;
-    if (!c.m_strQslRcvdDate.empty() && CheckDate(c.m_strQslRcvdDate)) {
-        ReportWarning("RDate?");
-        c.m_strQslRcvdDate.clear();
-    }
-    if (!c.m_strOwnCall.empty()) {
-        // A download for another of the user's stations: left out, and
-        // counted for the notice at the end of the run.
-        if (!IsListedOprCall(options_.oprCalls, c.m_strOwnCall)) {
-            ++otherStationSkipped_;
-            if (std::find(otherStationCalls_.begin(), otherStationCalls_.end(), c.m_strOwnCall) ==
-                otherStationCalls_.end()) {
-                otherStationCalls_.push_back(c.m_strOwnCall);
-            }
+    switch (CheckAdifContact(contact_, options_, report_)) {
+        case CheckVerdict::Load:
+            return true;
+        case CheckVerdict::Rejected:
             return false;
-        }
-        c.m_strOprCall = c.m_strOwnCall;
+        case CheckVerdict::OtherStation:
+            break;
     }
-    ComposeNote(c, options_.defaultNote);
-    c.m_strName = CutToWidth(c.m_strName, 15);
-    c.m_strQth = CutToWidth(c.m_strQth, 25);
-    c.m_strSpec1 = CutToWidth(c.m_strSpec1, 25);
-    c.m_strSpec2 = CutToWidth(c.m_strSpec2, 25);
-    // Without a prefix from the file the country is not known yet: judging
-    // the empty prefix here would drop the state of every US contact, so the
-    // resolved prefix decides after resolution.
-    if (!c.m_strState.empty() && !c.m_strPrefix.empty() && !IsStatePrefix(c.m_strPrefix)) {
-        c.m_strState.clear();
+    // A download for another of the user's stations: left out, and counted
+    // for the notice at the end of the run.
+    const std::string& call = contact_.m_strOwnCall;
+    ++otherStationSkipped_;
+    if (std::find(otherStationCalls_.begin(), otherStationCalls_.end(), call) ==
+        otherStationCalls_.end()) {
+        otherStationCalls_.push_back(call);
     }
-    return true;
+    return false;
+}
+
+void ImportEngine::FinishRecord() {
+    switch (type_.recordCheck) {
+        case RecordCheck::None:
+            break;
+        case RecordCheck::Adif:
+            if (!CheckContact()) return;
+            break;
+        case RecordCheck::Table:
+            if (CheckTableContact(contact_, report_) != CheckVerdict::Load) return;
+            break;
+    }
+    FinishContact();
 }
 
 bool ImportEngine::FinishContact() {
@@ -551,245 +368,39 @@ bool ImportEngine::FinishContact() {
         ReportError("Prefix?");
         return false;
     }
-    ApplyStateRule(rec, outcome.usCall, std::move(heldState));
+    ApplyStateRule(
+        c, type_.stateRule, rec, outcome.usCall, std::move(heldState),
+        [this](const std::string& abbreviation) { return StateKnown(abbreviation); }, report_);
     if (type_.derivesWpx && c.m_strWpx.empty()) c.m_strWpx = DeriveWpxPrefix(c.m_strCall);
-    if (!PassesFilter(rec)) {
-        Outcome ignored;
-        ignored.kind = Outcome::Kind::Ignored;
-        Tell(std::move(ignored));
+    if (!PassesFilter(c, options_.filter, rec, out_.statistics, report_)) {
+        Step ignored;
+        ignored.kind = Step::Kind::Ignored;
+        pipeline_->Add(std::move(ignored));
         ReportSampleIfDue();
         return false;
     }
-    return Load(rec);
-}
-
-void ImportEngine::ApplyStateRule(const ResolutionRecord& rec, bool usCall, std::string heldState) {
-    std::string& state = contact_.m_strState;
-    const std::string_view islandState = StateOfPrefix(rec.prefix);
-    const StateRule rule = type_.stateRule;
-    switch (rule) {
-        case StateRule::Adif:
-            if (!IsStatePrefix(rec.prefix)) state.clear();
-            if (state.empty()) state = islandState;
-            if (state.empty() && !contact_.m_strSection.empty() && usCall) {
-                state = Left(SectionToState(contact_.m_strSection), 2);
-            }
-            DropUnknownState();
-            return;
-        case StateRule::TakenAfterResolution:
-            state = islandState.empty() ? std::move(heldState) : std::string(islandState);
-            break;
-        case StateRule::AsRead:
-        case StateRule::StatePrefixesOnly:
-        case StateRule::StatePrefixesChecked:
-            if (!islandState.empty()) state = islandState;
-            if (rule != StateRule::AsRead && !IsStatePrefix(rec.prefix)) state.clear();
-            break;
-    }
-    const bool checked =
-        rule == StateRule::StatePrefixesChecked || rule == StateRule::TakenAfterResolution;
-    if (checked && rec.prefix == kMainlandPrefix) DropUnknownState();
-}
-
-void ImportEngine::DropUnknownState() {
-    std::string& state = contact_.m_strState;
-    if (!state.empty() && StateUnknown(state)) {
-        ReportWarning("State?");
-        state.clear();
-    }
-}
-
-bool ImportEngine::PassesFilter(const ResolutionRecord& rec) {
-    const int offset = BandStatisticsOffset(LeadingInt(contact_.m_strBand));
-    if (offset < 0) return false;
-    if (options_.filter == kFilterNone) return false;
-    if (options_.filter == kFilterAll) return true;
-    const int column = StatisticsModeColumn(contact_.m_strMode) + offset +
-                       (options_.filter == kFilterNotWorked ? 1 : 0);
-    return LookupStatistics(column, rec) != 0;
-}
-
-int ImportEngine::LookupStatistics(int column, const ResolutionRecord& rec) {
-    const std::vector<std::string>* row = out_.statistics.Row(rec.prefix);
-    if (row == nullptr) {
-        ReportWarning("Prefix not in Statistic Database?");
-        return 0;
-    }
-    if (column < 0 || column >= static_cast<int>(row->size())) return 1;
-    return LeadingInt((*row)[column]) > 0 ? 0 : 1;
-}
-
-bool ImportEngine::Load(const ResolutionRecord& rec) {
-    if (type_.lotwDownload) {
-        GiveLotwRecord(rec);
-    } else {
-        std::unique_ptr<QsoRow> row = writer_->TakeRow();
-        ContactRow(rec, *row);
-        GiveAppend(std::move(row));
-    }
+    Load(rec);
     return true;
 }
 
-namespace {
-
-// Text cut to the column's width; the optional columns take NULL for "".
-void SetText(QsoRow& row, QsoCol col, const std::string& value) {
-    std::string cut;
-    row.setText(col, Fit(value, cut));
-}
-
-void SetTextOrNull(QsoRow& row, QsoCol col, const std::string& value) {
-    std::string cut;
-    row.setTextOrNull(col, Fit(value, cut));
-}
-
-// The columns a contact may leave empty.
-void SetOptionalColumns(QsoRow& row, const WorkingContact& c) {
-    const std::pair<QsoCol, const std::string*> columns[] = {
-        {kQsoEndTime, &c.m_strEndTime},
-        {kQsoFreq, &c.m_strFreq},
-        {kQsoState, &c.m_strState},
-        {kQsoGrid, &c.m_strGrid},
-        {kQsoQslSent, &c.m_strQslSentDate},
-        {kQsoIota, &c.m_strIota},
-        {kQsoCounty, &c.m_strCounty},
-        {kQsoTenTen, &c.m_strTenTen},
-        {kQsoWpx, &c.m_strWpx},
-        {kQsoName, &c.m_strName},
-        {kQsoQth, &c.m_strQth},
-        {kQsoSpec1, &c.m_strSpec1},
-        {kQsoSpec2, &c.m_strSpec2},
-        {kQsoPower, &c.m_strPower},
-        {kQsoSatMode, &c.m_strSatMode},
-        {kQsoQslNumber, &c.m_strQslNumber},
-        {kQsoSubmode, &c.m_strSubmode},
-    };
-    for (const auto& [col, value] : columns) SetTextOrNull(row, col, *value);
-}
-
-// The QSL-sent status: the source's own, with "sent" added when the contact
-// says the card went out.
-std::string QslSentStatus(const WorkingContact& c) {
-    std::string status = c.m_strQslsStatus;
-    if (status.empty()) return c.m_bQslSent == 1 ? "1" : "0";
-    if (c.m_bQslSent == 1) {
-        if (status[0] == '0')
-            status[0] = '1';
-        else if (status[0] == '2')
-            status[0] = '3';
+void ImportEngine::Load(const ResolutionRecord& rec) {
+    if (!type_.lotwDownload) {
+        std::unique_ptr<QsoRow> row = pipeline_->TakeRow();
+        BuildQsoRow(contact_, options_, type_, rec, *row);
+        Step step = WriteStep(ProblemLineContact(contact_));
+        pipeline_->Append(std::move(row), std::move(step));
+        return;
     }
-    return status;
-}
-
-}  // namespace
-
-void ImportEngine::CompleteContact() {
-    WorkingContact& c = contact_;
-    if (c.m_strQslVia.empty()) c.m_strQslVia = kQslViaBureau;
-    c.m_strNote = Trim(c.m_strNote);
-    if (options_.qslSentFromDate && c.m_strQslSentDate.empty()) c.m_strQslSentDate = c.m_strDate;
-    if (c.m_strSpec1.empty() && !options_.defaultSpec1.empty()) {
-        c.m_strSpec1 = Trim(options_.defaultSpec1);
-    }
-    if (c.m_strSpec2.empty() && !options_.defaultSpec2.empty()) {
-        c.m_strSpec2 = Trim(options_.defaultSpec2);
-    }
-    c.m_strQslsStatus = QslSentStatus(c);
-}
-
-void ImportEngine::ContactRow(const ResolutionRecord& rec, QsoRow& row) {
-    CompleteContact();
-    const WorkingContact& c = contact_;
-    row.clear();
-    const std::pair<QsoCol, const std::string*> required[] = {
-        {kQsoDate, &c.m_strDate},         {kQsoTime, &c.m_strTime},
-        {kQsoCall, &c.m_strCall},         {kQsoBand, &c.m_strBand},
-        {kQsoRstr, &c.m_strRstRcvd},      {kQsoRsts, &c.m_strRstSent},
-        {kQsoMgrNumb, &c.m_strMgrNumber}, {kQsoMode, &c.m_strMode},
-        {kQsoQslVia, &c.m_strQslVia},     {kQsoNote, &c.m_strNote},
-        {kQsoQsls, &c.m_strQslsStatus},
-    };
-    for (const auto& [col, value] : required) SetText(row, col, *value);
-    // The source's own country and zones win over the resolution's.
-    SetText(row, kQsoPrefix, c.m_strPrefix.empty() ? rec.prefix : c.m_strPrefix);
-    SetText(row, kQsoCqZone, c.m_strCqZone.empty() ? rec.cqZone : c.m_strCqZone);
-    SetText(row, kQsoItuZone, c.m_strItuZone.empty() ? rec.ituZone : c.m_strItuZone);
-    SetText(row, kQsoSat, c.m_strSatName.empty() ? std::string("None") : c.m_strSatName);
-    SetText(row, kQsoOprCall, c.m_strOprCall.empty() ? options_.defaultOprCall : c.m_strOprCall);
-
-    int valid = c.m_nValid;
-    if (valid == -1) valid = (c.m_strMode == "2" && IsYearBefore1975(c.m_strDate)) ? 1 : 3;
-    row.setLong(kQsoValid, valid);
-    row.setLong(kQsoSelect, c.m_nSelect);
-    row.setLong(kQsoAward, c.m_nAward);
-    row.setLong(kQsoCategory, (c.m_bYL ? 1 : 0) + (c.m_bQRP ? 2 : 0) + (c.m_bUser1 ? 4 : 0) +
-                                  (c.m_bUser2 ? 8 : 0));
-
-    // A LoTW download confirms what it brings, and its received date is the
-    // LoTW date.
-    std::string confirm = c.m_nConfirmed == 1 ? "1" : "0";
-    if (type_.lotwDownload) {
-        confirm = "2";
-    } else if (!c.m_strConfirm.empty()) {
-        confirm = c.m_strConfirm;
-    }
-    SetText(row, kQsoConfirm, confirm);
-    if (type_.lotwDownload) {
-        SetTextOrNull(row, kQsoLotwRec, c.m_strQslRcvdDate);
-    } else {
-        SetTextOrNull(row, kQsoQslrDate, c.m_strQslRcvdDate);
-        SetTextOrNull(row, kQsoLotwRec, c.m_strLotwRcvdDate);
-    }
-    SetOptionalColumns(row, c);
-}
-
-void ImportEngine::GiveLotwRecord(const ResolutionRecord& rec) {
-    WorkingContact& c = contact_;
-    std::unique_ptr<TargetWriter::Job> job = writer_->TakeJob();
-    if (!dynamic_cast<LotwRecord*>(job.get())) job = std::make_unique<LotwRecord>();
-    LotwRecord& r = static_cast<LotwRecord&>(*job);
-    r.confirmed = &lotwConfirmed_;
-    r.added = &lotwAdded_;
-    r.key.call.assign(c.m_strCall);
-    r.key.date.assign(c.m_strDate);
-    r.key.time.assign(c.m_strTime);
-    r.key.mode.assign(c.m_strMode);
-    r.key.band.assign(c.m_strBand);
-    r.asRead = ProblemLineContact(c);
-    QsoRow& row = r.confirmation;
-    row.clear();
-    if (!c.m_strPrefix.empty()) row.setText(kQsoPrefix, c.m_strPrefix);
-    SetIfNotEmpty(row, kQsoCounty, c.m_strCounty);
-    SetIfNotEmpty(row, kQsoCqZone, c.m_strCqZone);
-    SetIfNotEmpty(row, kQsoItuZone, c.m_strItuZone);
-    SetIfNotEmpty(row, kQsoState, c.m_strState);
-    SetIfNotEmpty(row, kQsoName, c.m_strName);
-    SetIfNotEmpty(row, kQsoQth, c.m_strQth);
-    SetIfNotEmpty(row, kQsoIota, c.m_strIota);
-    SetIfNotEmpty(row, kQsoGrid, c.m_strGrid);
-    SetIfNotEmpty(row, kQsoTenTen, c.m_strTenTen);
-    if (c.m_strSpec1.empty()) c.m_strSpec1 = Trim(options_.defaultSpec1);
-    SetIfNotEmpty(row, kQsoSpec1, c.m_strSpec1);
-    if (c.m_strSpec2.empty()) c.m_strSpec2 = Trim(options_.defaultSpec2);
-    SetIfNotEmpty(row, kQsoSpec2, c.m_strSpec2);
-    SetIfNotEmpty(row, kQsoLotwRec, c.m_strQslRcvdDate);
-    // Added when nothing matches, then with the seconds as "00".
-    r.secondsZero.clear();
-    if (c.m_strTime.size() == 6) {
-        c.m_strTime.replace(4, 2, "00");
-        r.secondsZero = ProblemLineContact(c);
-    }
-    ContactRow(rec, r.contact);
+    std::unique_ptr<TargetWriter::Job> job = pipeline_->TakeJob();
+    if (!dynamic_cast<LotwJob*>(job.get())) job = std::make_unique<LotwJob>();
+    LotwJob& lotw = static_cast<LotwJob&>(*job);
+    lotw.confirmed = &lotwConfirmed_;
+    lotw.added = &lotwAdded_;
+    BuildLotwJob(contact_, options_, type_, rec, lotw);
     // A failure of the record names the contact through the job; a lost
     // commit before it, as read.
-    std::string asRead = r.asRead;
-    Given(writer_->Give(std::move(job)), std::move(asRead));
-}
-
-bool FailNoMode(ImportEngine& engine) {
-    engine.contact().m_strMode = "noMode";
-    engine.ReportError("Mode?");
-    return false;
+    Step step = WriteStep(lotw.asRead);
+    pipeline_->RunJob(std::move(job), std::move(step));
 }
 
 }  // namespace tvx

@@ -8,9 +8,9 @@
 
 namespace tvx {
 
-class ImportEngine;
-// Reads the source of a run and hands each record to the engine.
-using ReaderFn = void (*)(ImportEngine&);
+class ReaderSteps;
+// Reads the source of a run and hands each record on.
+using ReaderFn = void (*)(ReaderSteps&);
 
 // How a source is stored: what a source without records most likely means.
 enum class SourceFormat { Adif, Text, Database };
@@ -35,6 +35,18 @@ enum class StateRule {
     Adif,
 };
 
+// The checks a converted record goes through before it is completed.
+enum class RecordCheck {
+    // The reader checked all it needs.
+    None,
+    // The ADIF family's: call, band, mode, date and time (errors), end time
+    // and QSL dates (warnings), default reports, zones, the note, value
+    // lengths, and a LoTW record of another of the user's stations.
+    Adif,
+    // The dBASE tables': default reports, then the date ("Date?").
+    Table,
+};
+
 struct SourceType {
     int index;                  // position in the "Source Data Type" list
     const char* listName;       // the list's entry
@@ -45,6 +57,7 @@ struct SourceType {
     int filterPosition;         // place of the entry in the file dialog's filter list
     SourceFormat format;
     StateRule stateRule;
+    RecordCheck recordCheck;
     // A LoTW download: it confirms contacts already in the target (matched by
     // call, date, time, mode and band) instead of adding them again.
     bool lotwDownload = false;

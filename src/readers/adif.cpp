@@ -81,12 +81,6 @@ void ReadRecordLine(AdifRecord& r, const TextLine& piece) {
 
 }  // namespace
 
-DxccPrefixMap BuildDxccPrefixMap(const ReferenceData& reference) {
-    DxccPrefixMap map;
-    for (const CTvx95PrefixSet& row : reference.prefixRows()) map[row.m_ARRL_ID] = row.m_PREFIX;
-    return map;
-}
-
 void LookupDxccPrefix(AdifRecord& r, const std::string& dxcc) {
     if (r.dxccPrefixes == nullptr) return;
     const auto it = r.dxccPrefixes->find(dxcc);
@@ -124,7 +118,7 @@ namespace {
 // Reads up to the end of the header (nothing when the file begins with a
 // record). False when the run ends here: the file is empty, unreadable or of
 // the other ADIF kind.
-bool ReadHeader(ImportEngine& s, TextLineReader& reader, TextLine& line, bool& firstLineIsData) {
+bool ReadHeader(ReaderSteps& s, TextLineReader& reader, TextLine& line, bool& firstLineIsData) {
     bool haveLine = false;
     while (reader.Next(line)) {
         if (!line.text.empty()) {
@@ -155,7 +149,7 @@ bool ReadHeader(ImportEngine& s, TextLineReader& reader, TextLine& line, bool& f
 
 }  // namespace
 
-void ReadAdifFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes) {
+void ReadAdifFile(ReaderSteps& s, const DxccPrefixMap* dxccPrefixes) {
     // Pieces of a long line are cut before a tag, so a file written as one
     // line is read whole with bounded memory.
     TextLineReader reader('<', true);
@@ -184,8 +178,8 @@ void ReadAdifFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes) {
     s.StopReading();
 }
 
-void ImportAdif(ImportEngine& s) {
-    const DxccPrefixMap dxccPrefixes = BuildDxccPrefixMap(s.reference());
+void ImportAdif(ReaderSteps& s) {
+    const DxccPrefixMap dxccPrefixes = s.PrefixesByDxccEntity();
     if (LooksLikeAdx(s.sourcePath())) {
         ReadAdxFile(s, &dxccPrefixes);
     } else {
@@ -193,7 +187,7 @@ void ImportAdif(ImportEngine& s) {
     }
 }
 
-void FinishAdifRecord(ImportEngine& s) {
+void FinishAdifRecord(ReaderSteps& s) {
     WorkingContact& c = s.contact();
     s.CountRecordRead();
     if (c.m_strMode == "99") {
@@ -210,7 +204,7 @@ void FinishAdifRecord(ImportEngine& s) {
         if (c.m_strBand.empty() && !c.m_strFreq.empty())
             c.m_strBand = BandFromFrequency(c.m_strFreq);
         if (c.m_strMode == "89") ResolvePhoneSideband(c);
-        if (s.CheckContact()) s.FinishContact();
+        s.FinishRecord();
     }
     c.ClearContact();
 }

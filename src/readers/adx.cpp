@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "import/engine.h"
 #include "import/messages.h"
+#include "import/reader_steps.h"
 #include "readers/adif.h"
 #include "readers/adif_fields.h"
 #include "readers/readers.h"
@@ -27,7 +27,7 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 
 class AdxReader {
   public:
-    AdxReader(ImportEngine& s, const DxccPrefixMap* dxccPrefixes)
+    AdxReader(ReaderSteps& s, const DxccPrefixMap* dxccPrefixes)
         : s_(s), record_{s, s.contact(), dxccPrefixes}, parser_(XML_ParserCreate("UTF-8")) {
         XML_SetUserData(parser_, this);
         XML_SetElementHandler(parser_, &AdxReader::OnStart, &AdxReader::OnEnd);
@@ -149,7 +149,7 @@ class AdxReader {
                       MessageIcon::Stop);
     }
 
-    ImportEngine& s_;
+    ReaderSteps& s_;
     AdifRecord record_;
     XML_Parser parser_;
     int depth_ = 0;
@@ -178,7 +178,7 @@ bool LooksLikeAdx(const std::string& path) {
     return text.starts_with("<?xml") || ToUpper(text.substr(0, 5)) == "<ADX>";
 }
 
-void ReadAdxFile(ImportEngine& s, const DxccPrefixMap* dxccPrefixes) {
+void ReadAdxFile(ReaderSteps& s, const DxccPrefixMap* dxccPrefixes) {
     std::FILE* file = OpenRegularStream(s.sourcePath());
     if (file == nullptr) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);

@@ -6,6 +6,7 @@
 #include "import/contact.h"
 #include "import/messages.h"
 #include "import/settings.h"
+#include "readers/table_loop.h"
 #include "readers/text_common.h"
 
 namespace tvx {
@@ -72,36 +73,6 @@ int DbaseRow::Year(std::size_t pos) const {
     return t.empty() ? 0 : static_cast<int>(LeadingInt(t.substr(0, 4)));
 }
 
-SelectQuery ParseSelectQuery(const std::string& sql) {
-    const std::string_view text(sql);
-    const auto syntaxError = [&sql]() {
-        return DbError("Syntax error in the query \"" + sql + "\".");
-    };
-    if (text.size() < 7 || !EqualsNoCase(text.substr(0, 7), "SELECT ")) throw syntaxError();
-    std::size_t from = std::string_view::npos;
-    for (std::size_t i = 7; i + 6 <= text.size(); ++i) {
-        if (EqualsNoCase(text.substr(i, 6), " FROM ")) {
-            from = i;
-            break;
-        }
-    }
-    std::string_view rest = from == std::string_view::npos ? "" : text.substr(from + 6);
-    if (from == std::string_view::npos || rest.empty() || rest.back() != ';') throw syntaxError();
-    rest.remove_suffix(1);
-
-    SelectQuery q;
-    q.table = Trim(rest);
-    std::string list(text.substr(7, from - 7));
-    while (!list.empty()) {
-        std::string column;
-        NextToken(column, list, ",");
-        if (column.empty()) throw syntaxError();
-        q.columns.push_back(column);
-    }
-    if (q.columns.empty() || q.table.empty()) throw syntaxError();
-    return q;
-}
-
 void SplitSourcePath(const std::string& sourcePath, std::string& directory, std::string& table) {
     directory.clear();
     table.clear();
@@ -116,29 +87,23 @@ void SplitSourcePath(const std::string& sourcePath, std::string& directory, std:
     table = file.substr(0, file.find('.'));
 }
 
-void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
-    WorkingContact& c = s.contact();
+void ImportDbaseTable(ReaderSteps& s, const DbaseSource& source) {
     std::string directory, table;
     SplitSourcePath(s.sourcePath(), directory, table);
-    const std::string query = std::string("SELECT ") + source.columns + " FROM " + table + ";";
+    std::vector<std::string> columns;
+    for (const DbaseColumn& column : source.columns) columns.emplace_back(column.name);
 
     std::unique_ptr<Database> db;
     std::unique_ptr<TableCursor> rows;
     try {
         db = openDatabase(directory, "dBASE III");
-        const SelectQuery q = ParseSelectQuery(query);
-        rows = db->openTable(q.table, q.columns);
+        rows = db->openTable(Trim(table), columns);
     } catch (const DbError& e) {
         s.NotifyText(kMsgSourceDatabaseError, e.what(), MessageIcon::Stop);
         return;
     }
 
-    s.ReadRows(*rows, [&] {
-        const DbaseRow row(*rows);
-        if (!source.convert(s, row)) return false;
-        c.FillDefaultReports();
-        return !CheckDate(c.m_strDate) || Fail(s, "Date?");
-    });
+    ReadTableRows(s, *rows, [&] { return source.convert(s, DbaseRow(*rows)); });
     if (const std::int64_t beyond = rows->rowsBeyondHeader(); beyond > 0) {
         s.NotifyText(kMsgTableHeaderShort,
                      MessageText(kMsgTableHeaderShort) + " (" + std::to_string(beyond) +
@@ -147,12 +112,7 @@ void ImportDbaseTable(ImportEngine& s, const DbaseSource& source) {
     }
 }
 
-bool Fail(ImportEngine& s, const char* problem) {
-    s.ReportError(problem);
-    return false;
-}
-
-bool ReadQsoDate(ImportEngine& s, const DbaseRow& row, std::size_t pos) {
+bool ReadQsoDate(ReaderSteps& s, const DbaseRow& row, std::size_t pos) {
     WorkingContact& c = s.contact();
     // An empty date column has no date: failing here keeps it from being
     // written as the engine's empty date 18991230.
@@ -161,7 +121,7 @@ bool ReadQsoDate(ImportEngine& s, const DbaseRow& row, std::size_t pos) {
     return true;
 }
 
-bool ReadCall(ImportEngine& s, const std::string& text) {
+bool ReadCall(ReaderSteps& s, const std::string& text) {
     WorkingContact& c = s.contact();
     c.m_strCall = text;
     if (CharCount(c.m_strCall) < 2) return Fail(s, "Call?");
@@ -176,14 +136,14 @@ std::string TimeWithoutSeparator(const std::string& text) {
     return hh + rest;
 }
 
-bool ReadTime(ImportEngine& s, const std::string& hhmm) {
+bool ReadTime(ReaderSteps& s, const std::string& hhmm) {
     WorkingContact& c = s.contact();
     c.m_strTime = hhmm + "00";
     if (!IsValidTime(c.m_strTime)) return Fail(s, "Time?");
     return true;
 }
 
-bool ReadModeName(ImportEngine& s, const std::string& name, bool mapRty) {
+bool ReadModeName(ReaderSteps& s, const std::string& name, bool mapRty) {
     WorkingContact& c = s.contact();
     if (name.empty()) {
         return FailNoMode(s);
@@ -196,7 +156,7 @@ void CutInto(std::string& member, const std::string& value, std::size_t n) {
     if (!value.empty()) member = CutToWidth(value, n);
 }
 
-void AppendNote(ImportEngine& s, const std::string& text) {
+void AppendNote(ReaderSteps& s, const std::string& text) {
     WorkingContact& c = s.contact();
     if (text.empty()) return;
     const std::size_t used = CharCount(c.m_strNote);
@@ -232,7 +192,7 @@ std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise) {
     }
 }
 
-bool ReadMhzFrequency(ImportEngine& s, const std::string& mhz) {
+bool ReadMhzFrequency(ReaderSteps& s, const std::string& mhz) {
     if (mhz.empty()) return Fail(s, "Band?");
     WorkingContact& c = s.contact();
     bool tooPrecise = false;

@@ -1,17 +1,18 @@
 #pragma once
-// The frame that the dBASE III logs share: the table named by the source
-// file is opened through the database layer with one SELECT, each row goes
-// through the engine's record steps, the reader's own column handling, the
-// report defaults and date check, and the engine's finishing steps. The
+// The frame that the dBASE III logs share: the reader's columns of the table
+// named by the source file are opened through the database layer, and each
+// row goes through the record steps, the reader's own column handling and
+// the finishing steps (the report defaults and the date check among them). The
 // conversions that several of these logs need live here once.
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "db/database.h"
-#include "import/engine.h"
+#include "import/reader_steps.h"
+#include "tables/database.h"
 
 namespace tvx {
 
@@ -37,25 +38,35 @@ class DbaseRow {
     const TableCursor& cursor_;
 };
 
-// One dBASE source: its column list (the query is "SELECT " + columns +
-// " FROM " + table + ";"), its row conversion and its finishing rules.
+// A column a reader reads: its place in the reader's column enum, and its
+// name in the table.
+struct DbaseColumn {
+    int position;
+    const char* name;
+};
+
+// For a static_assert that a reader lists each of its count columns once,
+// in the order of its enum, so that a row's values are where it looks.
+template <std::size_t N>
+constexpr bool ColumnsInOrder(const DbaseColumn (&columns)[N], int count) {
+    if (static_cast<int>(N) != count) return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (columns[i].position != static_cast<int>(i)) return false;
+    }
+    return true;
+}
+
+// One dBASE source: the columns it reads from the table named by the source
+// file, and its row conversion.
 struct DbaseSource {
-    const char* columns;
+    std::span<const DbaseColumn> columns;
     // Fills the working contact from the row. False when the record failed a
     // check; the problem is then already reported.
-    bool (*convert)(ImportEngine& s, const DbaseRow& row);
+    bool (*convert)(ReaderSteps& s, const DbaseRow& row);
 };
 
 // The whole import of one dBASE source from the engine's source path.
-void ImportDbaseTable(ImportEngine& s, const DbaseSource& source);
-
-// The two parts of the one query form the frame runs.
-struct SelectQuery {
-    std::vector<std::string> columns;
-    std::string table;
-};
-// Parses "SELECT col, col, ... FROM table;"; DbError when it is not that.
-SelectQuery ParseSelectQuery(const std::string& sql);
+void ImportDbaseTable(ReaderSteps& s, const DbaseSource& source);
 
 // Directory and table name of a source path: split at the last separator,
 // the table name cut at its first '.'.
@@ -63,24 +74,21 @@ void SplitSourcePath(const std::string& sourcePath, std::string& directory, std:
 
 // --- Conversions shared by the dBASE readers ---
 
-// Reports an error and returns false, for `return Fail(s, "Call?");`.
-bool Fail(ImportEngine& s, const char* problem);
-
 // QSO date from a date column; fewer than 8 characters (an empty date
 // included) fails with "Date?".
-bool ReadQsoDate(ImportEngine& s, const DbaseRow& row, std::size_t pos);
+bool ReadQsoDate(ReaderSteps& s, const DbaseRow& row, std::size_t pos);
 // The call; fewer than 2 characters fails with "Call?".
-bool ReadCall(ImportEngine& s, const std::string& text);
+bool ReadCall(ReaderSteps& s, const std::string& text);
 // HH?MM loses its separator; any other text stays as it is.
 std::string TimeWithoutSeparator(const std::string& text);
 // QSO time: text with "00" appended; fails with "Time?" unless valid.
-bool ReadTime(ImportEngine& s, const std::string& hhmm);
+bool ReadTime(ReaderSteps& s, const std::string& hhmm);
 // A mode name: empty fails with "Mode?" (mode code "noMode"); with
 // mapRty, "RTY" in any case is RTTY. Sets the mode code; needs the band.
-bool ReadModeName(ImportEngine& s, const std::string& name, bool mapRty);
+bool ReadModeName(ReaderSteps& s, const std::string& name, bool mapRty);
 // Appends to the note: note, a blank, and as much of text as keeps the
 // note within 50 characters. Nothing for an empty text.
-void AppendNote(ImportEngine& s, const std::string& text);
+void AppendNote(ReaderSteps& s, const std::string& text);
 // An optional column: a value that is not empty goes to the member, cut to
 // n characters; an empty one leaves the member as it was.
 void CutInto(std::string& member, const std::string& value, std::size_t n);
@@ -94,6 +102,6 @@ std::string QslSentDateOf(const DbaseRow& row, std::size_t pos);
 std::string MhzTextToKhz(const std::string& mhz, bool* tooPrecise = nullptr);
 // The frequency and its band from a megahertz column: empty fails with
 // "Band?", a fraction finer than kilohertz with "Freq?".
-bool ReadMhzFrequency(ImportEngine& s, const std::string& mhz);
+bool ReadMhzFrequency(ReaderSteps& s, const std::string& mhz);
 
 }  // namespace tvx

@@ -21,10 +21,20 @@ enum Column {
     kRemarks,
     kQslSent,
     kQslRcd,
-    kState
+    kState,
+    kColumnCount
 };
 
-bool ConvertDxDeskTopRow(ImportEngine& s, const DbaseRow& row) {
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kDate, "DATE"},     {kTime, "TIME"},       {kCallsign, "CALLSIGN"}, {kRstSent, "RSTSENT"},
+    {kRstRcd, "RSTRCD"}, {kBand, "BAND"},       {kMode, "MODE"},         {kPower, "POWER"},
+    {kName, "NAME"},     {kRemarks, "REMARKS"}, {kQslSent, "QSLSENT"},   {kQslRcd, "QSLRCD"},
+    {kState, "STATE"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
+
+bool ConvertDxDeskTopRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, row.Text(kTime))) return false;
@@ -62,10 +72,8 @@ bool ConvertDxDeskTopRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportDxDeskTop(ImportEngine& s) {
-    ImportDbaseTable(s, {"DATE, TIME, CALLSIGN, RSTSENT, RSTRCD, BAND, MODE, POWER, NAME, "
-                         "REMARKS, QSLSENT, QSLRCD, STATE",
-                         ConvertDxDeskTopRow});
+void ImportDxDeskTop(ReaderSteps& s) {
+    ImportDbaseTable(s, {kColumns, ConvertDxDeskTopRow});
 }
 
 }  // namespace tvx

@@ -11,7 +11,27 @@
 namespace tvx {
 namespace {
 
-enum Column { kCall, kDate, kTime, kBand, kMode, kRst, kRstRx, kConfirm, kSentQsl, kComments };
+enum Column {
+    kCall,
+    kDate,
+    kTime,
+    kBand,
+    kMode,
+    kRst,
+    kRstRx,
+    kConfirm,
+    kSentQsl,
+    kComments,
+    kColumnCount
+};
+
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kCall, "CALL"},       {kDate, "DATE"},         {kTime, "TIME"},   {kBand, "BAND"},
+    {kMode, "MODE"},       {kRst, "RST"},           {kRstRx, "RSTRX"}, {kConfirm, "CONFIRM"},
+    {kSentQsl, "SENTQSL"}, {kComments, "COMMENTS"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
 
 // The number as "%f" prints it (six decimals), for the ADIF conversion;
 // written without the locale, which may have a decimal comma.
@@ -33,7 +53,7 @@ std::string MegahertzText(const DbaseRow& row, std::size_t pos) {
     return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
-bool ConvertDxLogRow(ImportEngine& s, const DbaseRow& row) {
+bool ConvertDxLogRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadCall(s, row.Text(kCall))) return false;
     if (!ReadQsoDate(s, row, kDate)) return false;
@@ -56,10 +76,9 @@ bool ConvertDxLogRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportDxLog(ImportEngine& s) {
+void ImportDxLog(ReaderSteps& s) {
     // No state rule beyond the Hawaii and Alaska states of the resolution.
-    ImportDbaseTable(s, {"CALL, DATE, TIME, BAND, MODE, RST, RSTRX, CONFIRM, SENTQSL, COMMENTS",
-                         ConvertDxLogRow});
+    ImportDbaseTable(s, {kColumns, ConvertDxLogRow});
 }
 
 }  // namespace tvx

@@ -31,8 +31,19 @@ enum Column {
     kWpx,
     kPower,
     kSat,
-    kIotaRef
+    kIotaRef,
+    kColumnCount
 };
+
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kDate, "DATE"},      {kTimeIni, "TIME_INI"}, {kBand, "BAND"},      {kFrequency, "FREQUENCY"},
+    {kMode, "MODE"},      {kCall, "CALL"},        {kRstSnd, "RST_SND"}, {kRstRcv, "RST_RCV"},
+    {kName, "NAME"},      {kQth, "QTH"},          {kNote, "NOTE"},      {kLocator, "LOCATOR"},
+    {kQslSnd, "QSL_SND"}, {kQslRcv, "QSL_RCV"},   {kItu, "ITU"},        {kWaz, "WAZ"},
+    {kWpx, "WPX"},        {kPower, "POWER"},      {kSat, "SAT"},        {kIotaRef, "IOTA_REF"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
 
 // Without a point, four digits or more are already kilohertz.
 std::string EasyLogFrequency(const std::string& text) {
@@ -42,7 +53,7 @@ std::string EasyLogFrequency(const std::string& text) {
     return MhzTextToKhz(bare);
 }
 
-void ApplyQslSent(ImportEngine& s, const std::string& qsl) {
+void ApplyQslSent(ReaderSteps& s, const std::string& qsl) {
     WorkingContact& c = s.contact();
     // S: sent another way.
     std::string_view route = EqualsNoCase(qsl, "S") ? kQslViaOther : QslRouteOfLetter(qsl);
@@ -53,7 +64,7 @@ void ApplyQslSent(ImportEngine& s, const std::string& qsl) {
     }
 }
 
-bool ConvertEasyLogRow(ImportEngine& s, const DbaseRow& row) {
+bool ConvertEasyLogRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTimeIni)))) return false;
@@ -89,11 +100,8 @@ bool ConvertEasyLogRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportEasyLog(ImportEngine& s) {
-    ImportDbaseTable(s, {"DATE, TIME_INI, BAND, FREQUENCY, MODE, CALL, RST_SND, RST_RCV, NAME, "
-                         "QTH, NOTE, LOCATOR, QSL_SND, QSL_RCV, ITU, WAZ, WPX, POWER, SAT, "
-                         "IOTA_REF",
-                         ConvertEasyLogRow});
+void ImportEasyLog(ReaderSteps& s) {
+    ImportDbaseTable(s, {kColumns, ConvertEasyLogRow});
 }
 
 }  // namespace tvx

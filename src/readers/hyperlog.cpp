@@ -22,10 +22,30 @@ enum Column {
     kQth,
     kRemarks,
     kQslSent,
-    kQslReceive
+    kQslReceive,
+    kColumnCount
 };
 
-bool ConvertHyperLogRow(ImportEngine& s, const DbaseRow& row) {
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kDate, "DATE"},
+    {kTime, "TIME"},
+    {kCallsign, "CALLSIGN"},
+    {kSent, "SENT"},
+    {kReceived, "RECEIVED"},
+    {kBand, "BAND"},
+    {kFrequency, "FREQUENCY"},
+    {kMode, "MODE"},
+    {kPower, "POWER"},
+    {kName, "NAME"},
+    {kQth, "QTH"},
+    {kRemarks, "REMARKS"},
+    {kQslSent, "QSLSENT"},
+    {kQslReceive, "QSLRECEIVE"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
+
+bool ConvertHyperLogRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTime)))) return false;
@@ -53,10 +73,8 @@ bool ConvertHyperLogRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportHyperLog(ImportEngine& s) {
-    ImportDbaseTable(s, {"DATE, TIME, CALLSIGN, SENT, RECEIVED, BAND, FREQUENCY, MODE, POWER, "
-                         "NAME, QTH, REMARKS, QSLSENT, QSLRECEIVE",
-                         ConvertHyperLogRow});
+void ImportHyperLog(ReaderSteps& s) {
+    ImportDbaseTable(s, {kColumns, ConvertHyperLogRow});
 }
 
 }  // namespace tvx

@@ -29,10 +29,20 @@ enum Column {
     kQsl,
     kQslDate,
     kYl,
-    kQrp
+    kQrp,
+    kColumnCount
 };
 
-void ApplyQslLetter(ImportEngine& s, const std::string& qsl) {
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kDate, "DATE"},   {kTime, "TIME"}, {kWpx, "WPX"},         {kCall, "CALL"}, {kFreq, "FREQ"},
+    {kMode, "MODE"},   {kSent, "SENT"}, {kRcvd, "RCVD"},       {kName, "NAME"}, {kNote, "NOTE"},
+    {kQth, "QTH"},     {kZone, "ZONE"}, {kState, "STATE"},     {kGrid, "GRID"}, {kIota, "IOTA"},
+    {kPower, "POWER"}, {kQsl, "QSL"},   {kQslDate, "QSLDATE"}, {kYl, "YL"},     {kQrp, "QRP"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
+
+void ApplyQslLetter(ReaderSteps& s, const std::string& qsl) {
     WorkingContact& c = s.contact();
     if (qsl.empty()) return;
     // X: a card sent direct that came back; O: sent another way.
@@ -42,7 +52,7 @@ void ApplyQslLetter(ImportEngine& s, const std::string& qsl) {
     if (EqualsNoCase(qsl, "X")) c.m_nConfirmed = 1;
 }
 
-bool ConvertLogPlusRow(ImportEngine& s, const DbaseRow& row) {
+bool ConvertLogPlusRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTime)))) return false;
@@ -75,10 +85,8 @@ bool ConvertLogPlusRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportLogPlus(ImportEngine& s) {
-    ImportDbaseTable(s, {"DATE, TIME, WPX, CALL, FREQ, MODE, SENT, RCVD, NAME, NOTE, QTH, ZONE, "
-                         "STATE, GRID, IOTA, POWER, QSL, QSLDATE, YL, QRP",
-                         ConvertLogPlusRow});
+void ImportLogPlus(ReaderSteps& s) {
+    ImportDbaseTable(s, {kColumns, ConvertLogPlusRow});
 }
 
 }  // namespace tvx

@@ -14,12 +14,12 @@ std::string CutLogviewField(std::string& line) {
     return CutField(line, "^");
 }
 
-void ConvertLogviewLine(ImportEngine& s, std::string& line) {
+bool ConvertLogviewLine(ReaderSteps& s, std::string& line) {
     WorkingContact& c = s.contact();
     std::string date = CutLogviewField(line);
     if (CharCount(date) != 8) {
         c.m_strDate = date;
-        return s.ReportError("Date?");
+        return Fail(s, "Date?");
     }
     c.m_strDate = CenturyDate(Mid(date, 6, 2), Mid(date, 0, 2), Mid(date, 3, 2));
 
@@ -34,7 +34,7 @@ void ConvertLogviewLine(ImportEngine& s, std::string& line) {
 
     std::string freq = CutLogviewField(line);
     std::size_t point = freq.find('.');
-    if (point == 0 || freq.empty()) return s.ReportError("Band?");
+    if (point == 0 || freq.empty()) return Fail(s, "Band?");
     // Megahertz with three decimals: dropping the point gives kilohertz.
     c.m_strFreq = TrimLeft(WithoutFirst(freq, '.') + ".0");
     c.m_strBand = BandFromFrequency(c.m_strFreq);
@@ -44,12 +44,11 @@ void ConvertLogviewLine(ImportEngine& s, std::string& line) {
 
     std::string mode = CutLogviewField(line);
     if (mode.empty()) {
-        FailNoMode(s);
-        return;
+        return FailNoMode(s);
     }
     c.ModeCodeFromName(mode);
 
-    if (CheckDate(c.m_strDate)) return s.ReportError("Date?");
+    if (CheckDate(c.m_strDate)) return Fail(s, "Date?");
 
     std::string qth = CutLogviewField(line);
     if (!qth.empty()) c.m_strQth = Left(qth, 25);
@@ -59,12 +58,12 @@ void ConvertLogviewLine(ImportEngine& s, std::string& line) {
     line = TrimRight(line);
     if (CutLogviewField(line) == "Y") c.m_strQslSentDate = c.m_strDate;
 
-    if (s.CheckContact()) s.FinishContact();
+    return true;
 }
 
 }  // namespace
 
-void ImportLogview(ImportEngine& s) {
+void ImportLogview(ReaderSteps& s) {
     ImportTextLines(s, ";- ", ConvertLogviewLine);
 }
 

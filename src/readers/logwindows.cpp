@@ -21,39 +21,38 @@ void SkipFields(std::string& line, int count) {
     for (int i = 0; i < count; ++i) CutQuotedField(line);
 }
 
-void ConvertLogWindowsLine(ImportEngine& s, std::string& line) {
+bool ConvertLogWindowsLine(ReaderSteps& s, std::string& line) {
     WorkingContact& c = s.contact();
     c.m_strCall = CutQuotedField(line);
-    if (CharCount(c.m_strCall) < 2) return s.ReportError("Call?");
+    if (CharCount(c.m_strCall) < 2) return Fail(s, "Call?");
 
     std::string date = CutQuotedField(line);
     if (CharCount(date) < 8) {
         c.m_strDate = date;
-        return s.ReportError("Date?");
+        return Fail(s, "Date?");
     }
     c.m_strDate = LogWindowsDate(date);
 
     c.m_strTime = HhMmTime(CutQuotedField(line), true);
-    if (!IsValidTime(c.m_strTime)) return s.ReportError("Time?");
+    if (!IsValidTime(c.m_strTime)) return Fail(s, "Time?");
 
     std::string mode = CutQuotedField(line);
     if (mode.empty()) {
-        FailNoMode(s);
-        return;
+        return FailNoMode(s);
     }
 
     std::string freq = CutQuotedField(line);
     if (freq.empty()) {
         c.m_strFreq.clear();
         c.m_strBand = freq;
-        return s.ReportError("Band?");
+        return Fail(s, "Band?");
     }
     // Megahertz with three decimals: dropping the point gives kilohertz.
     c.m_strFreq = TrimLeft(WithoutFirst(freq, '.'));
     c.m_strBand = BandFromFrequency(c.m_strFreq);
     c.ModeCodeFromName(mode);
 
-    if (CheckDate(c.m_strDate)) return s.ReportError("Date?");
+    if (CheckDate(c.m_strDate)) return Fail(s, "Date?");
 
     c.m_strRstRcvd = CutQuotedField(line);
     c.m_strRstSent = CutQuotedField(line);
@@ -82,12 +81,12 @@ void ConvertLogWindowsLine(ImportEngine& s, std::string& line) {
         if (CutQuotedField(line) == "2") c.m_nAward |= 1;
     }
 
-    s.FinishContact();
+    return true;
 }
 
 }  // namespace
 
-void ImportLogWindows(ImportEngine& s) {
+void ImportLogWindows(ReaderSteps& s) {
     ImportTextLines(s, ";", ConvertLogWindowsLine);
 }
 

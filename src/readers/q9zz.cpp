@@ -23,15 +23,29 @@ enum Column {
     kQslRcvd,
     kState,
     kGridSquare,
-    kIota
+    kIota,
+    kColumnCount
 };
+
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kDate, "DATE"},         {kTime, "TIME"},
+    {kCall, "CALL"},         {kBand, "BAND"},
+    {kMode, "MODE"},         {kRstSent, "RSTSENT"},
+    {kRstRcvd, "RSTRCVD"},   {kSatellite, "SATELLITE"},
+    {kNote, "NOTE"},         {kQslSent, "QSLSENT"},
+    {kDateSent, "DATESENT"}, {kQslRcvd, "QSLRCVD"},
+    {kState, "STATE"},       {kGridSquare, "GRIDSQUARE"},
+    {kIota, "IOTA"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
 
 std::string BandOfNumber(long number) {
     static const char* const kBands[] = {"10", "9", "8", "7", "6", "5", "4", "3", "2", "1"};
     return number >= 1 && number <= 10 ? kBands[number - 1] : "12";
 }
 
-bool ReadQ9zzMode(ImportEngine& s, const std::string& text) {
+bool ReadQ9zzMode(ReaderSteps& s, const std::string& text) {
     WorkingContact& c = s.contact();
     if (!text.empty()) {
         switch (LeadingInt(text)) {
@@ -69,7 +83,7 @@ bool ReadQ9zzMode(ImportEngine& s, const std::string& text) {
     return FailNoMode(s);
 }
 
-bool ConvertQ9zzRow(ImportEngine& s, const DbaseRow& row) {
+bool ConvertQ9zzRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadQsoDate(s, row, kDate)) return false;
     if (!ReadTime(s, TimeWithoutSeparator(row.Text(kTime)))) return false;
@@ -109,10 +123,8 @@ bool ConvertQ9zzRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportQ9zz(ImportEngine& s) {
-    ImportDbaseTable(s, {"DATE, TIME, CALL, BAND, MODE, RSTSENT, RSTRCVD, SATELLITE, NOTE, "
-                         "QSLSENT, DATESENT, QSLRCVD, STATE, GRIDSQUARE, IOTA",
-                         ConvertQ9zzRow});
+void ImportQ9zz(ReaderSteps& s) {
+    ImportDbaseTable(s, {kColumns, ConvertQ9zzRow});
 }
 
 }  // namespace tvx

@@ -2,29 +2,29 @@
 // The source readers. Each turns its source's records into the engine's
 // working contact and hands each one over; the engine does the rest.
 
-#include "import/engine.h"
+#include "import/reader_steps.h"
 
 namespace tvx {
 
 // ADIF (standard and LoTW).
-void ImportAdif(ImportEngine& s);
+void ImportAdif(ReaderSteps& s);
 
 // Text exports.
-void ImportLogWindows(ImportEngine& s);
-void ImportXpWin(ImportEngine& s);
-void ImportLogview(ImportEngine& s);
-void ImportSwisslog(ImportEngine& s);
+void ImportLogWindows(ReaderSteps& s);
+void ImportXpWin(ReaderSteps& s);
+void ImportLogview(ReaderSteps& s);
+void ImportSwisslog(ReaderSteps& s);
 
 // dBASE III tables.
-void ImportHyperLog(ImportEngine& s);
-void ImportDxLog(ImportEngine& s);
-void ImportDxDeskTop(ImportEngine& s);
-void ImportLogPlus(ImportEngine& s);
-void ImportTopLog(ImportEngine& s);
-void ImportQ9zz(ImportEngine& s);
-void ImportEasyLog(ImportEngine& s);
+void ImportHyperLog(ReaderSteps& s);
+void ImportDxLog(ReaderSteps& s);
+void ImportDxDeskTop(ReaderSteps& s);
+void ImportLogPlus(ReaderSteps& s);
+void ImportTopLog(ReaderSteps& s);
+void ImportQ9zz(ReaderSteps& s);
+void ImportEasyLog(ReaderSteps& s);
 
 // Jet.
-void ImportStationMaster(ImportEngine& s);
+void ImportStationMaster(ReaderSteps& s);
 
 }  // namespace tvx

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "db/database.h"
 #include "import/domain.h"
 #include "readers/readers.h"
+#include "readers/table_loop.h"
+#include "tables/database.h"
 
 namespace tvx {
 
@@ -81,7 +82,7 @@ std::string Text(const Value& v) {
 // Six digits with the century rule, or eight digits. Years 2000 to 2009
 // written as six digits are numbers of five digits or fewer (050317 is
 // 50317), so the leading zeros are put back first.
-bool ReadDate(ImportEngine& s, const Value& value) {
+bool ReadDate(ReaderSteps& s, const Value& value) {
     WorkingContact& c = s.contact();
     std::string date = WholeText(value);
     if (IsAllDigits(date) && date.size() < 6) date.insert(0, 6 - date.size(), '0');
@@ -96,7 +97,7 @@ bool ReadDate(ImportEngine& s, const Value& value) {
 }
 
 // Hours and minutes without leading zeros, or HH:MM.
-bool ReadTime(ImportEngine& s, const Value& value) {
+bool ReadTime(ReaderSteps& s, const Value& value) {
     WorkingContact& c = s.contact();
     const std::string time = WholeText(value);
     if (time.size() >= 1 && time.size() <= 4) {
@@ -114,7 +115,7 @@ bool ReadTime(ImportEngine& s, const Value& value) {
 
 // Megahertz, kept as kilohertz with one decimal (14.025 gives 14025.0); the
 // band follows from it.
-bool ReadFrequency(ImportEngine& s, const Value& value) {
+bool ReadFrequency(ReaderSteps& s, const Value& value) {
     WorkingContact& c = s.contact();
     if (const auto mhz = Number(value)) {
         const std::string f = Format("%-.3f", *mhz);
@@ -160,7 +161,7 @@ void ReadQslFlags(WorkingContact& c, const std::string& sent, const std::string&
 
 // Fills the contact from a row and checks it. False when a check failed (it
 // has been reported and the rest of the row is not read).
-bool ReadRow(ImportEngine& s, const TableCursor& row) {
+bool ReadRow(ReaderSteps& s, const TableCursor& row) {
     WorkingContact& c = s.contact();
     if (!ReadDate(s, row.at(kDate)) || !ReadTime(s, row.at(kTime))) return false;
     c.m_strCall = Text(row.at(kCall));
@@ -199,7 +200,7 @@ bool ReadRow(ImportEngine& s, const TableCursor& row) {
 
 }  // namespace
 
-void ImportStationMaster(ImportEngine& s) {
+void ImportStationMaster(ReaderSteps& s) {
     std::unique_ptr<Database> db;
     std::unique_ptr<TableCursor> rows;
     try {
@@ -223,7 +224,7 @@ void ImportStationMaster(ImportEngine& s) {
         return;
     }
 
-    s.ReadRows(*rows, [&] { return ReadRow(s, *rows); });
+    ReadTableRows(s, *rows, [&] { return ReadRow(s, *rows); });
 }
 
 }  // namespace tvx

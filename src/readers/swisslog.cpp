@@ -12,32 +12,31 @@ namespace {
 
 constexpr std::size_t kDateLength = 8;
 
-void ConvertSwisslogLine(ImportEngine& s, std::string& line) {
+bool ConvertSwisslogLine(ReaderSteps& s, std::string& line) {
     WorkingContact& c = s.contact();
     c.m_strCall = CutField(line, ",");
-    if (CharCount(c.m_strCall) < 2) return s.ReportError("Call?");
+    if (CharCount(c.m_strCall) < 2) return Fail(s, "Call?");
 
     std::string name = CutQuotedText(line);
     if (!name.empty()) c.m_strName = CutToWidth(name, 15);
 
     c.m_strDate = CutQuotedField(line);
-    if (CharCount(c.m_strDate) < kDateLength - 1) return s.ReportError("Date?");
+    if (CharCount(c.m_strDate) < kDateLength - 1) return Fail(s, "Date?");
 
     // "599 NY": the report is the first word.
     c.m_strRstSent = FirstWord(CutQuotedField(line));
     c.m_strRstRcvd = FirstWord(CutQuotedField(line));
 
     c.m_strTime = CutQuotedField(line) + "00";
-    if (!IsValidTime(c.m_strTime)) return s.ReportError("Time?");
+    if (!IsValidTime(c.m_strTime)) return Fail(s, "Time?");
 
     CutQuotedField(line);
     std::string band = FirstWord(CutQuotedField(line));
-    if (band.empty() || c.BandCodeFromName(band)) return s.ReportError("Band?");
+    if (band.empty() || c.BandCodeFromName(band)) return Fail(s, "Band?");
 
     std::string mode = CutQuotedField(line);
     if (mode.empty()) {
-        FailNoMode(s);
-        return;
+        return FailNoMode(s);
     }
 
     std::string qth = CutQuotedText(line);
@@ -58,16 +57,16 @@ void ConvertSwisslogLine(ImportEngine& s, std::string& line) {
     // A date of seven or nine characters may still pass the calendar check;
     // only a full YYYYMMDD is a date the target can use.
     if (CheckDate(c.m_strDate) || CharCount(c.m_strDate) != kDateLength) {
-        return s.ReportError("Date?");
+        return Fail(s, "Date?");
     }
 
     // No state in the export: only KH6 and KL7 get one, from the resolution.
-    s.FinishContact();
+    return true;
 }
 
 }  // namespace
 
-void ImportSwisslog(ImportEngine& s) {
+void ImportSwisslog(ReaderSteps& s) {
     ImportTextLines(s, " ", ConvertSwisslogLine);
 }
 

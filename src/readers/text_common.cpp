@@ -156,7 +156,7 @@ bool TextLineReader::Next(TextLine& line) {
     return true;
 }
 
-bool ReportReadError(ImportEngine& s, const TextLineReader& reader) {
+bool ReportReadError(ReaderSteps& s, const TextLineReader& reader) {
     if (reader.error() == 0) return false;
     s.NotifyText(kMsgSourceReadError,
                  MessageText(kMsgSourceReadError) + ":\n'" + s.sourcePath() +
@@ -171,7 +171,7 @@ bool SkipsTextLine(const TextLine& line, std::string_view skipFirstChars) {
     return !line.tooLong && line.length < kShortestLine;
 }
 
-void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineConverter convert) {
+void ImportTextLines(ReaderSteps& s, std::string_view skipFirstChars, TextLineConverter convert) {
     TextLineReader reader;
     if (!reader.Open(s.sourcePath())) {
         s.Notify(kMsgSourceFileNotOpen, MessageIcon::Stop);
@@ -187,7 +187,7 @@ void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineC
             s.ReportError(kLineTooLong);
             continue;
         }
-        convert(s, line.text);
+        if (convert(s, line.text)) s.FinishRecord();
     }
     ReportReadError(s, reader);
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "import/domain.h"
-#include "import/engine.h"
+#include "import/reader_steps.h"
 
 namespace tvx {
 
@@ -81,19 +81,20 @@ class TextLineReader {
 
 // Shows the stop message of a source that could not be read to its end,
 // naming the path and the system's reason; false when no read failed.
-bool ReportReadError(ImportEngine& s, const TextLineReader& reader);
+bool ReportReadError(ReaderSteps& s, const TextLineReader& reader);
 
 // Problem text of a line too long to be a contact.
 inline constexpr const char* kLineTooLong = "Line too long?";
 
-// Converts one counted line into the working contact and finishes it.
-using TextLineConverter = void (*)(ImportEngine& s, std::string& line);
+// Converts one counted line into the working contact; false when the line
+// failed a check (it has been reported).
+using TextLineConverter = bool (*)(ReaderSteps& s, std::string& line);
 
 // The record loop of a text export: opens the source file (saying so when it
 // cannot), skips lines that begin with a line end or one of skipFirstChars or
 // that are shorter than 25 characters, and hands every other line to convert
-// after the engine's per-record steps.
-void ImportTextLines(ImportEngine& s, std::string_view skipFirstChars, TextLineConverter convert);
+// after the engine's per-record steps; a converted record is finished.
+void ImportTextLines(ReaderSteps& s, std::string_view skipFirstChars, TextLineConverter convert);
 
 // True when the loop above skips the line without counting it.
 bool SkipsTextLine(const TextLine& line, std::string_view skipFirstChars);

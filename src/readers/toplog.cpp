@@ -22,11 +22,20 @@ enum Column {
     kQth,
     kInfo,
     kContinent,
-    kPx
+    kPx,
+    kColumnCount
 };
 
+// The columns read, by their place in Column.
+constexpr DbaseColumn kColumns[] = {
+    {kData, "DATA"}, {kOra, "ORA"},   {kFreq, "FREQ"},           {kModo, "MODO"}, {kCall, "CALL"},
+    {kRsti, "RSTI"}, {kRstr, "RSTR"}, {kQsli, "QSLI"},           {kQslr, "QSLR"}, {kNome, "NOME"},
+    {kQth, "QTH"},   {kInfo, "INFO"}, {kContinent, "CONTINENT"}, {kPx, "PX"},
+};
+static_assert(ColumnsInOrder(kColumns, kColumnCount));
+
 // YY?MM?DD: years 00 to 39 are 2000 to 2039, 40 to 99 are 1940 to 1999.
-bool ReadTopLogDate(ImportEngine& s, const DbaseRow& row) {
+bool ReadTopLogDate(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (row.at(kData).kind == Value::Kind::Date) return ReadQsoDate(s, row, kData);
     const std::string data = row.Text(kData);
@@ -39,7 +48,7 @@ bool ReadTopLogDate(ImportEngine& s, const DbaseRow& row) {
     return true;
 }
 
-bool ConvertTopLogRow(ImportEngine& s, const DbaseRow& row) {
+bool ConvertTopLogRow(ReaderSteps& s, const DbaseRow& row) {
     WorkingContact& c = s.contact();
     if (!ReadCall(s, row.Text(kCall))) return false;
     if (!ReadTopLogDate(s, row)) return false;
@@ -65,11 +74,9 @@ bool ConvertTopLogRow(ImportEngine& s, const DbaseRow& row) {
 
 }  // namespace
 
-void ImportTopLog(ImportEngine& s) {
+void ImportTopLog(ReaderSteps& s) {
     // No state column: only the Hawaii and Alaska states of the resolution.
-    ImportDbaseTable(s, {"DATA, ORA, FREQ, MODO, CALL, RSTI, RSTR, QSLI, QSLR, NOME, QTH, INFO, "
-                         "CONTINENT, PX",
-                         ConvertTopLogRow});
+    ImportDbaseTable(s, {kColumns, ConvertTopLogRow});
 }
 
 }  // namespace tvx

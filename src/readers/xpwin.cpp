@@ -24,22 +24,22 @@ std::string XpWinFrequency(std::string field) {
     return field;
 }
 
-void ConvertXpWinLine(ImportEngine& s, std::string& line) {
+bool ConvertXpWinLine(ReaderSteps& s, std::string& line) {
     WorkingContact& c = s.contact();
     c.m_strCall = CutField(line, ";");
-    if (CharCount(c.m_strCall) < 2) return s.ReportError("Call?");
+    if (CharCount(c.m_strCall) < 2) return Fail(s, "Call?");
     CutField(line, ";");
 
     std::string date = CutField(line, ";");
     std::size_t dateLength = CharCount(date);
     if (dateLength < 8) {
         c.m_strDate = date;
-        return s.ReportError("Date?");
+        return Fail(s, "Date?");
     }
     if (dateLength == 10) {
         if (Mid(date, 4, 1) != "/" || Mid(date, 7, 1) != "/") {
             c.m_strDate = date;
-            return s.ReportError("Date?");
+            return Fail(s, "Date?");
         }
         c.m_strDate = Mid(date, 0, 4) + Mid(date, 5, 2) + Mid(date, 8, 2);
     } else {
@@ -49,10 +49,10 @@ void ConvertXpWinLine(ImportEngine& s, std::string& line) {
     std::string time = CutField(line, ";");
     if (CharCount(time) < 5) {
         c.m_strTime = time;
-        return s.ReportError("Time?");
+        return Fail(s, "Time?");
     }
     c.m_strTime = SeparatedTime(time);
-    if (!IsValidTime(c.m_strTime)) return s.ReportError("Time?");
+    if (!IsValidTime(c.m_strTime)) return Fail(s, "Time?");
 
     c.m_strRstSent = CutField(line, ";");
     if (c.m_strRstSent.empty()) c.m_strRstSent = "599";
@@ -63,7 +63,7 @@ void ConvertXpWinLine(ImportEngine& s, std::string& line) {
     if (freq.empty()) {
         c.m_strFreq.clear();
         c.m_strBand = freq;
-        return s.ReportError("Band?");
+        return Fail(s, "Band?");
     }
     c.m_strFreq = XpWinFrequency(freq);
     c.m_strBand = BandFromFrequency(c.m_strFreq);
@@ -71,19 +71,19 @@ void ConvertXpWinLine(ImportEngine& s, std::string& line) {
     CutField(line, ";");
     c.m_strMode = "5";  // an RTTY log
 
-    if (CheckDate(c.m_strDate)) return s.ReportError("Date?");
+    if (CheckDate(c.m_strDate)) return Fail(s, "Date?");
 
     std::string note = CutField(line, ";");
     if (CharCount(note) <= kLongestNote) c.m_strNote = note;
 
     // The export carries no state and no WPX prefix; only KH6 and KL7 get a
     // state, from the resolution.
-    s.FinishContact();
+    return true;
 }
 
 }  // namespace
 
-void ImportXpWin(ImportEngine& s) {
+void ImportXpWin(ReaderSteps& s) {
     ImportTextLines(s, ";", ConvertXpWinLine);
 }
 

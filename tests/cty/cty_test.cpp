@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/reference.h"
 #include "db/sqlite.h"
 #include "resolve/resolve.h"

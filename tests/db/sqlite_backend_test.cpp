@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/sqlite.h"
 #include "support/tempdir.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "dbf_writer.h"
 #include "support/tempdir.h"
 

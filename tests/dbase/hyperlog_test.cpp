@@ -216,14 +216,12 @@ TEST(DbaseFrame, MissingFolderIsShownLikeAnyOpenFailure) {
     ExpectOpenFailure(f, "gone");
 }
 
-TEST(DbaseFrame, QueryForm) {
-    const SelectQuery q = ParseSelectQuery("SELECT DATE, TIME,CALL FROM my log;");
-    EXPECT_EQ(q.columns, (std::vector<std::string>{"DATE", "TIME", "CALL"}));
-    EXPECT_EQ(q.table, "my log");
-    EXPECT_THROW(ParseSelectQuery("SELECT DATE FROM ;"), DbError);
-    EXPECT_THROW(ParseSelectQuery("SELECT DATE FROM log"), DbError);
-    EXPECT_THROW(ParseSelectQuery("SELECT DATE,, TIME FROM log;"), DbError);
-    EXPECT_THROW(ParseSelectQuery("DELETE FROM log;"), DbError);
+TEST(DbaseFrame, ColumnListsFollowTheirEnum) {
+    constexpr DbaseColumn inOrder[] = {{0, "DATE"}, {1, "TIME"}};
+    constexpr DbaseColumn swapped[] = {{1, "TIME"}, {0, "DATE"}};
+    EXPECT_TRUE(ColumnsInOrder(inOrder, 2));
+    EXPECT_FALSE(ColumnsInOrder(inOrder, 3));  // a column left out
+    EXPECT_FALSE(ColumnsInOrder(swapped, 2));
 }
 
 TEST(DbaseFrame, SourcePathSplit) {

@@ -18,7 +18,7 @@ using test::ImportFixture;
 std::vector<WorkingContact> g_feed;
 
 // Feeds g_feed as source records, the way every reader drives the engine.
-void FeedReader(ImportEngine& s) {
+void FeedReader(ReaderSteps& s) {
     for (const WorkingContact& contact : g_feed) {
         if (!s.NextRecord()) break;
         s.contact() = contact;
@@ -26,7 +26,7 @@ void FeedReader(ImportEngine& s) {
             s.ReportError("Call?");
             continue;
         }
-        s.FinishContact();
+        s.FinishRecord();
     }
     s.StopReading();
 }
@@ -54,6 +54,7 @@ class SessionTest : public ::testing::Test {
         for (const int t : {0, 2}) {
             types[t].stateRule = StateRule::TakenAfterResolution;
             types[t].prefixFromSource = false;
+            types[t].recordCheck = RecordCheck::None;
         }
         types[3].reader = nullptr;  // a type whose reader is missing
         f.session = std::make_unique<ImportSession>(f.host, f.app, types);
@@ -401,7 +402,8 @@ TEST(SourceTypeTable, NamesFiltersAndCommandLine) {
     EXPECT_STREQ(types[0].listName, "Standard ADIF");
     EXPECT_STREQ(types[13].listName, "StationMaster 1.x");
     EXPECT_EQ(SourceFilterList(types),
-              "Standard ADIF|*.adi;*.adif;*.adx|LoTW ADIF|*.adi;*.adif;*.adx|LOGWIN-3|*.asc|Logview|*.txt|XPWIN|*.exp|"
+              "Standard ADIF|*.adi;*.adif;*.adx|LoTW "
+              "ADIF|*.adi;*.adif;*.adx|LOGWIN-3|*.asc|Logview|*.txt|XPWIN|*.exp|"
               "Hyperlog|*.dbf|Swisslog-3.82|*.txt|DXlog 1.9|*.dbf|DX-DeskTop 2.75|*.dbf|"
               "LogPlus v3-v4|*.dbf|TopLog v2.5|*.dbf|Q9ZZ v3|*.dbf|EasyLog|*.dbf|"
               "StationMaster|*.mdb|All|*.*||");

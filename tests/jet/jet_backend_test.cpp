@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet.h"
 #include "db/schema.h"
 #include "jet/jet_files.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet.h"
 #include "jet/jet_files.h"
 #include "support/tempdir.h"

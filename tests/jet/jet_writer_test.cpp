@@ -15,7 +15,7 @@
 #include <random>
 #include <set>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet.h"
 #include "db/jet_check.h"
 #include "db/jet_file.h"

@@ -6,7 +6,7 @@
 
 #include <iostream>
 
-#include "db/database.h"
+#include "tables/database.h"
 #include "db/jet_target.h"
 #include "db/schema.h"
 
