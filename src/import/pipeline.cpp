@@ -41,6 +41,7 @@ void WritePipeline::Add(Step step) {
 }
 
 void WritePipeline::Push(Step step, std::uint64_t ticket, bool write) {
+    if (broken_) return;
     waiting_.push_back({std::move(step), ticket, write});
     // Bounded, in case the writes wait for more to come while many records
     // are told without one.
@@ -65,8 +66,10 @@ void WritePipeline::TellDone(bool wait) {
         waiting_.pop_front();
         const std::exception_ptr failure = w.write ? writer_.FailureOf(w.ticket) : nullptr;
         if (failure && FailsWholeTarget(failure)) {
-            // The writer drops every write after it: so are their steps.
+            // The writer drops every write after it: so are their steps,
+            // and every step that comes later.
             waiting_.clear();
+            broken_ = true;
         }
         listener_.Told(w.step, failure);
     }

@@ -47,7 +47,7 @@ class WritePipeline {
         virtual ~Listener() = default;
         // A step is done: failure is null, or why its write failed. After a
         // failure of the whole target (anything but a plain DbError) the
-        // steps behind it are dropped untold. A throw passes to the caller
+        // steps behind it, and every step given later, are dropped untold. A throw passes to the caller
         // of the member that told the step.
         virtual void Told(const Step& step, const std::exception_ptr& failure) = 0;
     };
@@ -92,6 +92,7 @@ class WritePipeline {
     TargetWriter writer_;
     std::deque<Waiting> waiting_;
     std::uint64_t lastTicket_ = 0;
+    bool broken_ = false;  // the whole target failed
 };
 
 }  // namespace tvx

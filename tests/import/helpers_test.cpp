@@ -4,6 +4,7 @@
 
 #include "import/contact.h"
 #include "import/report.h"
+#include "import/rules.h"
 #include "import/settings.h"
 #include "support/tempdir.h"
 
@@ -228,6 +229,48 @@ TEST(Settings, DefaultPathFollowsWindir) {
         setenv("WINDIR", saved.c_str(), 1);
     } else {
         unsetenv("WINDIR");
+    }
+}
+
+// The state rules as plain functions: the state each rule leaves, and the
+// warning when a mainland state is not in the state table (which knows NY).
+TEST(Rules, StateRules) {
+    using enum StateRule;
+    struct Case {
+        StateRule rule;
+        const char* prefix;
+        const char* state;  // as read (held, for TakenAfterResolution)
+        const char* section;
+        const char* left;
+        bool warned;
+    } cases[] = {
+        {AsRead, "DL", "BY", "", "BY", false},
+        {AsRead, "KH6", "", "", "HI", false},
+        {StatePrefixesOnly, "DL", "BY", "", "", false},
+        {StatePrefixesOnly, "K", "XX", "", "XX", false},
+        {StatePrefixesChecked, "K", "XX", "", "", true},
+        {StatePrefixesChecked, "K", "NY", "", "NY", false},
+        {TakenAfterResolution, "KL7", "NY", "", "AK", false},
+        {TakenAfterResolution, "K", "XX", "", "", true},
+        {Adif, "DL", "NY", "", "", false},
+        {Adif, "K", "", "ENY", "NY", false},
+        {Adif, "K", "ZZ", "", "", true},
+    };
+    for (const Case& c : cases) {
+        WorkingContact contact;
+        contact.m_strSection = c.section;
+        std::string held = c.state;
+        if (c.rule != TakenAfterResolution) contact.m_strState = std::exchange(held, "");
+        ResolutionRecord rec;
+        rec.prefix = c.prefix;
+        std::vector<std::string> problems;
+        ApplyStateRule(
+            contact, c.rule, rec, true, held, [](const std::string& s) { return s == "NY"; },
+            [&](ProblemKind, const std::string& p) { problems.push_back(p); });
+        EXPECT_EQ(contact.m_strState, c.left) << c.prefix << " " << c.state;
+        EXPECT_EQ(problems,
+                  c.warned ? std::vector<std::string>{"State?"} : std::vector<std::string>{})
+            << c.prefix << " " << c.state;
     }
 }
 
