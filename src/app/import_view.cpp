@@ -439,8 +439,8 @@ ImportOptions CImportView::CollectOptions() const {
 }
 
 void CImportView::OnBeginImport() {
-    if (inRun_) return;
-    inRun_ = true;
+    // A second press while the run's events are pumped.
+    if (session_->Running()) return;
     hostPathAtBegin_ = hostPathEdit_->text();
     try {
         session_->BeginImport(CollectOptions());
@@ -450,9 +450,8 @@ void CImportView::OnBeginImport() {
         session_->StopImport();
         ShowMessage(this, QString::fromStdString(e.what()), MessageIcon::Stop);
     }
-    inRun_ = false;
     ShowHostPathWithSeparator();
-    runningChanged(false);
+    FlushDisplay();
     if (closeWhenStopped_) {
         closeWhenStopped_ = false;
         window()->close();
@@ -484,7 +483,7 @@ bool CImportView::ask(int messageId, const std::string& text, MessageIcon icon) 
 void CImportView::notify(int messageId, const std::string& text, MessageIcon icon) {
     FlushDisplay();
     ShowMessage(window(), Q(text), icon);
-    if (running_) return;
+    if (session_->Running()) return;
     // A refusal of Begin Import leaves the focus on the field at fault.
     QWidget* field = nullptr;
     switch (messageId) {
@@ -524,7 +523,7 @@ void CImportView::pump() {
 void CImportView::countersChanged(const Counters& counters) {
     counters_ = counters;
     countersDirty_ = true;
-    if (!running_) FlushDisplay();
+    if (!session_->Running()) FlushDisplay();
 }
 
 void CImportView::problemAdded(const std::string& line) {
@@ -534,15 +533,10 @@ void CImportView::problemAdded(const std::string& line) {
         listedTotal_ += pendingLines_.size() - kMaxListedLines;
         pendingLines_.erase(pendingLines_.begin(), pendingLines_.end() - kMaxListedLines);
     }
-    if (!running_) FlushDisplay();
+    if (!session_->Running()) FlushDisplay();
 }
 
 void CImportView::runningChanged(bool running) {
-    if (running == running_) {
-        FlushDisplay();
-        return;
-    }
-    running_ = running;
     if (running) {
         ShowHostPathWithSeparator();
         // Busy until the reader tells its position.
@@ -613,7 +607,7 @@ void CImportView::FlushDisplay(bool now) {
         listIntervalMs_ = std::max(kListIntervalMs, 20 * cost.elapsed());
         listClock_.start();
     }
-    if (progressDirty_ && running_) {
+    if (progressDirty_ && session_->Running()) {
         progressDirty_ = false;
         if (progressTotal_ > 0) {
             const std::int64_t done = std::clamp<std::int64_t>(progressDone_, 0, progressTotal_);

@@ -44,7 +44,7 @@ class CImportView : public QWidget, public ImportHost {
     // The values of the controls as the session takes them.
     ImportOptions CollectOptions() const;
     // True from Begin Import until the session has finished the run.
-    bool IsRunning() const { return inRun_ || running_; }
+    bool IsRunning() const { return session_->Running(); }
     // The window is to close once the run has stopped (unless the user
     // answers No to the abort question).
     void CloseWhenStopped() { closeWhenStopped_ = true; }
@@ -104,8 +104,6 @@ class CImportView : public QWidget, public ImportHost {
     bool countersDirty_ = false;
     QStringList pendingLines_;  // oldest first
     QString hostPathAtBegin_;
-    bool inRun_ = false;    // Begin Import is on the stack
-    bool running_ = false;  // between the session's run start and end
     bool closeWhenStopped_ = false;
     std::int64_t progressDone_ = 0;
     std::int64_t progressTotal_ = 0;

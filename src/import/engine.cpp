@@ -234,11 +234,11 @@ bool ImportEngine::PumpAndCheckAbort() {
         pipeline_->Tick();
     }
     host_.pump();
-    if (!state_.importing) {
+    if (!state_.reading) {
         pipeline_->Seal();  // nothing waits while the question is open
         if (host_.ask(kMsgAbortQuestion, MessageText(kMsgAbortQuestion), MessageIcon::Exclamation))
             return false;
-        state_.importing = true;
+        state_.reading = true;
     }
     return true;
 }

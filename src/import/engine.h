@@ -33,10 +33,11 @@
 namespace tvx {
 
 // What a run changes that outlives it: the counters add up over the runs of
-// a form, and Stop Import clears `importing` while a run goes on.
+// a form. `reading`: the reader goes on with its source; Stop Import clears
+// it (the reader then asks whether to abort), and so does the reader's end.
 struct RunState {
     Counters counters;
-    bool importing = false;
+    bool reading = false;
 };
 
 // Where one run writes: the target, its statistics and the report.
@@ -68,8 +69,8 @@ class ImportEngine final : public ReaderSteps, private WritePipeline::Listener {
     bool PumpAndCheckAbort() override;
     void CountRecordRead() override;
     void ReportPosition(std::int64_t done, std::int64_t total) override;
-    void StopReading() override { state_.importing = false; }
-    bool Reading() const override { return state_.importing; }
+    void StopReading() override { state_.reading = false; }
+    bool Reading() const override { return state_.reading; }
     void ReportError(const std::string& problem) override;
     void ReportWarning(const std::string& problem) override;
     void Notify(int messageId, MessageIcon icon) override;

@@ -277,18 +277,26 @@ bool ImportSession::BeginImport(const ImportOptions& options) {
     if (!ValidateOptions(options)) return false;
 
     running_ = true;
-    state_.importing = true;
+    state_.reading = true;
     host_.runningChanged(true);
+    // The run ends here however it ends, an unforeseen exception included.
+    struct RunEnd {
+        ImportSession& s;
+        ~RunEnd() {
+            s.report_.Close();
+            s.state_.reading = false;
+            s.running_ = false;
+            s.host_.runningChanged(false);
+        }
+    };
     const int readAtStart = state_.counters.recordsRead;
     const SourceType& type = types_[opt_.sourceType];
     ImportEngine engine(host_, state_, opt_, type, *ref_, {*importSet_, *statistics_, report_});
-    engine.Run(type.reader);
-
-    report_.Close();
-    statistics_->EndRun();
-    state_.importing = false;
-    running_ = false;
-    host_.runningChanged(false);
+    {
+        RunEnd end{*this};
+        engine.Run(type.reader);
+        statistics_->EndRun();
+    }
     host_.countersChanged(state_.counters);
     NoticeEndOfRun(engine, readAtStart);
     return true;

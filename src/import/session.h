@@ -36,7 +36,10 @@ class ImportSession {
     // when the options were refused (nothing ran).
     bool BeginImport(const ImportOptions& options);
     // Stop Import: the running reader asks whether to abort at its next record.
-    void StopImport() { state_.importing = false; }
+    void StopImport() { state_.reading = false; }
+    // A run is going on: from the start of the reader to the end of the
+    // run's closing steps.
+    bool Running() const { return running_; }
 
     const std::vector<SourceType>& sourceTypes() const { return types_; }
     // The options of the last Begin Import, with the host path ending in a

@@ -250,7 +250,7 @@ BareEngine::BareEngine(int sourceType)
       s(host, state, options, SourceTypes()[sourceType], reference, {target, statistics, report}),
       c(s.contact()),
       adif{s, c, nullptr} {
-    state.importing = true;
+    state.reading = true;
 }
 
 bool MakeJetTarget(const std::string& path, bool jet3) {
