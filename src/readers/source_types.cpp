@@ -1,5 +1,4 @@
 #include "readers/source_types.h"
-#include "import/session.h"
 
 #include "readers/readers.h"
 
