@@ -22,7 +22,7 @@ run_target() {
     scratch="$BUILD_DIR/fuzz-scratch/$target"
     rm -rf "$scratch"
     mkdir -p "$scratch"
-    "$BUILD_DIR/fuzz/fuzz_$target" -timeout=10 -rss_limit_mb=2048 -max_total_time=5 \
+    "$BUILD_DIR/fuzz/fuzz_$target" -timeout=10 -rss_limit_mb=2048 -max_total_time=3 \
         -artifact_prefix="$BUILD_DIR/fuzz-scratch/$target-" -print_final_stats=1 \
         "$scratch" "$corpus" 2>"$BUILD_DIR/fuzz-scratch/$target.log"
 }

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "db/target.h"

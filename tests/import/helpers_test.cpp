@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "import/contact.h"
 #include "import/report.h"
@@ -271,6 +272,48 @@ TEST(Rules, StateRules) {
         EXPECT_EQ(problems,
                   c.warned ? std::vector<std::string>{"State?"} : std::vector<std::string>{})
             << c.prefix << " " << c.state;
+    }
+}
+
+// The filter decision against statistics rows given as a table: DL has
+// nothing worked, G everything, F no row at all.
+TEST(Rules, FilterDecision) {
+    struct Table : ContactStatistics {
+        const std::vector<std::string>* Row(const std::string& prefix) override {
+            const auto it = rows.find(prefix);
+            return it == rows.end() ? nullptr : &it->second;
+        }
+        std::map<std::string, std::vector<std::string>> rows{
+            {"DL", std::vector<std::string>(300, "0")}, {"G", std::vector<std::string>(300, "1")}};
+    } table;
+    struct Case {
+        int filter;
+        const char* prefix;
+        const char* band;
+        bool loads;
+        bool warned;
+    } cases[] = {
+        {kFilterAll, "F", "6", true, false},
+        {kFilterNone, "DL", "6", false, false},
+        {kFilterNotConfirmed, "DL", "6", true, false},
+        {kFilterNotConfirmed, "G", "6", false, false},
+        {kFilterNotWorked, "DL", "6", true, false},
+        {kFilterNotWorked, "G", "6", false, false},
+        {kFilterNotWorked, "F", "6", false, true},
+        {kFilterAll, "DL", "999", false, false},
+    };
+    for (const Case& c : cases) {
+        WorkingContact contact;
+        contact.m_strBand = c.band;
+        contact.m_strMode = "2";
+        ResolutionRecord rec;
+        rec.prefix = c.prefix;
+        int warnings = 0;
+        EXPECT_EQ(PassesFilter(contact, c.filter, rec, table,
+                               [&](ProblemKind, const std::string&) { ++warnings; }),
+                  c.loads)
+            << c.filter << " " << c.prefix << " " << c.band;
+        EXPECT_EQ(warnings, c.warned ? 1 : 0) << c.filter << " " << c.prefix;
     }
 }
 
