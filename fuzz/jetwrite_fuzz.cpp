@@ -10,10 +10,10 @@
 #include <fstream>
 #include <string>
 
-#include "tables/database.h"
 #include "db/jet_check.h"
 #include "db/jet_file.h"
 #include "db/jet_writer.h"
+#include "tables/database.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = "/tmp/tvx-jetwrite-" + std::to_string(::getpid()) + ".mdb";

@@ -15,10 +15,10 @@
 #include <string_view>
 #include <utility>
 
-#include "tables/database.h"
 #include "db/reference.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
+#include "tables/database.h"
 #include "util/file.h"
 #include "util/text.h"
 
@@ -574,8 +574,8 @@ CtyBuildSummary BuildReferenceFromCty(const std::string& ctyPath, const std::str
             db.exec("COMMIT");
         }
         // No replacing of a file that appeared meanwhile.
-        if (::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, outPath.c_str(),
-                        RENAME_NOREPLACE) != 0) {
+        if (::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, outPath.c_str(), RENAME_NOREPLACE) !=
+            0) {
             throw DbError("Could not rename '" + partPath + "' to '" + outPath +
                           "': " + SystemErrorText(errno));
         }

@@ -32,8 +32,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "tables/database.h"
 #include "db/jet.h"
+#include "tables/database.h"
 #include "util/file.h"
 
 namespace tvx {

@@ -7,10 +7,10 @@
 #include <set>
 #include <string_view>
 
-#include "tables/database.h"
 #include "db/jet_file.h"
 #include "db/jet_keys.h"
 #include "db/jet_row.h"
+#include "tables/database.h"
 
 namespace tvx {
 

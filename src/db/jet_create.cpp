@@ -9,8 +9,8 @@
 #include <optional>
 #include <set>
 
-#include "tables/database.h"
 #include "db/jet_writer.h"
+#include "tables/database.h"
 #include "util/text.h"
 
 namespace tvx {

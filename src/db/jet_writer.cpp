@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tables/database.h"
 #include "db/jet_check.h"
 #include "db/jet_keys.h"
+#include "tables/database.h"
 #include "util/file.h"
 #include "util/text.h"
 

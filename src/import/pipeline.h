@@ -47,8 +47,8 @@ class WritePipeline {
         virtual ~Listener() = default;
         // A step is done: failure is null, or why its write failed. After a
         // failure of the whole target (anything but a plain DbError) the
-        // steps behind it, and every step given later, are dropped untold. A throw passes to the caller
-        // of the member that told the step.
+        // steps behind it, and every step given later, are dropped untold. A throw passes to the
+        // caller of the member that told the step.
         virtual void Told(const Step& step, const std::exception_ptr& failure) = 0;
     };
 

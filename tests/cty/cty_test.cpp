@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "tables/database.h"
 #include "db/reference.h"
 #include "db/sqlite.h"
 #include "resolve/resolve.h"
 #include "support/tempdir.h"
+#include "tables/database.h"
 
 namespace tvx {
 namespace {

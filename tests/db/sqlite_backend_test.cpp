@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "tables/database.h"
 #include "db/sqlite.h"
 #include "support/tempdir.h"
+#include "tables/database.h"
 
 namespace tvx {
 namespace {

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <random>
 
-#include "tables/database.h"
 #include "dbf_writer.h"
 #include "support/tempdir.h"
+#include "tables/database.h"
 
 namespace tvx {
 namespace {

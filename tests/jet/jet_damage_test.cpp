@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tables/database.h"
 #include "db/jet.h"
 #include "jet/jet_files.h"
 #include "support/tempdir.h"
+#include "tables/database.h"
 
 namespace tvx {
 namespace {

@@ -15,7 +15,6 @@
 #include <random>
 #include <set>
 
-#include "tables/database.h"
 #include "db/jet.h"
 #include "db/jet_check.h"
 #include "db/jet_file.h"
@@ -23,6 +22,7 @@
 #include "jet_files.h"
 #include "support/import_fixture.h"
 #include "support/tempdir.h"
+#include "tables/database.h"
 
 namespace tvx::test {
 namespace {

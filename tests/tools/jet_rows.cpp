@@ -6,9 +6,9 @@
 
 #include <iostream>
 
-#include "tables/database.h"
 #include "db/jet_target.h"
 #include "db/schema.h"
+#include "tables/database.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
