@@ -312,7 +312,7 @@ void JetImportSet::KeepLost(const std::vector<JetValue>& values) {
     // does not grow with the run.
     if (!lost_ && !(lost_ = std::tmpfile())) throw DbTargetError(SystemErrorText(errno));
     std::string line;
-    for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode}) {
+    for (const QsoCol c : kQsoNamingColumns) {
         std::string part = TextOf(values[static_cast<std::size_t>(position_[c])]).value_or("");
         std::replace_if(
             part.begin(), part.end(), [](char ch) { return ch == '\t' || ch == '\n'; }, ' ');
@@ -342,14 +342,14 @@ std::optional<std::int64_t> JetImportSet::FindContact(const QsoKey& key) {
         index->read.reserve(writer_->Definition(table_).rowCount);
         // Only the key's columns are decoded.
         keyColumns_.assign(columns_.size(), false);
-        for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand})
+        for (const QsoCol c : kQsoKeyColumns)
             keyColumns_[static_cast<std::size_t>(position_[c])] = true;
         Guard([&] {
             writer_->ScanRows(
                 table_,
                 [&](std::uint32_t pointer, const std::vector<JetValue>& row) {
                     bool complete = true;
-                    for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand}) {
+                    for (const QsoCol c : kQsoKeyColumns) {
                         complete = complete &&
                                    TextOf(row[static_cast<std::size_t>(position_[c])]).has_value();
                     }
@@ -405,24 +405,22 @@ void JetImportSet::Fail(const std::string& why) {
     index_.reset();
     std::vector<QsoRow> lost;
     lost.reserve(lostCount_);
+    char* buffer = nullptr;
+    std::size_t room = 0;
     if (lost_) std::rewind(lost_);
-    for (std::string line; lost_;) {
-        const int ch = std::fgetc(lost_);
-        if (ch == EOF) break;
-        if (ch != '\n') {
-            line += static_cast<char>(ch);
-            continue;
-        }
+    for (ssize_t length; lost_ && (length = ::getline(&buffer, &room, lost_)) > 0;) {
+        // The line without its end: the values, a tab between each two.
+        const std::string_view line(buffer, static_cast<std::size_t>(length) - 1);
         QsoRow row;
         std::size_t at = 0;
-        for (const QsoCol c : {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode}) {
+        for (const QsoCol c : kQsoNamingColumns) {
             const std::size_t end = std::min(line.find('\t', at), line.size());
-            row.setText(c, std::string_view(line).substr(at, end - at));
+            row.setText(c, line.substr(at, end - at));
             at = end + 1;
         }
         lost.push_back(std::move(row));
-        line.clear();
     }
+    std::free(buffer);
     ForgetLost();
     throw DbCommitError("The target database " + Quoted(path_) +
                             " is unchanged: the import's copy of it could not be finished (" + why +

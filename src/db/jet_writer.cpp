@@ -36,6 +36,15 @@ std::string Quoted(const std::string& path) {
 void PutBigEndian(JetBytes& out, std::uint32_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
+
+// An index entry: the key, then the row's page (three bytes, big-endian) and
+// its slot.
+JetBytes IndexEntry(const JetBytes& key, std::uint32_t pointer) {
+    JetBytes entry = key;
+    PutBigEndian(entry, pointer >> 8, 3);
+    entry.push_back(static_cast<unsigned char>(pointer));
+    return entry;
+}
 std::uint32_t BigEndian(const unsigned char* p, int bytes) {
     std::uint32_t n = 0;
     for (int i = 0; i < bytes; ++i) n = (n << 8) | p[i];
@@ -642,7 +651,7 @@ std::uint32_t ChildOf(const JetBytes& intermediate) {
 
 }  // namespace
 
-bool JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
+void JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
     const JetPhysicalIndex& index = t.def.indexes[i];
     struct Step {
         std::uint32_t number;
@@ -679,7 +688,10 @@ bool JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
     const std::size_t inserted = static_cast<std::size_t>(
         std::lower_bound(page->entries.begin(), page->entries.end(), entry) -
         page->entries.begin());
-    const bool repeated = NeighbourHasKey(*page, inserted, entry);
+    // The definition counts the distinct keys an index has held.
+    if (!NeighbourHasKey(*page, inserted, entry)) {
+        PutDef(t, index.countOffset, ++t.def.indexes[i].uniqueCount);
+    }
     page = &LoadIndexPage(number);  // the neighbours' pages may have come in since
     page->entries.insert(page->entries.begin() + static_cast<std::ptrdiff_t>(inserted), entry);
     page->dirty = true;
@@ -738,7 +750,7 @@ bool JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
             PutIndexPage(a, std::move(left));
             PutIndexPage(b, std::move(right));
             PutIndexPage(number, std::move(root));
-            return repeated;
+            return;
         }
         const std::uint32_t l = AllocatePage();
         MapSet(index.ownedMap, l, true, false);
@@ -763,7 +775,6 @@ bool JetWriter::IndexInsert(Table& t, std::size_t i, const JetBytes& entry) {
         page->dirty = true;
         appended = up.pos == page->entries.size() - 1 && page->tail == 0;
     }
-    return repeated;
 }
 
 // The leaf where an entry belongs, reached from the root.
@@ -944,12 +955,7 @@ std::uint32_t JetWriter::Append(Table& t, std::vector<JetValue>& values) {
     const std::uint32_t pointer = PlaceRow(t, bytes, false);
     for (std::size_t i = 0; i < t.def.indexes.size(); ++i) {
         if (skip[i]) continue;
-        JetBytes entry = keys[i];
-        PutBigEndian(entry, pointer >> 8, 3);
-        entry.push_back(static_cast<unsigned char>(pointer));
-        // The definition counts the distinct keys an index has held.
-        if (!IndexInsert(t, i, entry))
-            PutDef(t, t.def.indexes[i].countOffset, ++t.def.indexes[i].uniqueCount);
+        IndexInsert(t, i, IndexEntry(keys[i], pointer));
     }
     ++t.def.rowCount;
     PutDef(t, format_.rowCount, t.def.rowCount);
@@ -1027,18 +1033,11 @@ void JetWriter::UpdateRow(std::uint32_t table, std::uint32_t pointer,
     for (std::size_t i = 0; i < t.def.indexes.size(); ++i) {
         if (oldKeys[i] == newKeys[i]) continue;
         const JetPhysicalIndex& index = t.def.indexes[i];
-        const auto entryOf = [&](const JetBytes& key) {
-            JetBytes e = key;
-            PutBigEndian(e, pointer >> 8, 3);
-            e.push_back(static_cast<unsigned char>(pointer));
-            return e;
-        };
         const bool ignore = (index.flags & kIndexIgnoreNulls) != 0;
-        if (!(ignore && JetKeyAllNull(index, oldKeys[i]))) IndexRemove(t, i, entryOf(oldKeys[i]));
-        if (!(ignore && JetKeyAllNull(index, newKeys[i]))) {
-            const JetBytes e = entryOf(newKeys[i]);
-            if (!IndexInsert(t, i, e)) PutDef(t, index.countOffset, ++t.def.indexes[i].uniqueCount);
-        }
+        if (!(ignore && JetKeyAllNull(index, oldKeys[i])))
+            IndexRemove(t, i, IndexEntry(oldKeys[i], pointer));
+        if (!(ignore && JetKeyAllNull(index, newKeys[i])))
+            IndexInsert(t, i, IndexEntry(newKeys[i], pointer));
     }
 }
 
@@ -1056,11 +1055,9 @@ void JetWriter::DeleteRow(std::uint32_t table, std::uint32_t pointer) {
     const std::vector<JetValue> values = DecodeJetRow(format_, t.def, RowAt(pointer));
     for (std::size_t i = 0; i < t.def.indexes.size(); ++i) {
         const JetPhysicalIndex& index = t.def.indexes[i];
-        JetBytes entry = JetIndexKey(format_, t.def, index, values);
-        if ((index.flags & kIndexIgnoreNulls) && JetKeyAllNull(index, entry)) continue;
-        PutBigEndian(entry, pointer >> 8, 3);
-        entry.push_back(static_cast<unsigned char>(pointer));
-        IndexRemove(t, i, entry);
+        const JetBytes key = JetIndexKey(format_, t.def, index, values);
+        if ((index.flags & kIndexIgnoreNulls) && JetKeyAllNull(index, key)) continue;
+        IndexRemove(t, i, IndexEntry(key, pointer));
     }
     unsigned char* p = Mutable(pointer >> 8);
     const std::size_t r = pointer & 0xFF;

@@ -142,8 +142,8 @@ class JetWriter {
     void PutIndexPage(std::uint32_t page, IndexPage p);
     void EncodeIndexPage(std::uint32_t page, const IndexPage& p);
     IndexPage& LeafFor(const JetPhysicalIndex& index, const JetBytes& entry, std::uint32_t* page);
-    // Returns whether the index held the entry's key already.
-    bool IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
+    // Inserts the entry, counting its key in the definition when new.
+    void IndexInsert(Table& t, std::size_t index, const JetBytes& entry);
     void IndexRemove(Table& t, std::size_t index, const JetBytes& entry);
     bool IndexHasKey(const JetPhysicalIndex& index, const JetBytes& key);
     bool KeyRunNeighbour(const JetPhysicalIndex& index, const JetBytes& entry);

@@ -33,8 +33,6 @@ const char* const kJetTargetMessage =
     "The file is a Jet database (.mdb): it is written as the host program's database, not as a "
     "SQLite target.";
 
-const QsoCol kKeyColumns[] = {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand};
-
 bool sameName(const std::string& a, const char* b) {
     return sqlite3_stricmp(a.c_str(), b) == 0;
 }
@@ -407,11 +405,10 @@ void CImportSet::loseBatch(const DbError& cause) {
 void CImportSet::completeLostUpdate(QsoRow& row, std::int64_t rowId) {
     // An update keeps only the columns it changed: the lost line names the
     // contact it was to change, added earlier in the batch or stored before.
-    static constexpr QsoCol kNamed[] = {kQsoCall, kQsoDate, kQsoTime, kQsoFreq, kQsoBand, kQsoMode};
     for (const PendingWrite& w : batch_) {
         if (w.isUpdate || w.rowId != rowId) continue;
         const QsoRow added = kept(w);
-        for (QsoCol col : kNamed) {
+        for (QsoCol col : kQsoNamingColumns) {
             if (row.isSet(col) || !added.isSet(col)) continue;
             const QsoRow::Cell& cell = added.cell(col);
             if (cell.isNull) {
@@ -430,9 +427,9 @@ void CImportSet::completeLostUpdate(QsoRow& row, std::int64_t rowId) {
             "FROM [QSO-TAB] WHERE rowid=?1");
         st.bindInt(1, rowId);
         if (!st.step()) return;
-        for (int i = 0; i < static_cast<int>(std::size(kNamed)); ++i) {
-            if (!row.isSet(kNamed[i]) && !st.columnIsNull(i))
-                row.setText(kNamed[i], st.columnText(i));
+        for (int i = 0; i < static_cast<int>(std::size(kQsoNamingColumns)); ++i) {
+            if (!row.isSet(kQsoNamingColumns[i]) && !st.columnIsNull(i))
+                row.setText(kQsoNamingColumns[i], st.columnText(i));
         }
     } catch (const DbError&) {
         // A target that cannot even be read: the line names what it can.
@@ -621,9 +618,9 @@ std::int64_t CImportSet::AddNew(const QsoRow& row) {
         std::string_view parts[5];
         bool complete = true;
         for (int i = 0; i < 5 && complete; ++i) {
-            const QsoRow::Cell& cell = row.cell(kKeyColumns[i]);
+            const QsoRow::Cell& cell = row.cell(kQsoKeyColumns[i]);
             // The key columns are text: a number would be stored as its text.
-            complete = row.isSet(kKeyColumns[i]) && !cell.isNull && !cell.isLong;
+            complete = row.isSet(kQsoKeyColumns[i]) && !cell.isNull && !cell.isLong;
             if (complete) parts[i] = cell.text;
         }
         if (complete) {
@@ -668,7 +665,7 @@ void CImportSet::indexStoredKey(std::int64_t rowId) {
 void CImportSet::Update(std::int64_t rowId, const QsoRow& row) {
     if (!db_) throw DbError("The target database is not open.");
     bool keyChanges = false;
-    for (QsoCol c : kKeyColumns) keyChanges = keyChanges || row.isSet(c);
+    for (QsoCol c : kQsoKeyColumns) keyChanges = keyChanges || row.isSet(c);
     matchedConfirm_.reset();
     maybeCommit();
     beginBatchIfNeeded();

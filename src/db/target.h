@@ -57,6 +57,12 @@ struct QsoKey {
 };
 // A hash of the five parts of a key, for the targets' search indexes.
 std::uint64_t QsoKeyHash(const QsoKey& key);
+// The columns of those parts.
+inline constexpr QsoCol kQsoKeyColumns[] = {kQsoCall, kQsoDate, kQsoTime, kQsoMode, kQsoBand};
+// The columns that name a contact no target could save, in the line that
+// reports it.
+inline constexpr QsoCol kQsoNamingColumns[] = {kQsoCall, kQsoDate, kQsoTime,
+                                               kQsoFreq, kQsoBand, kQsoMode};
 
 // A failure of the whole target rather than of one row (a full disk, a
 // read-only file or folder, a lock another program holds, a damaged file, a
