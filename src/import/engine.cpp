@@ -55,13 +55,17 @@ ImportEngine::ImportEngine(ImportHost& host, RunState& state, const ImportOption
       report_(
           [this](ProblemKind kind, const std::string& problem) { ReportProblem(kind, problem); }),
       samplesShown_(options.filter == kFilterNone ? 0 : 99),
-      loadedAtStart_(state.counters.recordsLoaded),
-      pipeline_(std::make_unique<WritePipeline>(
-          outputs.target, static_cast<WritePipeline::Listener&>(*this), false)) {}
+      loadedAtStart_(state.counters.recordsLoaded) {
+    StartPipeline(false);
+}
+
+void ImportEngine::StartPipeline(bool ownThread) {
+    pipeline_ = std::make_unique<WritePipeline>(
+        out_.target, static_cast<WritePipeline::Listener&>(*this), ownThread);
+}
 
 void ImportEngine::Run(ReaderFn reader) {
-    pipeline_ = std::make_unique<WritePipeline>(out_.target,
-                                                static_cast<WritePipeline::Listener&>(*this), true);
+    StartPipeline(true);
     // Engine errors that the lookups do not catch end the reader; what was
     // written so far stays and is committed.
     Guarded([&] { reader(*this); });
@@ -70,8 +74,7 @@ void ImportEngine::Run(ReaderFn reader) {
     do {
         Guarded([&] { pipeline_->Drain(); });
     } while (!pipeline_->Idle());
-    pipeline_ = std::make_unique<WritePipeline>(
-        out_.target, static_cast<WritePipeline::Listener&>(*this), false);
+    StartPipeline(false);
     CommitRun();
     out_.target.EndRun();
 }

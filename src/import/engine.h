@@ -106,6 +106,8 @@ class ImportEngine final : public ReaderSteps, private WritePipeline::Listener {
 
   private:
     using Step = WritePipeline::Step;
+    // Outside a run, writes are made at once; a run writes on a thread.
+    void StartPipeline(bool ownThread);
     // A step of the pipeline is done: the counters, the report and the form
     // hear of it.
     void Told(const Step& step, const std::exception_ptr& failure) override;
@@ -151,7 +153,6 @@ class ImportEngine final : public ReaderSteps, private WritePipeline::Listener {
     std::atomic<int> lotwConfirmed_{0};
     std::atomic<int> lotwAdded_{0};
     std::chrono::steady_clock::time_point positionShown_{};
-    // Outside a run, writes are made at once; a run writes on a thread.
     std::unique_ptr<WritePipeline> pipeline_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <utility>
 
@@ -117,7 +118,12 @@ void DropUnknownState(WorkingContact& c, const StateCheck& known, const ProblemS
     }
 }
 
-}  // namespace
+// A search of the target failed: no fault of the record, so the run ends
+// with the engine's message.
+class SearchError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 // What a LoTW confirmation makes of the stored confirmation: worked or a
 // paper QSL becomes confirmed by LoTW as well. Other values stay.
@@ -133,6 +139,8 @@ std::optional<std::string> LotwConfirmation(const std::string& stored) {
             return std::nullopt;
     }
 }
+
+}  // namespace
 
 void LotwJob::Run(ContactTarget& target) {
     std::optional<std::int64_t> found;

@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "db/target.h"
@@ -85,21 +83,13 @@ struct LotwJob : TargetWriter::Job {
     std::atomic<int>* confirmed = nullptr;
     std::atomic<int>* added = nullptr;
 
-    // A failed search is a SearchError: no fault of the record.
+    // A failed search ends the run (it is no fault of the record); a
+    // failed write is the record's RecordWriteError.
     void Run(ContactTarget& target) override;
-};
-
-// A search of the target failed: no fault of the record.
-class SearchError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
 };
 
 // Fills the job for the contact of a LoTW download (counters left as set).
 void BuildLotwJob(WorkingContact& c, const ImportOptions& options, const SourceType& type,
                   const ResolutionRecord& rec, LotwJob& job);
-
-// What a LoTW confirmation makes of a stored confirmation value.
-std::optional<std::string> LotwConfirmation(const std::string& stored);
 
 }  // namespace tvx
